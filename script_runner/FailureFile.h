@@ -1,0 +1,22 @@
+// The one-line record a failed script line leaves behind.
+#pragma once
+
+#include <string>
+
+namespace tolvane {
+
+class Platform;
+
+// The folder of the failure files: UDFTOLVANE_FAILURE_DIR when set and not
+// empty, else /tmp.
+std::string FailureFolder(Platform& platform);
+
+// folder + "/TESTE" + index + ".TXT".
+std::string FailureFilePath(const std::string& folder, int index);
+
+// Creates or replaces the file with exactly: line, " - ", database path,
+// CR LF. Raises EFCreateError or EWriteError.
+void WriteFailureFile(Platform& platform, const std::string& path, const std::string& line,
+                      const std::string& database_path);
+
+}  // namespace tolvane

@@ -1,0 +1,26 @@
+// One run of a script: the whole work of executa_sql, on a given platform.
+#pragma once
+
+#include <ibase.h>
+
+namespace tolvane {
+
+class Platform;
+
+// The fixed values of the runner's connection.
+inline constexpr const char* kRunnerConnectionName = "IBConnection";
+inline constexpr const char* kRunnerDriverName = "Interbase";
+inline constexpr const char* kRunnerGetDriverFunc = "getSQLDriverINTERBASE";
+inline constexpr const char* kRunnerLibraryName = "libfbdrv.so";
+inline constexpr const char* kRunnerVendorLib = "libfbclient.so.2";
+inline constexpr const char* kRunnerUserName = "SYSDBA";
+inline constexpr const char* kRunnerPassword = "ravenquil";
+
+// Reads the script from blob, runs each non-empty line on a connection of its
+// own to database_path, writes a failure file for each line that fails, and
+// returns "ok" (static) or an error text that stays valid until the calling
+// thread's next run. Never throws. A null blob, handle or get-segment routine
+// reads as an empty script; a null path as an empty path.
+const char* RunScript(Platform& platform, const blobcallback* blob, const char* database_path);
+
+}  // namespace tolvane
