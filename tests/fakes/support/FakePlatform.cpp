@@ -1,0 +1,91 @@
+#include "fakes/support/FakePlatform.h"
+
+namespace tolvane::testing {
+
+void FakePlatform::FailNth(PlatformCall kind, int n, int error) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  calls_[kind] = 0;
+  if (n > 0)
+    failures_[kind] = {n, error};
+  else
+    failures_.erase(kind);
+}
+
+int FakePlatform::Calls(PlatformCall kind) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return calls_[kind];
+}
+
+void FakePlatform::ResetCounts() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  calls_.clear();
+}
+
+bool FakePlatform::Count(PlatformCall kind, int* error) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  int n = ++calls_[kind];
+  auto it = failures_.find(kind);
+  if (it != failures_.end() && it->second.first == n) {
+    if (error != nullptr) *error = it->second.second;
+    return true;
+  }
+  return false;
+}
+
+int FakePlatform::CreateFileExclusive(const std::string& path, int* error) {
+  if (Count(PlatformCall::kCreateFile, error)) return -1;
+  return DefaultPlatform().CreateFileExclusive(path, error);
+}
+
+long FakePlatform::WriteFile(int fd, const void* data, std::size_t size, int* error) {
+  if (Count(PlatformCall::kWriteFile, error)) return -1;
+  return DefaultPlatform().WriteFile(fd, data, size, error);
+}
+
+void FakePlatform::CloseFile(int fd) { DefaultPlatform().CloseFile(fd); }
+
+bool FakePlatform::FileExists(const std::string& path) {
+  if (Count(PlatformCall::kFileExists, nullptr)) return false;
+  return DefaultPlatform().FileExists(path);
+}
+
+int FakePlatform::ReadWholeFile(const std::string& path, std::string* content) {
+  int error = 0;
+  if (Count(PlatformCall::kReadFile, &error)) return error;
+  return DefaultPlatform().ReadWholeFile(path, content);
+}
+
+std::string FakePlatform::ErrorText(int error) { return DefaultPlatform().ErrorText(error); }
+
+SettingValue FakePlatform::ReadSetting(const std::string& name) {
+  Count(PlatformCall::kReadSetting, nullptr);
+  return read_setting ? read_setting(name) : DefaultPlatform().ReadSetting(name);
+}
+
+std::string FakePlatform::GetEnvironment(const std::string& name) {
+  return get_environment ? get_environment(name) : DefaultPlatform().GetEnvironment(name);
+}
+
+std::string FakePlatform::ExecutablePath() {
+  Count(PlatformCall::kExecutablePath, nullptr);
+  return executable_path ? executable_path() : DefaultPlatform().ExecutablePath();
+}
+
+void* FakePlatform::LoadLibrary(const std::string& file_name) {
+  if (Count(PlatformCall::kLoadLibrary, nullptr)) return nullptr;
+  return load_library ? load_library(file_name) : DefaultPlatform().LoadLibrary(file_name);
+}
+
+void* FakePlatform::FindSymbol(void* library, const std::string& name) {
+  if (Count(PlatformCall::kFindSymbol, nullptr)) return nullptr;
+  return DefaultPlatform().FindSymbol(library, name);
+}
+
+char* FakePlatform::AllocateBuffer(std::size_t size) {
+  if (Count(PlatformCall::kAllocate, nullptr)) return nullptr;
+  return DefaultPlatform().AllocateBuffer(size);
+}
+
+void FakePlatform::FreeBuffer(char* buffer) { DefaultPlatform().FreeBuffer(buffer); }
+
+}  // namespace tolvane::testing

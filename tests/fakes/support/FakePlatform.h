@@ -1,0 +1,64 @@
+// A platform for tests: forwards to the real one unless a test overrides an
+// operation, counts calls by kind, and can fail the N-th call of a kind.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+
+#include "runtime/Platform.h"
+
+namespace tolvane::testing {
+
+enum class PlatformCall {
+  kCreateFile,
+  kWriteFile,
+  kFileExists,
+  kReadFile,
+  kReadSetting,
+  kExecutablePath,
+  kLoadLibrary,
+  kFindSymbol,
+  kAllocate,
+};
+
+class FakePlatform : public Platform {
+ public:
+  // Overrides; an empty one forwards to the real platform.
+  std::function<SettingValue(const std::string&)> read_setting;
+  std::function<std::string(const std::string&)> get_environment;
+  std::function<std::string()> executable_path;
+  std::function<void*(const std::string&)> load_library;
+
+  // Fails the N-th call (1-based) of kind with error (errno for files);
+  // 0 disables. Counting starts when set.
+  void FailNth(PlatformCall kind, int n, int error = 5 /* EIO */);
+  int Calls(PlatformCall kind);
+  void ResetCounts();
+
+  int CreateFileExclusive(const std::string& path, int* error) override;
+  long WriteFile(int fd, const void* data, std::size_t size, int* error) override;
+  void CloseFile(int fd) override;
+  bool FileExists(const std::string& path) override;
+  int ReadWholeFile(const std::string& path, std::string* content) override;
+  std::string ErrorText(int error) override;
+  SettingValue ReadSetting(const std::string& name) override;
+  std::string GetEnvironment(const std::string& name) override;
+  std::string ExecutablePath() override;
+  void* LoadLibrary(const std::string& file_name) override;
+  void* FindSymbol(void* library, const std::string& name) override;
+  char* AllocateBuffer(std::size_t size) override;
+  void FreeBuffer(char* buffer) override;
+
+ private:
+  // True when this call of kind is the one to fail.
+  bool Count(PlatformCall kind, int* error);
+
+  std::mutex mutex_;
+  std::map<PlatformCall, int> calls_;
+  std::map<PlatformCall, std::pair<int, int>> failures_;  // kind -> (n, error)
+};
+
+}  // namespace tolvane::testing
