@@ -1,19 +1,75 @@
-// Placeholder until the registry files land.
+// Finding and reading the registry files. The settings come through the
+// platform seam; file content is parsed by RegistryFileParser.
 #include "connection/RegistryFiles.h"
 
-#include "connection/SQLConnection.h"
+#include "connection/RegistryFileParser.h"
+#include "runtime/Exceptions.h"
+#include "runtime/Messages.h"
+#include "runtime/Platform.h"
+#include "runtime/Text.h"
 
 namespace tolvane {
-std::string FindRegistryFile(Platform&, const std::string&, const std::string& d) { return d; }
-std::string FindDriverRegistryFile(Platform& p) { return FindRegistryFile(p, "", "sqldrivers.ini"); }
-std::string FindConnectionRegistryFile(Platform& p) {
-  return FindRegistryFile(p, "", "sqlconnections.ini");
+namespace {
+
+// The executable's directory: everything before the last "/", except that
+// the root directory keeps its "/".
+std::string DirectoryOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return std::string();
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
 }
-TStringList ReadRegistryFileSection(Platform&, const std::string&, const std::string&) { return {}; }
-std::string ReadRegistryFileValue(Platform&, const std::string&, const std::string&,
-                                  const std::string&) {
-  return {};
+
+std::string SettingText(Platform& platform, const std::string& setting_name) {
+  SettingValue value = platform.ReadSetting(setting_name);
+  switch (value.kind) {
+    case SettingValue::Kind::kMissing:
+      return std::string();
+    case SettingValue::Kind::kString:
+    case SettingValue::Kind::kExpandString:
+      // Environment references are never expanded; the text ends at a NUL.
+      return value.text.substr(0, value.text.find('\0'));
+    case SettingValue::Kind::kOtherType:
+      throw ERegistryException(Format(kSInvalidRegType, {setting_name}));
+    case SettingValue::Kind::kUnreadable:
+      break;
+  }
+  throw ERegistryException(Format(kSRegGetDataFailed, {setting_name}));
 }
-std::string TSQLConnection::ResolveDriverRegistryPath() { return driver_registry_path_; }
-void TSQLConnection::FillParamsFromFile() {}
+
+}  // namespace
+
+std::string FindRegistryFile(Platform& platform, const std::string& setting_name,
+                             const std::string& default_file_name) {
+  std::string path = SettingText(platform, setting_name);
+  if (path.empty()) path = DirectoryOf(platform.ExecutablePath()) + "/" + default_file_name;
+  return path;
+}
+
+std::string FindDriverRegistryFile(Platform& platform) {
+  return FindRegistryFile(platform, "Driver Registry File", "sqldrivers.ini");
+}
+
+std::string FindConnectionRegistryFile(Platform& platform) {
+  return FindRegistryFile(platform, "Connection Registry File", "sqlconnections.ini");
+}
+
+std::string ReadRegistryFileText(Platform& platform, const std::string& path) {
+  std::string text;
+  int error = platform.ReadWholeFile(path, &text);
+  if (error != 0) throw EFOpenError(Format(kSFOpenError, {path, platform.ErrorText(error)}));
+  return text;
+}
+
+TStringList ReadRegistryFileSection(Platform& platform, const std::string& section,
+                                    const std::string& path) {
+  if (!platform.FileExists(path)) return TStringList();
+  return RegistrySectionLines(ReadRegistryFileText(platform, path), section);
+}
+
+std::string ReadRegistryFileValue(Platform& platform, const std::string& section,
+                                  const std::string& key, const std::string& path) {
+  return ReadRegistryFileSection(platform, section, path).Values(key);
+}
+
 }  // namespace tolvane

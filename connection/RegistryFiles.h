@@ -21,6 +21,10 @@ std::string FindDriverRegistryFile(Platform& platform);
 // "Connection Registry File", "sqlconnections.ini".
 std::string FindConnectionRegistryFile(Platform& platform);
 
+// The whole content of an existing file at path; raises EFOpenError
+// "Cannot open file "%s". %s" when it cannot be read.
+std::string ReadRegistryFileText(Platform& platform, const std::string& path);
+
 // The lines of the section named section (the last of that name, matched
 // without regard to case) of the file at path, as stored by the file format:
 // "name=value" with both sides trimmed, or the trimmed line when it has no

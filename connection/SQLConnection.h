@@ -186,6 +186,11 @@ class TSQLConnection : public TCustomConnection {
   }
   // The last step of every open: reads the driver's capabilities.
   virtual void ReadConnectionTraits();
+  // For tests of error reporting only: hands the component a driver
+  // connection (one reference, now owned by the component) without opening.
+  void AdoptConnectionIntfForTesting(ISQLConnection* connection) {
+    *connection_intf_.Put() = connection;
+  }
 
  private:
   // Opening.

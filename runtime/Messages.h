@@ -32,4 +32,34 @@ inline constexpr const char* kSUnknownErrorCode = "Driver Error: Unknown Error C
 inline constexpr const char* kSResultOk = "ok";
 inline constexpr const char* kSResultSeparator = "   -    ";
 
+// Driver result texts, filled into "Driver Error: %s" by result code.
+inline constexpr const char* kSDriverResult1 = "[0x0001]: Warning";
+inline constexpr const char* kSDriverResult2 = "[0x0002]: Insufficient Memory for Operation";
+inline constexpr const char* kSDriverResult3 = "[0x0003]: Invalid Field Type";
+inline constexpr const char* kSDriverResult4 = "[0x0004]: Invalid Handle";
+inline constexpr const char* kSDriverResult5 = "[0x0005]: Operation Not Supported";
+inline constexpr const char* kSDriverResult6 = "[0x0006]: Invalid Time";
+inline constexpr const char* kSDriverResult7 = "[0x0007]: Invalid Data Translation";
+inline constexpr const char* kSDriverResult8 = "[0x0008]: Parameter/Column out of Range";
+inline constexpr const char* kSDriverResult9 = "[0x0009]: Invalid Parameter";
+inline constexpr const char* kSDriverResult10 = "[0x000A]: Result set at EOF";
+inline constexpr const char* kSDriverResult11 = "Driver Error [0x000B]: Parameter Not Set";
+inline constexpr const char* kSDriverResult12 = "[0x000C] Invalid Username/Password";
+inline constexpr const char* kSDriverResult13 = "[0x000D]: Invalid Precision";
+inline constexpr const char* kSDriverResult14 = "[0x000E]: Invalid Length";
+inline constexpr const char* kSDriverResult15 = "[0x000F]: Invalid Transaction Isolation Level";
+inline constexpr const char* kSDriverResult16 = "[0x0010]: Invalid Transaction ID";
+inline constexpr const char* kSDriverResult17 = "[0x0011]: Duplicate Transaction ID";
+inline constexpr const char* kSDriverResult19 = "[0x0013]: Local Transaction already active";
+inline constexpr const char* kSDriverResult20 = "[0x0014]: Multiple Transactions not Enabled";
+inline constexpr const char* kSDriverResult21 = "[0x0015]: Connection failed";
+inline constexpr const char* kSDriverResult22 = "[0x0016]: Driver initialization failed";
+inline constexpr const char* kSDriverResult23 = "[0x0017]: Optimistic Locking failed";
+inline constexpr const char* kSDriverResult24 = "[0x0018]: Invalid REF";
+inline constexpr const char* kSDriverResult25 = "[0x0019]: No table found";
+inline constexpr const char* kSDriverNoMoreData = "[0x0064]: No more data";
+inline constexpr const char* kSDriverSqlError = "[0x0065]: SQL Error";
+// A code from 1 to 100 without a text of its own; %s is the code in four hex digits.
+inline constexpr const char* kSDriverResultUnknown = "[0x%s]: Unknown driver result";
+
 }  // namespace tolvane
