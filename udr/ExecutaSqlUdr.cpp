@@ -1,0 +1,119 @@
+// The script runner as a UDR function, for servers where legacy external
+// functions are off. It reads the BLOB through the routine's own attachment
+// and hands it to the same runner as the legacy export, so both give the
+// same lines, failure files and text for the same script and database.
+#define FB_UDR_STATUS_TYPE ::Firebird::ThrowStatusWrapper
+
+#include <ibase.h>
+#include <firebird/UdrCppEngine.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "runtime/Platform.h"
+#include "script_runner/ScriptRunner.h"
+#include "udr/UdrLimits.h"
+
+namespace {
+
+using Firebird::IBlob;
+using Firebird::IStatus;
+using Firebird::ThrowStatusWrapper;
+
+// What the runner's get-segment routine needs to reach the open BLOB.
+struct UdrBlobSource {
+  IBlob* blob;
+  ThrowStatusWrapper* status;
+};
+
+short GetSegment(void* handle, ISC_UCHAR* buffer, ISC_USHORT size, ISC_USHORT* delivered) {
+  auto* source = static_cast<UdrBlobSource*>(handle);
+  *delivered = 0;
+  try {
+    unsigned length = 0;
+    int result = source->blob->getSegment(source->status, size, buffer, &length);
+    if (result == IStatus::RESULT_OK || result == IStatus::RESULT_SEGMENT)
+      *delivered = static_cast<ISC_USHORT>(std::min<unsigned>(length, size));
+    return result == IStatus::RESULT_NO_DATA ? 0 : 1;
+  } catch (...) {
+    // A read error ends the script where it stands, as an empty segment does.
+    return 0;
+  }
+}
+
+// The BLOB's total length from its information items (little-endian).
+ISC_LONG TotalLength(IBlob* blob, ThrowStatusWrapper* status) {
+  const unsigned char items[] = {isc_info_blob_total_length};
+  unsigned char info[32] = {};
+  blob->getInfo(status, sizeof items, items, sizeof info, info);
+  if (info[0] != isc_info_blob_total_length) return 0;
+  const unsigned length = info[1] | (info[2] << 8);
+  if (length == 0 || length > 8) return 0;
+  std::uint64_t value = 0;
+  for (unsigned i = 0; i < length; ++i) value |= std::uint64_t{info[3 + i]} << (8 * i);
+  return value > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<ISC_LONG>(value);
+}
+
+// Closes the BLOB on every way out.
+class OpenBlob {
+ public:
+  OpenBlob(IBlob* blob, ThrowStatusWrapper* status) : blob_(blob), status_(status) {}
+  ~OpenBlob() {
+    if (blob_ == nullptr) return;
+    try {
+      blob_->close(status_);
+    } catch (...) {
+      blob_->release();
+    }
+  }
+  OpenBlob(const OpenBlob&) = delete;
+  OpenBlob& operator=(const OpenBlob&) = delete;
+  IBlob* Get() const { return blob_; }
+
+ private:
+  IBlob* blob_;
+  ThrowStatusWrapper* status_;
+};
+
+}  // namespace
+
+FB_UDR_BEGIN_FUNCTION(executa_sql)
+  FB_UDR_MESSAGE(InMessage,
+    (FB_BLOB, script)
+    (FB_VARCHAR(tolvane::kUdrPathBytes), db)
+  );
+
+  FB_UDR_MESSAGE(OutMessage,
+    (FB_VARCHAR(tolvane::kUdrResultBytes), result)
+  );
+
+  FB_UDR_EXECUTE_FUNCTION
+  {
+    std::string path(in->db.str, in->db.length);
+    const char* text;
+    if (in->scriptNull) {
+      text = tolvane::RunScript(tolvane::DefaultPlatform(), nullptr,
+                                in->dbNull ? nullptr : path.c_str());
+    } else {
+      Firebird::IAttachment* attachment = context->getAttachment(status);
+      Firebird::ITransaction* transaction = context->getTransaction(status);
+      ISC_QUAD id = in->script;
+      OpenBlob blob(attachment->openBlob(status, transaction, &id, 0, nullptr), status);
+      attachment->release();
+      transaction->release();
+      UdrBlobSource source{blob.Get(), status};
+      blobcallback callback{};
+      callback.blob_get_segment = &GetSegment;
+      callback.blob_handle = &source;
+      callback.blob_total_length = TotalLength(blob.Get(), status);
+      text = tolvane::RunScript(tolvane::DefaultPlatform(), &callback,
+                                in->dbNull ? nullptr : path.c_str());
+    }
+    const size_t length = std::min<size_t>(std::strlen(text), tolvane::kUdrResultBytes);
+    std::memcpy(out->result.str, text, length);
+    out->result.length = static_cast<ISC_USHORT>(length);
+    out->resultNull = FB_FALSE;
+  }
+FB_UDR_END_FUNCTION
+
+FB_UDR_IMPLEMENT_ENTRY_POINT
