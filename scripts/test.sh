@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# All set-up on a fresh Debian 12 machine (as root), then every test:
+# packages, configure, build, a private Firebird server, CTest.
+# Safe to run again: each stage does only what is missing.
+#
+#   ./scripts/test.sh            (build folder: $TOLVANE_BUILD_DIR or ./build)
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+
+BUILD_DIR="${TOLVANE_BUILD_DIR:-$TOLVANE_ROOT/build}"
+FBSERVER="$TOLVANE_ROOT/scripts/fbserver.sh"
+
+stage_packages() {
+  tolvane_install_packages
+}
+
+stage_configure() {
+  tolvane_configure "$BUILD_DIR"
+}
+
+stage_build() {
+  tolvane_build "$BUILD_DIR"
+}
+
+# A fresh server each run: a running one would keep an older module loaded.
+# Its address reaches the tests through the exported TOLVANE_FB_* variables.
+stage_server() {
+  "$FBSERVER" stop --build "$BUILD_DIR"
+  "$FBSERVER" start --build "$BUILD_DIR"
+  set -a
+  source "$BUILD_DIR/fbserver/server.env"
+  set +a
+}
+
+stop_server() {
+  "$FBSERVER" stop --build "$BUILD_DIR" || true
+}
+
+stage_ctest() {
+  ctest --test-dir "$BUILD_DIR" --output-on-failure -j"${TOLVANE_JOBS:-2}"
+}
+
+main() {
+  cd "$TOLVANE_ROOT"
+  trap stop_server EXIT
+  tolvane_stage packages stage_packages
+  tolvane_stage configure stage_configure
+  tolvane_stage build stage_build
+  tolvane_stage server stage_server
+  tolvane_stage ctest stage_ctest
+}
+
+main "$@"
