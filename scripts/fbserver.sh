@@ -83,9 +83,13 @@ make_root() {
   ln -s "$FB_LIBDIR/intl" "$root_dir/intl"
 }
 
-# Appends our settings; a later line of a Firebird configuration wins.
+# Our settings replace the copied ones: the copy's own lines for these names
+# are turned into comments first, so no earlier value can win.
 write_config() {
-  local port="$1"
+  local port="$1" name
+  for name in RemoteServicePort RemoteBindAddress SecurityDatabase UdfAccess; do
+    sed -i -E "s/^([[:space:]]*$name[[:space:]]*=)/#\1/" "$root_dir/firebird.conf"
+  done
   cat >>"$root_dir/firebird.conf" <<EOF
 
 # --- private test server ---

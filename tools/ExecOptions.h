@@ -1,0 +1,32 @@
+// Command line of tolvane-exec.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace tolvane_exec {
+
+// A command line that cannot be run; its message is shown with the usage line.
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+inline constexpr unsigned kDefaultSegmentSize = 32768;
+inline constexpr unsigned kMaxSegmentSize = 65535;  // a server segment is at most this long
+
+struct ExecOptions {
+  std::string script_file;  // "-" reads standard input
+  std::string database;
+  std::string module_path;  // empty: the module installed beside the tool
+  unsigned segment_size = kDefaultSegmentSize;
+  bool help = false;
+};
+
+// Throws UsageError for anything it cannot take.
+ExecOptions ParseExecOptions(const std::vector<std::string>& args);
+
+const char* UsageText();
+
+}  // namespace tolvane_exec

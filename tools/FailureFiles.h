@@ -1,0 +1,33 @@
+// Finds the failure files a run wrote: TESTE<index>.TXT in the module's
+// failure folder, changed since the run began.
+#pragma once
+
+#include <ctime>
+#include <string>
+#include <vector>
+
+namespace tolvane_exec {
+
+struct FailureFile {
+  unsigned long index;
+  std::string path;
+  std::string content;
+};
+
+class FailureFileWatch {
+ public:
+  // Notes the time; call just before the run.
+  FailureFileWatch();
+
+  // The folder the module writes to: $UDFTOLVANE_FAILURE_DIR when set and not
+  // empty, else /tmp.
+  static std::string Folder();
+
+  // The failure files changed since construction, by index.
+  std::vector<FailureFile> Written() const;
+
+ private:
+  timespec started_{};
+};
+
+}  // namespace tolvane_exec
