@@ -1,11 +1,175 @@
-// Placeholder until direct execution and closing land.
+// Direct execution of one SQL text, the clones a busy connection makes, the
+// close sequence and the destructor.
+#include <exception>
+#include <memory>
+#include <string>
+#include <string_view>
+
 #include "connection/SQLConnection.h"
-#include "runtime/Exceptions.h"
+#include "runtime/Conversions.h"
+#include "runtime/Text.h"
 
 namespace tolvane {
-TSQLConnection::~TSQLConnection() = default;
-void TSQLConnection::CloseConnection() {}
-std::uint32_t TSQLConnection::ExecuteSqlDirect(const std::string&) {
-  throw EDatabaseError("execution is not built yet");
+namespace {
+
+constexpr std::int32_t kDefaultRowsetSize = 20;
+
+bool EndsToken(char c) { return c == ' ' || c == '\r' || c == '\n' || c == '(' || c == ','; }
+
+// Only a text whose first token is the word SELECT counts as a statement
+// that stays active. A tab does not end a token, so "SELECT\t*" never counts.
+bool StartsWithSelect(std::string_view sql) {
+  std::size_t begin = 0;
+  while (begin < sql.size() && EndsToken(sql[begin])) ++begin;
+  std::size_t end = begin;
+  while (end < sql.size() && !EndsToken(sql[end])) ++end;
+  return SameTextAscii(sql.substr(begin, end - begin), "SELECT");
 }
+
+}  // namespace
+
+std::uint32_t TSQLConnection::ExecuteSqlDirect(const std::string& sql) {
+  EnsureConnected();
+  std::uint32_t result = 0;
+  std::int32_t rowset_size = kDefaultRowsetSize;
+
+  if (StartsWithSelect(sql)) ++active_statement_count_;
+  TSQLConnection* target = StatementConnection();
+
+  // Declared in this order so that the cursor goes first, then the
+  // statement, on every way out.
+  DriverRef<ISQLStatement> statement;
+  DriverRef<ISQLRowCursor> cursor;
+  // A refused command is not reported: the caller sees no rows affected.
+  if (target->connection_intf_->CreateCommand(statement.Put()) != 0 || !statement) return 0;
+
+  // This connection's parameters decide, also when the statement runs on a
+  // clone.
+  const std::string rowset_value = params_.Values("RowsetSize");
+  if (!rowset_value.empty()) {
+    std::int32_t converted = 0;
+    if (TryStrToInt(Trim(rowset_value), converted)) rowset_size = converted;
+  }
+  statement->SetStatementOption(soRowsetSize, rowset_size);
+
+  DriverResult r = statement->ExecuteSqlText(sql.c_str(), cursor.Put());
+  if (r == 0) {
+    r = statement->GetAffectedRowCount(&result);
+    // A statement that handed back rows is left to its cursor.
+    if (!cursor) statement->CloseStatement();
+  }
+  if (r != 0) RaiseDriverError(r, esStatement, statement.Get());
+  return result;
+}
+
+void TSQLConnection::EnsureConnected() {
+  if (!Connected()) SetConnected(true);
+}
+
+TSQLConnection* TSQLConnection::StatementConnection() {
+  TSQLConnection* target = this;
+  if (max_active_statements_ > 0 && active_statement_count_ >= max_active_statements_ &&
+      open_transaction_count_ <= 0 && clone_allowed_)
+    target = MakeClone();
+  active_statement_count_ = 0;
+  return target;
+}
+
+TSQLConnection* TSQLConnection::MakeClone() {
+  TSQLConnection* source = is_clone_ ? cloned_from_ : this;
+  auto clone = std::make_unique<TSQLConnection>(nullptr, platform_);
+  clone->is_clone_ = true;
+  clone->load_params_on_connect_ = false;
+  clone->login_prompt_ = false;
+  clone->driver_name_ = source->driver_name_;
+  clone->connection_name_ = source->connection_name_;
+  clone->SetName(source->Name() + "Clone1");
+  for (const std::string& line : source->params_.Lines()) clone->params_.Add(line);
+  clone->get_driver_func_ = source->get_driver_func_;
+  clone->library_name_ = source->library_name_;
+  clone->vendor_lib_ = source->VendorLib();
+  clone->table_scope_ = source->table_scope_;
+
+  // A clone whose open fails is never connected, so freeing it on the way
+  // out cannot raise; one that opens belongs to this connection and is
+  // closed and freed with it.
+  clone->SetConnected(Connected());
+  clone->cloned_from_ = source;
+  clones_.push_back(std::move(clone));
+  return clones_.back().get();
+}
+
+void TSQLConnection::FreeClones() {
+  // Every clone is destroyed even when one of them fails to close; the
+  // first failure is the one reported.
+  std::exception_ptr failure;
+  while (!clones_.empty()) {
+    TSQLConnection* clone = clones_.back().release();
+    clones_.pop_back();
+    try {
+      delete clone;
+    } catch (...) {
+      if (!failure) failure = std::current_exception();
+    }
+  }
+  if (failure) std::rethrow_exception(failure);
+}
+
+void TSQLConnection::CloseConnection() {
+  std::exception_ptr failure;
+  try {
+    if (driver_intf_) {
+      open_state_ = connDisconnecting;
+      // A refused reset stops the close here: the connection reads as
+      // closed and keeps its references until the next open or destruction.
+      if (connection_intf_) {
+        CheckDriverResult(connection_intf_->SetConnectionOption(coTraceCallback, 0));
+        CheckDriverResult(connection_intf_->SetConnectionOption(coTraceClientData, 0));
+      }
+      meta_data_intf_.Release();
+      if (connection_intf_) {
+        connection_intf_->DetachDatabase();
+        open_transaction_count_ = 0;
+        connection_intf_.Release();
+      }
+      // The library stays loaded for the life of the process.
+      library_handle_ = nullptr;
+      open_state_ = connClosed;
+      driver_intf_.Release();
+    }
+    params_from_file_ = false;
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  // The clones end with the connection they were made for, however its own
+  // close went.
+  try {
+    FreeClones();
+  } catch (...) {
+    if (!failure) failure = std::current_exception();
+  }
+  if (failure) std::rethrow_exception(failure);
+}
+
+TSQLConnection::~TSQLConnection() noexcept(false) {
+  destroying_ = true;
+  std::exception_ptr failure;
+  try {
+    SetConnected(false);
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  try {
+    FreeClones();
+  } catch (...) {
+    if (!failure) failure = std::current_exception();
+  }
+  // What a failed open or a failed close left held goes now, before the
+  // error, if any, reaches the code that destroys the connection.
+  meta_data_intf_.Release();
+  connection_intf_.Release();
+  driver_intf_.Release();
+  if (failure) std::rethrow_exception(failure);
+}
+
 }  // namespace tolvane
