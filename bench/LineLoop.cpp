@@ -1,0 +1,100 @@
+#include "bench/LineLoop.h"
+
+#include <ibase.h>
+
+#include <cstring>
+
+namespace tolvane_bench {
+namespace {
+
+constexpr char kUser[] = "SYSDBA";
+constexpr char kPassword[] = "ravenquil";
+constexpr unsigned short kDialect = 3;
+
+std::string StatusText(const ISC_STATUS* status) {
+  std::string text;
+  char buffer[512];
+  const ISC_STATUS* cursor = status;
+  while (fb_interpret(buffer, sizeof buffer, &cursor) != 0) {
+    if (!text.empty()) text += "; ";
+    text += buffer;
+  }
+  return text.empty() ? std::string("unknown client error") : text;
+}
+
+// The database parameter block: version, user name and password.
+std::string AttachParameters() {
+  std::string dpb(1, static_cast<char>(isc_dpb_version1));
+  auto add = [&dpb](char tag, const char* value) {
+    const std::size_t length = std::strlen(value);
+    dpb += tag;
+    dpb += static_cast<char>(length);
+    dpb.append(value, length);
+  };
+  add(isc_dpb_user_name, kUser);
+  add(isc_dpb_password, kPassword);
+  return dpb;
+}
+
+// One line in its own transaction; a refused line is rolled back so that the
+// next one starts clean, as the module's per-line semantics require.
+bool RunLine(isc_db_handle& db, std::string_view line, std::string& error) {
+  ISC_STATUS_ARRAY status;
+  isc_tr_handle transaction = 0;
+  if (isc_start_transaction(status, &transaction, 1, &db, 0, nullptr) != 0) {
+    error = StatusText(status);
+    return false;
+  }
+  if (isc_dsql_execute_immediate(status, &db, &transaction, static_cast<unsigned short>(line.size()),
+                                 line.data(), kDialect, nullptr) != 0) {
+    error = StatusText(status);
+    ISC_STATUS_ARRAY ignored;
+    isc_rollback_transaction(ignored, &transaction);
+    return false;
+  }
+  if (isc_commit_transaction(status, &transaction) != 0) {
+    error = StatusText(status);
+    ISC_STATUS_ARRAY ignored;
+    isc_rollback_transaction(ignored, &transaction);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+LoopOutcome RunLinesEachCommitted(const char* database_path, std::string_view script) noexcept {
+  LoopOutcome outcome;
+  try {
+    ISC_STATUS_ARRAY status;
+    isc_db_handle db = 0;
+    const std::string dpb = AttachParameters();
+    if (isc_attach_database(status, 0, database_path, &db, static_cast<short>(dpb.size()), dpb.data()) != 0) {
+      outcome.error = StatusText(status);
+      return outcome;
+    }
+    outcome.attached = true;
+    std::size_t start = 0;
+    std::string line_error;
+    while (start < script.size()) {
+      std::size_t end = script.find_first_of("\r\n", start);
+      if (end == std::string_view::npos) end = script.size();
+      const std::string_view line = script.substr(start, end - start);
+      start = end;
+      if (start < script.size() && script[start] == '\r') ++start;
+      if (start < script.size() && script[start] == '\n') ++start;
+      if (line.empty()) continue;
+      if (RunLine(db, line, line_error)) {
+        ++outcome.executed;
+      } else {
+        if (outcome.failed++ == 0) outcome.error = line_error;
+      }
+    }
+    if (isc_detach_database(status, &db) != 0 && outcome.error.empty()) outcome.error = StatusText(status);
+  } catch (...) {
+    outcome.error = "out of memory";
+  }
+  return outcome;
+}
+
+}  // namespace tolvane_bench

@@ -1,0 +1,747 @@
+#!/usr/bin/env python3
+"""Times the module and its anchors in one run on one machine.
+
+Paths, each running a script of N single-line INSERTs, every line in its own
+committed transaction:
+  a  client library alone, embedded (tolvane-bench-client-loop)
+  b  the module through tolvane-exec, embedded
+  c  the module inside the private server, one call from isql-fb with the
+     script as a BLOB and a plain database path
+  d  the minimal external function of the bench, called like (c)
+  e  EXECUTE BLOCK: EXECUTE STATEMENT ... ON EXTERNAL DATA SOURCE ... WITH
+     AUTONOMOUS TRANSACTION per line, from isql-fb (N = 1,000 only)
+  f  isql-fb running the script with a COMMIT after every line, embedded
+
+Timing: (a), (b) and (f) are whole processes, timed from outside. (c), (d)
+and (e) are the one SELECT (or EXECUTE BLOCK) as isql-fb's SET STATS reports
+it: isql's start and its attachment are outside, loading the BLOB too.
+Microseconds per line are (T(N) - T(empty)) / N, the path's own fixed cost
+taken out; ratios compare whole times of the same N.
+
+Called by bench/run.sh, which builds first.
+"""
+
+import argparse
+import datetime
+import json
+import os
+import platform
+import re
+import shutil
+import signal
+import socket
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+FB_LIBDIR = "/usr/lib/x86_64-linux-gnu/firebird/3.0"
+FB_CONFDIR = "/etc/firebird/3.0"
+FB_SERVER = "/usr/sbin/firebird"
+PASSWORD = "ravenquil"
+
+PATH_NAMES = {
+    "a": "client library loop, embedded",
+    "b": "module via tolvane-exec, embedded",
+    "c": "module in the server, from isql-fb",
+    "d": "minimal external function in the server",
+    "e": "EXECUTE STATEMENT ... ON EXTERNAL DATA SOURCE, autonomous",
+    "f": "isql-fb with COMMIT after each line, embedded",
+}
+
+# The legacy declarations. The bench's own function is declared exactly like
+# the module, under its own name.
+MODULE_DECLARATION = (
+    "DECLARE EXTERNAL FUNCTION EXECUTA_SQL BLOB, CSTRING(1024) "
+    "RETURNS CSTRING(32000) ENTRY_POINT 'executa_sql' MODULE_NAME 'UDFTolvane';")
+MINIMAL_DECLARATION = (
+    "DECLARE EXTERNAL FUNCTION TOLVANE_BENCH_EXECUTA BLOB, CSTRING(1024) "
+    "RETURNS CSTRING(32000) ENTRY_POINT 'tolvane_bench_executa' MODULE_NAME 'TolvaneBenchUdf';")
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+
+
+class BenchFailure(Exception):
+    pass
+
+
+def log(*parts):
+    print("==>", *parts, file=sys.stderr, flush=True)
+
+
+def embedded_env():
+    # Embedded paths use the system's configuration, never the private root.
+    env = dict(os.environ)
+    for name in ("FIREBIRD", "FIREBIRD_LOCK", "FIREBIRD_TMP", "ISC_USER", "ISC_PASSWORD"):
+        env.pop(name, None)
+    return env
+
+
+def run(cmd, *, env=None, input_text=None, check=True, timeout=3600):
+    started = time.perf_counter()
+    proc = subprocess.run(cmd, env=env or embedded_env(), input=input_text, capture_output=True,
+                          text=True, timeout=timeout)
+    elapsed = time.perf_counter() - started
+    if check and proc.returncode != 0:
+        raise BenchFailure(f"{' '.join(cmd[:4])}... exited {proc.returncode}:\n{proc.stdout[-2000:]}\n{proc.stderr[-2000:]}")
+    return proc, elapsed
+
+
+def isql_embedded(database, sql):
+    proc, _ = run(["isql-fb", "-q", "-bail", "-m", "-user", "SYSDBA", database], input_text=sql)
+    return proc.stdout
+
+
+# ---------------------------------------------------------------- scripts
+
+def insert_line(i):
+    return f"INSERT INTO T (ID, V) VALUES ({i}, 'bench line {i}')"
+
+
+def write_scripts(folder, n):
+    """The module's script and the same lines for isql with a COMMIT each."""
+    plain = os.path.join(folder, f"script-{n}.sql")
+    committed = os.path.join(folder, f"script-{n}-isql.sql")
+    with open(plain, "w") as out:
+        for i in range(1, n + 1):
+            out.write(insert_line(i) + "\n")
+    with open(committed, "w") as out:
+        for i in range(1, n + 1):
+            out.write(insert_line(i) + ";\nCOMMIT;\n")
+    return plain, committed
+
+
+def write_memory_script(path, target_bytes):
+    """About target_bytes of cheap lines: an UPDATE of an empty table, padded
+    to 100 bytes, so that the run is short and every line still does the full
+    per-line work (transaction, statement, commit)."""
+    line_count = 0
+    with open(path, "w") as out:
+        written = 0
+        while written < target_bytes:
+            head = f"UPDATE T SET ID = ID WHERE ID = -1 /* line {line_count:08d} "
+            line = head + "x" * (97 - len(head)) + " */\n"
+            out.write(line)
+            written += len(line)
+            line_count += 1
+    return line_count
+
+
+# --------------------------------------------------------------- server
+
+class Server:
+    """The private Firebird server: the team's script when it gives a server
+    that may load our build's modules, else an instance of our own."""
+
+    def __init__(self, build, work):
+        self.build = build
+        self.work = work
+        self.port = None
+        self.own_proc = None
+        self.state = None
+        self.kind = None
+
+    def start(self):
+        script = os.path.join(ROOT, "scripts", "fbserver.sh")
+        if os.environ.get("TOLVANE_FB_PORT") and os.environ.get("TOLVANE_FB_LIB_DIR") == os.path.join(self.build, "lib"):
+            self.port = int(os.environ["TOLVANE_FB_PORT"])
+            self.kind = f"already running on port {self.port} (TOLVANE_FB_PORT)"
+            return
+        if os.path.exists(script):
+            self.state = os.path.join(self.work, "fbserver")
+            proc, _ = run(["bash", script, "start", "--build", self.build, "--state", self.state], check=False)
+            env_file = os.path.join(self.state, "server.env")
+            if proc.returncode == 0 and os.path.exists(env_file):
+                values = dict(line.strip().split("=", 1) for line in open(env_file) if "=" in line)
+                self.port = int(values["TOLVANE_FB_PORT"])
+                self.kind = f"scripts/fbserver.sh, port {self.port}"
+                return
+            log("scripts/fbserver.sh did not start a server; starting one of our own\n" + proc.stderr[-1500:])
+        self.start_own()
+
+    def fallback_to_own(self, reason):
+        log(f"the server of scripts/fbserver.sh cannot load our modules ({reason}); starting one of our own")
+        self.stop()
+        self.start_own()
+
+    def start_own(self):
+        root = os.path.join(self.work, "own-server", "root")
+        state = os.path.dirname(root)
+        shutil.rmtree(state, ignore_errors=True)
+        os.makedirs(root)
+        for sub in ("lock", "tmp", "failures"):
+            os.makedirs(os.path.join(state, sub))
+        for name in os.listdir(FB_CONFDIR):
+            if name.endswith(".conf"):
+                shutil.copy(os.path.join(FB_CONFDIR, name), root)
+        shutil.copy(os.path.join(FB_LIBDIR, "firebird.msg"), root)
+        os.symlink(os.path.join(FB_LIBDIR, "intl"), os.path.join(root, "intl"))
+        port = free_port(3400)
+        security = os.path.join(state, "security3.fdb")
+        conf = os.path.join(root, "firebird.conf")
+        # Firebird takes the first occurrence of a setting: drop the
+        # distribution's UdfAccess line rather than appending a second one.
+        lines = [l for l in open(conf) if not re.match(r"\s*UdfAccess\s*=", l)]
+        lines.append(f"\nRemoteServicePort = {port}\nRemoteBindAddress = localhost\n"
+                     f"SecurityDatabase = {security}\nUdfAccess = Restrict {os.path.join(self.build, 'lib')}\n")
+        open(conf, "w").writelines(lines)
+        env = embedded_env()
+        env.update(FIREBIRD=root, FIREBIRD_LOCK=os.path.join(state, "lock"),
+                   FIREBIRD_TMP=os.path.join(state, "tmp"),
+                   UDFTOLVANE_FAILURE_DIR=os.path.join(state, "failures"))
+        run(["isql-fb", "-q"], env=env, input_text=(
+            f"create database '{security}' user SYSDBA;\n"
+            f"create or alter user SYSDBA password '{PASSWORD}' using plugin Srp;\ncommit;\n"))
+        self.own_proc = subprocess.Popen([FB_SERVER], env=env, stdin=subprocess.DEVNULL,
+                                         stdout=open(os.path.join(state, "server.out"), "w"),
+                                         stderr=subprocess.STDOUT)
+        self.port = port
+        for _ in range(100):
+            try:
+                socket.create_connection(("127.0.0.1", port), timeout=0.2).close()
+                break
+            except OSError:
+                time.sleep(0.1)
+        else:
+            raise BenchFailure("our own Firebird server did not start")
+        self.kind = f"bench's own private instance, port {port}"
+
+    def stop(self):
+        if self.own_proc is not None:
+            self.own_proc.send_signal(signal.SIGTERM)
+            try:
+                self.own_proc.wait(10)
+            except subprocess.TimeoutExpired:
+                self.own_proc.kill()
+            self.own_proc = None
+        elif self.state is not None:
+            run(["bash", os.path.join(ROOT, "scripts", "fbserver.sh"), "stop", "--build", self.build,
+                 "--state", self.state], check=False)
+            # Make sure the server we had started is gone, whatever the
+            # script's own bookkeeping says.
+            for pid in servers_of_root(os.path.join(self.state, "root")):
+                os.kill(pid, signal.SIGTERM)
+            self.state = None
+
+    def address(self, database):
+        return f"localhost/{self.port}:{database}"
+
+    def isql(self, database, sql):
+        proc, _ = run(["isql-fb", "-q", "-bail", "-m", "-user", "SYSDBA", "-password", PASSWORD,
+                       self.address(database)], input_text=sql, check=False)
+        if proc.returncode != 0:
+            raise BenchFailure(f"isql-fb on the server failed:\n{proc.stdout[-3000:]}")
+        return proc.stdout
+
+
+def servers_of_root(root):
+    found = []
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            if os.readlink(f"/proc/{entry}/exe") != FB_SERVER:
+                continue
+            environ = open(f"/proc/{entry}/environ", "rb").read().split(b"\0")
+        except OSError:
+            continue
+        if f"FIREBIRD={root}".encode() in environ:
+            found.append(int(entry))
+    return found
+
+
+def free_port(first):
+    for port in range(first, first + 200):
+        with socket.socket() as s:
+            try:
+                s.bind(("127.0.0.1", port))
+                return port
+            except OSError:
+                continue
+    raise BenchFailure("no free port")
+
+
+# ------------------------------------------------------------ databases
+
+class Databases:
+    """Fresh databases for every run, copied from templates made once."""
+
+    def __init__(self, work, tools):
+        self.work = work
+        self.tools = tools
+        self.templates = {}
+        self.counter = 0
+
+    def make_templates(self):
+        base = os.path.join(self.work, "template.fdb")
+        run(["isql-fb", "-q", "-bail"], input_text=(
+            f"create database '{base}' user SYSDBA page_size 8192;\n"
+            "create table t (id integer, v varchar(60));\n"
+            "create table scripts (id integer, script blob sub_type text);\n"
+            f"{MODULE_DECLARATION}\n{MINIMAL_DECLARATION}\ncommit;\n"))
+        for mode in ("off", "on"):
+            path = os.path.join(self.work, f"template-fw-{mode}.fdb")
+            shutil.copyfile(base, path)
+            run(["gfix", "-write", "async" if mode == "off" else "sync", "-user", "SYSDBA", path])
+            self.templates[mode] = path
+        os.remove(base)
+
+    def fresh(self, forced_writes, scripts=()):
+        """A new database; scripts is a list of (id, file) to load as BLOBs."""
+        self.counter += 1
+        path = os.path.join(self.work, f"run-{self.counter}.fdb")
+        shutil.copyfile(self.templates[forced_writes], path)
+        for script_id, file in scripts:
+            run([self.tools["load"], path, str(script_id), file])
+        return path
+
+
+# --------------------------------------------------------------- paths
+
+ELAPSED = re.compile(r"Elapsed time=\s*([0-9.]+)\s*sec")
+
+
+def count_rows(text):
+    match = re.search(r"ROWS_IN_T\s*=+\s*(\d+)", text)
+    if not match:
+        raise BenchFailure(f"no row count in:\n{text[-2000:]}")
+    return int(match.group(1))
+
+
+def check_count(path_key, got, expected):
+    if got != expected:
+        raise BenchFailure(f"path ({path_key}): {got} rows in T, expected {expected}")
+
+
+def time_embedded(path_key, tools, db, script, isql_script, expected_rows):
+    if path_key == "a":
+        proc, elapsed = run([tools["client"], db, script], check=False)
+        if proc.returncode != 0:
+            raise BenchFailure(f"path (a) failed: {proc.stderr[-2000:]}")
+    elif path_key == "b":
+        proc, elapsed = run([tools["exec"], "--database", db, script], check=False)
+        if proc.returncode != 0 or proc.stdout.strip().splitlines()[-1:] != ["ok"]:
+            raise BenchFailure(f"path (b) failed (exit {proc.returncode}): {proc.stdout[-1500:]} {proc.stderr[-1500:]}")
+    elif path_key == "f":
+        proc, elapsed = run(["isql-fb", "-q", "-bail", "-user", "SYSDBA", "-i", isql_script, db], check=False)
+        if proc.returncode != 0 or proc.stdout.strip():
+            raise BenchFailure(f"path (f) failed: {proc.stdout[-1500:]} {proc.stderr[-1500:]}")
+    else:
+        raise ValueError(path_key)
+    check_count(path_key, count_rows(isql_embedded(db, "select count(*) as rows_in_t from t;")), expected_rows)
+    return elapsed
+
+
+def udf_call_sql(path_key, db, where):
+    function = {"c": "EXECUTA_SQL", "d": "TOLVANE_BENCH_EXECUTA"}[path_key]
+    return f"select {function}(script, '{db}') as result from scripts where {where};"
+
+
+def external_block_sql(db, where):
+    # Splits the BLOB into lines in PSQL and hands every line to the built-in
+    # route, the way one would without an external function.
+    return f"""set term ^ ;
+execute block returns (lines_run integer) as
+  declare s blob sub_type text;
+  declare len integer;
+  declare p integer;
+  declare q integer;
+  declare line varchar(8000);
+begin
+  lines_run = 0;
+  select script from scripts where {where} into s;
+  len = char_length(s);
+  p = 1;
+  while (p <= len) do
+  begin
+    q = position(ascii_char(10), s, p);
+    if (q = 0) then q = len + 1;
+    line = substring(s from p for q - p);
+    if (line <> '') then
+    begin
+      execute statement line on external data source '{db}'
+        as user 'SYSDBA' password '{PASSWORD}' with autonomous transaction;
+      lines_run = lines_run + 1;
+    end
+    p = q + 1;
+  end
+  suspend;
+end^
+set term ; ^
+"""
+
+
+def time_server(path_key, server, db, where, expected_rows, calls=1):
+    """Runs one timed statement on the server; returns seconds per call."""
+    statement = external_block_sql(db, where) if path_key == "e" else udf_call_sql(path_key, db, where)
+    out = server.isql(db, f"set stats on;\n{statement}\nset stats off;\ncommit;\n"
+                          "select count(*) as rows_in_t from t;\n")
+    match = ELAPSED.search(out)
+    if not match:
+        raise BenchFailure(f"no elapsed time from isql:\n{out[-2000:]}")
+    if path_key in "cd":
+        results = re.findall(r"^(\S.*?)\s*$", out.split("=====", 1)[-1], re.M)
+        oks = sum(1 for r in results if r == "ok")
+        if oks != calls:
+            raise BenchFailure(f"path ({path_key}) did not return ok {calls} time(s):\n{out[-2000:]}")
+    check_count(path_key, count_rows(out), expected_rows)
+    return float(match.group(1)) / calls
+
+
+# --------------------------------------------------------------- stats
+
+def summary(samples):
+    return {"median": statistics.median(samples), "min": min(samples), "max": max(samples),
+            "runs": len(samples), "samples": samples}
+
+
+class Bench:
+    def __init__(self, args):
+        self.args = args
+        self.build = os.path.abspath(args.build)
+        self.tools = {
+            "client": os.path.join(self.build, "bin", "tolvane-bench-client-loop"),
+            "load": os.path.join(self.build, "bin", "tolvane-bench-load-script"),
+            "exec": os.path.join(self.build, "bin", "tolvane-exec"),
+        }
+        needed = ["client", "load"] + (["exec"] if "b" in args.paths else [])
+        for tool in (self.tools[name] for name in needed):
+            if not os.access(tool, os.X_OK):
+                raise BenchFailure(f"missing {tool}: build first (bench/run.sh does)")
+        self.work = tempfile.mkdtemp(prefix="tolvane-bench-", dir=args.work_root)
+        self.dbs = Databases(self.work, self.tools)
+        self.server = Server(self.build, self.work)
+        self.results = {"cases": {}, "empty": {}, "memory": {}}
+        self.paths = [p for p in args.paths if p in PATH_NAMES]
+
+    # One case: a path, a forced-writes mode and N. Runs are interleaved
+    # across paths (see measure) so that noise from the machine hits all
+    # paths alike.
+    def one_run(self, key, fw, n, scripts):
+        plain, committed = scripts
+        if key in "abf":
+            db = self.dbs.fresh(fw)
+            try:
+                return time_embedded(key, self.tools, db, plain, committed, n)
+            finally:
+                os.remove(db)
+        db = self.dbs.fresh(fw, [(1, plain)])
+        try:
+            return time_server(key, self.server, db, "id = 1", n)
+        finally:
+            os.remove(db)
+
+    def measure(self, fw, n, keys, runs):
+        scripts = write_scripts(self.work, n)
+        samples = {k: [] for k in keys}
+        for r in range(runs):
+            for key in keys:
+                samples[key].append(self.one_run(key, fw, n, scripts))
+            log(f"forced writes {fw}, N={n}, run {r + 1}/{runs}: " +
+                ", ".join(f"{k}={samples[k][-1] * 1e3:.0f} ms" for k in keys))
+        for key in keys:
+            self.results["cases"].setdefault(key, {}).setdefault(fw, {})[n] = summary(samples[key])
+        for f in scripts:
+            os.remove(f)
+
+    def measure_empty(self, runs, calls):
+        empty = os.path.join(self.work, "empty.sql")
+        open(empty, "w").close()
+        samples = {k: [] for k in self.paths}
+        for _ in range(runs):
+            for key in self.paths:
+                if key in "abf":
+                    db = self.dbs.fresh("off")
+                    samples[key].append(time_embedded(key, self.tools, db, empty, empty, 0))
+                elif key == "e":
+                    db = self.dbs.fresh("off", [(1, empty)])
+                    samples[key].append(time_server(key, self.server, db, "id = 1", 0))
+                else:
+                    db = self.dbs.fresh("off", [(i, empty) for i in range(1, calls + 1)])
+                    samples[key].append(time_server(key, self.server, db, "id > 0", 0, calls))
+                os.remove(db)
+        for key in self.paths:
+            self.results["empty"][key] = summary(samples[key])
+        log("empty script, one call: " + ", ".join(
+            f"{k}={statistics.median(samples[k]) * 1e3:.2f} ms" for k in self.paths))
+
+    def measure_memory(self, target_bytes):
+        script = os.path.join(self.work, "memory.sql")
+        lines = write_memory_script(script, target_bytes)
+        size = os.path.getsize(script)
+        for key, cmd in (("b", [self.tools["exec"], "--database"]), ("a", [self.tools["client"]])):
+            if key not in self.paths:
+                continue
+            db = self.dbs.fresh("off")
+            proc, elapsed = run(["/usr/bin/time", "-v"] + cmd + [db, script], check=False)
+            os.remove(db)
+            match = re.search(r"Maximum resident set size \(kbytes\): (\d+)", proc.stderr)
+            ok = proc.returncode == 0 and (key != "b" or proc.stdout.strip().splitlines()[-1:] == ["ok"])
+            if not ok or not match:
+                raise BenchFailure(f"memory run of ({key}) failed: {proc.stdout[-1000:]} {proc.stderr[-1500:]}")
+            self.results["memory"][key] = {"script_bytes": size, "lines": lines,
+                                          "peak_rss_bytes": int(match.group(1)) * 1024, "seconds": elapsed}
+            log(f"memory ({key}): script {size / 1e6:.1f} MB, {lines} lines, peak RSS "
+                f"{int(match.group(1)) / 1024:.1f} MiB in {elapsed:.1f} s")
+        os.remove(script)
+
+    def probe_server(self):
+        """One call of each external function, so that a server that cannot
+        load them fails here, loudly, before anything is timed."""
+        db = self.dbs.fresh("off", [(1, os.devnull)])
+        try:
+            for key in [k for k in "dc" if k in self.paths]:
+                try:
+                    time_server(key, self.server, db, "id = 1", 0)
+                except BenchFailure as failure:
+                    if "not allowed by server configuration" in str(failure) and self.server.own_proc is None:
+                        self.server.fallback_to_own("UdfAccess")
+                        time_server(key, self.server, db, "id = 1", 0)
+                    else:
+                        raise
+        finally:
+            os.remove(db)
+
+    def execute(self):
+        a = self.args
+        started = time.time()
+        self.dbs.make_templates()
+        if any(k in self.paths for k in "cde"):
+            self.server.start()
+            log(f"server: {self.server.kind}")
+            self.probe_server()
+        self.results["server"] = self.server.kind
+        try:
+            self.measure_empty(a.empty_runs, a.empty_calls)
+            for fw, n, runs in a.plan:
+                keys = [k for k in self.paths if k != "e" or n <= 1000]
+                self.measure(fw, n, keys, runs)
+            if a.memory_mb > 0:
+                self.measure_memory(int(a.memory_mb * 1e6))
+        finally:
+            self.server.stop()
+        self.results["seconds"] = time.time() - started
+        return self.results
+
+    def cleanup(self):
+        shutil.rmtree(self.work, ignore_errors=True)
+
+
+# ------------------------------------------------------------- reporting
+
+def per_line_us(results, key, fw, n):
+    case = results["cases"].get(key, {}).get(fw, {}).get(n)
+    if case is None:
+        return None
+    empty = results["empty"].get(key, {}).get("median", 0.0)
+    return (case["median"] - empty) / n * 1e6
+
+
+def ratio(results, top, bottom, fw, n):
+    x = results["cases"].get(top, {}).get(fw, {}).get(n)
+    y = results["cases"].get(bottom, {}).get(fw, {}).get(n)
+    if x is None or y is None:
+        return None
+    return x["median"] / y["median"]
+
+
+def targets(results):
+    """(name, value text, PASS/MISS/n.a.)"""
+    rows = []
+
+    def judge(name, value, ok, fmt="{:.3f}"):
+        if value is None:
+            rows.append((name, "not measured", "n.a."))
+        else:
+            rows.append((name, fmt.format(value), "PASS" if ok(value) else "MISS"))
+
+    for fw, ns, limit in (("off", (10000, 100000), 1.10), ("on", (10000,), 1.05)):
+        for n in ns:
+            for top, bottom in (("b", "a"), ("c", "d")):
+                judge(f"({top})/({bottom}), forced writes {fw}, N={n:,} <= {limit:.2f}",
+                      ratio(results, top, bottom, fw, n), lambda v, l=limit: v <= l)
+    for fw in ("off", "on"):
+        judge(f"(e)/(c), forced writes {fw}, N=1,000 >= 20", ratio(results, "e", "c", fw, 1000),
+              lambda v: v >= 20, "{:.1f}")
+    for fw in ("off", "on"):
+        for n in (1000, 10000, 100000):
+            c, f = per_line_us(results, "c", fw, n), per_line_us(results, "f", fw, n)
+            if c is not None and f is not None:
+                judge(f"(c) ahead of (f), us/line, forced writes {fw}, N={n:,} (c/f < 1)", c / f, lambda v: v < 1)
+    for key in ("b", "c"):
+        values = [per_line_us(results, key, "off", n) for n in (1000, 10000, 100000)]
+        if all(v is not None for v in values):
+            mean = sum(values) / len(values)
+            spread = max(abs(v - mean) / mean for v in values)
+            judge(f"({key}) us/line flat, forced writes off, N=1,000..100,000, within +-10% of mean",
+                  spread * 100, lambda v: v <= 10, "+-{:.1f}%")
+        else:
+            judge(f"({key}) us/line flat, N=1,000..100,000", None, None)
+    ec, ed = results["empty"].get("c"), results["empty"].get("d")
+    judge("empty-script call (c)/(d) <= 1.2", ec["median"] / ed["median"] if ec and ed else None,
+          lambda v: v <= 1.2, "{:.2f}")
+    mem = results["memory"].get("b")
+    judge("peak RSS of (b) / script size <= 3", mem["peak_rss_bytes"] / mem["script_bytes"] if mem else None,
+          lambda v: v <= 3, "{:.2f}")
+    return rows
+
+
+def fmt_ms(case):
+    return f"{case['median'] * 1e3:.1f} ({case['min'] * 1e3:.1f}..{case['max'] * 1e3:.1f})"
+
+
+def report_text(results, meta):
+    out = []
+    out.append(f"Machine: {meta['machine']}")
+    out.append(f"Versions: {meta['versions']}")
+    out.append(f"Server for (c)/(d)/(e): {results.get('server')}")
+    out.append(f"Date: {meta['date']}; total bench time {results['seconds']:.0f} s")
+    out.append("")
+    out.append("Whole time in ms: median (min..max) over the runs, ratio to the anchor of the same run.")
+    out.append("")
+    out.append("| forced writes | N | path | runs | ms median (min..max) | us/line | ratio |")
+    out.append("|---|---:|---|---:|---|---:|---|")
+    anchors = {"a": None, "b": "a", "c": "d", "d": None, "e": "c", "f": "a"}
+    for fw in ("off", "on"):
+        for n in sorted({n for k in results["cases"] for n in results["cases"][k].get(fw, {})}):
+            for key in PATH_NAMES:
+                case = results["cases"].get(key, {}).get(fw, {}).get(n)
+                if case is None:
+                    continue
+                anchor = anchors[key]
+                r = ratio(results, key, anchor, fw, n) if anchor else None
+                rtext = f"{r:.3f} x ({anchor})" if r is not None else "anchor"
+                if key == "e":
+                    rtext = f"{r:.1f} x (c)" if r is not None else "-"
+                out.append(f"| {fw} | {n:,} | ({key}) {PATH_NAMES[key]} | {case['runs']} | {fmt_ms(case)} | "
+                           f"{per_line_us(results, key, fw, n):.1f} | {rtext} |")
+    out.append("")
+    out.append("Fixed cost of one call with an empty script (forced writes off), ms median (min..max):")
+    out.append("")
+    for key, case in results["empty"].items():
+        out.append(f"- ({key}) {PATH_NAMES[key]}: {fmt_ms(case)}, {case['runs']} runs")
+    for key, mem in results["memory"].items():
+        out.append(f"- peak RSS of ({key}) for a {mem['script_bytes'] / 1e6:.0f} MB script of {mem['lines']:,} "
+                   f"no-op UPDATE lines: {mem['peak_rss_bytes'] / 2**20:.1f} MiB "
+                   f"({mem['peak_rss_bytes'] / mem['script_bytes']:.2f} x the script), {mem['seconds']:.1f} s")
+    out.append("")
+    out.append("| target | value | result |")
+    out.append("|---|---|---|")
+    for name, value, verdict in targets(results):
+        out.append(f"| {name} | {value} | {verdict} |")
+    return "\n".join(out) + "\n"
+
+
+def write_plot(results, folder):
+    data = os.path.join(folder, "latest.dat")
+    blocks = []
+    titles = []
+    for fw in ("off", "on"):
+        for key in PATH_NAMES:
+            points = [(n, per_line_us(results, key, fw, n)) for n in sorted(results["cases"].get(key, {}).get(fw, {}))]
+            if not points:
+                continue
+            blocks.append("\n".join(f"{n} {v:.3f}" for n, v in points))
+            titles.append((f"({key}) forced writes {fw}", fw))
+    with open(data, "w") as out:
+        out.write("\n\n\n".join(blocks) + "\n")
+    png = os.path.join(folder, "latest.png")
+    plots = []
+    for index, (title, fw) in enumerate(titles):
+        dash = 1 if fw == "off" else 2
+        plots.append(f"'{data}' index {index} using 1:2 with linespoints dt {dash} lw 2 title '{title}'")
+    gp = (f"set terminal pngcairo size 1000,650 noenhanced\nset output '{png}'\n"
+          "set logscale xy\nset xlabel 'lines in the script (N)'\nset ylabel 'microseconds per line'\n"
+          "set title 'Script of N single-line INSERTs, each committed (fixed cost removed)'\n"
+          "set key outside right\nset grid\nset xtics (1000, 10000, 100000)\n"
+          "plot " + ", \\\n  ".join(plots) + "\n")
+    try:
+        subprocess.run(["gnuplot"], input=gp, text=True, check=True, capture_output=True)
+    except (OSError, subprocess.CalledProcessError) as failure:
+        log(f"no plot: {failure}")
+        return None
+    return png
+
+
+def machine_meta(build):
+    cpu = "unknown CPU"
+    for line in open("/proc/cpuinfo"):
+        if line.startswith("model name"):
+            cpu = line.split(":", 1)[1].strip()
+            break
+    mem = int(open("/proc/meminfo").readline().split()[1]) // 1024 // 1024
+    os_name = "Linux"
+    if os.path.exists("/etc/os-release"):
+        values = dict(l.strip().split("=", 1) for l in open("/etc/os-release") if "=" in l)
+        os_name = values.get("PRETTY_NAME", "Linux").strip('"')
+    fb = subprocess.run(["isql-fb", "-z", "-q"], input="", capture_output=True, text=True).stdout.strip()
+    gxx = subprocess.run(["g++", "--version"], capture_output=True, text=True).stdout.splitlines()[0]
+    build_type = "?"
+    cache = os.path.join(build, "CMakeCache.txt")
+    if os.path.exists(cache):
+        for line in open(cache):
+            if line.startswith("CMAKE_BUILD_TYPE:"):
+                build_type = line.split("=", 1)[1].strip() or "RelWithDebInfo (project default)"
+    commit = subprocess.run(["git", "-C", ROOT, "rev-parse", "--short", "HEAD"], capture_output=True,
+                            text=True).stdout.strip()
+    disk = subprocess.run(["df", "-T", tempfile.gettempdir()], capture_output=True, text=True).stdout.splitlines()[-1].split()[1]
+    return {
+        "machine": f"{cpu}, {os.cpu_count()} cores, {mem} GiB, {os_name}, kernel {platform.release()}; "
+                   f"databases on {disk}",
+        "versions": f"{fb.splitlines()[0] if fb else 'isql-fb ?'}; {gxx}; build type {build_type}; commit {commit}",
+        "date": datetime.datetime.now().strftime("%Y-%m-%d %H:%M"),
+    }
+
+
+def parse_args():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build", required=True)
+    parser.add_argument("--smoke", action="store_true", help="a few tens of seconds; checks every path works")
+    parser.add_argument("--paths", default="abcdef")
+    parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--slow-runs", type=int, default=3, help="runs for the slow cases")
+    parser.add_argument("--results", default=os.path.join(ROOT, "bench", "results"))
+    parser.add_argument("--work-root", default="/var/tmp")
+    parser.add_argument("--keep", action="store_true", help="keep the work folder")
+    args = parser.parse_args()
+    if args.smoke:
+        args.plan = [("off", 200, 1)]
+        args.empty_runs, args.empty_calls, args.memory_mb = 1, 3, 1
+    else:
+        args.plan = [("off", 1000, args.runs), ("off", 10000, args.runs), ("off", 100000, args.slow_runs),
+                     ("on", 1000, args.runs), ("on", 10000, args.slow_runs)]
+        args.empty_runs, args.empty_calls, args.memory_mb = args.runs, 20, 100
+    return args
+
+
+def main():
+    args = parse_args()
+    bench = Bench(args)
+    try:
+        results = bench.execute()
+    except BenchFailure as failure:
+        print(f"BENCH FAILED: {failure}", file=sys.stderr)
+        log(f"work folder kept: {bench.work}")
+        return 1
+    if not args.keep:
+        bench.cleanup()
+    meta = machine_meta(bench.build)
+    text = report_text(results, meta)
+    print(text)
+    if args.smoke:
+        print("smoke: every path ran and gave the expected rows; targets are judged by the full run only")
+        return 0
+    os.makedirs(args.results, exist_ok=True)
+    with open(os.path.join(args.results, "latest.md"), "w") as out:
+        out.write(text)
+    with open(os.path.join(args.results, "latest.json"), "w") as out:
+        json.dump({"meta": meta, "results": results}, out, indent=1, default=str)
+    png = write_plot(results, args.results)
+    if png:
+        log(f"plot: {png}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
