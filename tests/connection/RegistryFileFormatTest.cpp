@@ -33,15 +33,17 @@ TEST(RegistryFileFormat, LinesAreTrimmedAndSplitAroundTheFirstEquals) {
       "\tVendorLib   =  libclient.so \t\r\n"
       "Custom String = a=b = c\r\n"
       "LibraryName=\r\n"
+      "VENDORLIB=second\r\n"
       "   \r\n"
       "no equals here \r\n"
       "[unclosed\r\n";
   TStringList lines = RegistrySectionLines(text, "driver");
   EXPECT_EQ(lines.Lines(), (Lines{"VendorLib=libclient.so", "Custom String=a=b = c", "LibraryName=",
-                                  "no equals here", "[unclosed"}));
+                                  "VENDORLIB=second", "no equals here", "[unclosed"}));
   EXPECT_EQ(lines.Values("vendorlib"), "libclient.so");
   EXPECT_EQ(lines.Values("Custom String"), "a=b = c");
-  // An empty value reads like a missing key; a line without "=" is never found.
+  // The first of a key wins; an empty value reads like a missing key; a line
+  // without "=" is never found.
   EXPECT_EQ(lines.Values("LibraryName"), "");
   EXPECT_EQ(lines.Values("no equals here"), "");
 }
@@ -60,21 +62,10 @@ TEST(RegistryFileFormat, OnlySemicolonStartsAComment) {
   EXPECT_EQ(lines.Values("Outside"), "");
 }
 
-TEST(RegistryFileFormat, FirstOfADuplicatedKeyWins) {
-  TStringList lines = RegistrySectionLines("[S]\nKey=one\nKEY=two\n", "s");
-  EXPECT_EQ(lines.Values("key"), "one");
-  EXPECT_EQ(lines.Count(), 2);
-}
-
 TEST(RegistryFileFormat, BreaksAtCrLfOrCrLfAndEndsAtNul) {
   const std::string text = "[S]\rA=1\nB=2\r\nC=3\n\rD=4\0[S]\nE=5\n"s;
   EXPECT_EQ(Section(text, "S"), (Lines{"A=1", "B=2", "C=3", "D=4"}));
   EXPECT_EQ(Section("\0[S]\nA=1"s, "S"), Lines{});
-}
-
-TEST(RegistryFileFormat, EmptyBracketsNameAnEmptySection) {
-  EXPECT_EQ(Section("[]\nA=1\n[ ]\nB=2\n", ""), Lines{"B=2"});
-  EXPECT_EQ(Section("[", ""), Lines{});
 }
 
 }  // namespace

@@ -66,9 +66,8 @@ TEST_F(RegistryFiles, MissingOrEmptySettingGivesTheDefaultBesideTheExecutable) {
 
   TSQLConnection connection(nullptr, platform_);
   EXPECT_EQ(connection.ConnectionRegistryPath(), "/opt/host/bin/sqlconnections.ini");
-}
 
-TEST_F(RegistryFiles, AnExecutableInTheRootDirectoryKeepsItsSlash) {
+  // An executable in the root directory keeps its slash.
   platform_.executable_path = [] { return std::string("/x"); };
   EXPECT_EQ(FindConnectionRegistryFile(platform_), "//sqlconnections.ini");
 }
@@ -210,13 +209,9 @@ TEST_F(FillParams, ReplacesParamsWithTheSectionOnceUntilTheNameChanges) {
   connection.SetConnectionName("Other");
   connection.FillParamsFromFile();
   EXPECT_EQ(connection.Params().Lines(), Lines{"Database=/other.fdb"});
-}
 
-TEST_F(FillParams, AMissingSectionEmptiesParamsWithoutError) {
-  UseConnectionFile("[IBConnection]\nDatabase=/db.fdb\n");
-  TSQLConnection connection(nullptr, platform_);
+  // A missing section gives no lines and no error.
   connection.SetConnectionName("Elsewhere");
-  connection.Params().SetValue("Database", "/x");
   connection.FillParamsFromFile();
   EXPECT_EQ(connection.Params().Count(), 0);
   EXPECT_TRUE(connection.ParamsFromFile());
