@@ -1,0 +1,26 @@
+// The one exception used inside the driver library. Every operation of the
+// driver contract catches it (and everything else) and turns it into a
+// result code plus the object's error text; nothing crosses the contract.
+#pragma once
+
+#include <string>
+
+#include "driver/SqlDriver.h"
+
+namespace tolvane::fbdrv {
+
+class DriverFailure {
+ public:
+  DriverFailure(DriverResult code, std::string text) : code_(code), text_(std::move(text)) {}
+  DriverResult Code() const noexcept { return code_; }
+  const std::string& Text() const noexcept { return text_; }
+
+ private:
+  DriverResult code_;
+  std::string text_;
+};
+
+// printf-style formatting for the driver's own texts.
+std::string FormatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+}  // namespace tolvane::fbdrv

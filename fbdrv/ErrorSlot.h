@@ -1,0 +1,40 @@
+// The last error text of a driver object and the one place where a failure
+// of any kind becomes a result code.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "driver/SqlDriver.h"
+
+namespace tolvane::fbdrv {
+
+class ErrorSlot {
+ public:
+  // Longest text the contract can report: its lengths are signed 16-bit.
+  static constexpr std::size_t kMaxLength = 32767;
+
+  // Runs one operation body: returns 0 when it finishes, otherwise keeps the
+  // failure's text and returns its code. Never throws.
+  template <typename Body>
+  DriverResult Run(Body&& body) noexcept {
+    try {
+      body();
+      return kDriverOk;
+    } catch (...) {
+      return Keep();
+    }
+  }
+
+  void Set(std::string text) noexcept;
+  DriverResult GetText(char* buffer) const noexcept;
+  DriverResult GetLength(std::int16_t* length) const noexcept;
+
+ private:
+  // Called inside a catch block: classifies the exception in flight.
+  DriverResult Keep() noexcept;
+
+  std::string text_;
+};
+
+}  // namespace tolvane::fbdrv

@@ -1,0 +1,41 @@
+// One statement object: runs SQL texts on its connection. It keeps nothing
+// between calls but the row count of the last one.
+#pragma once
+
+#include <cstdint>
+
+#include "driver/SqlDriver.h"
+#include "fbdrv/ErrorSlot.h"
+#include "fbdrv/FbConnection.h"
+#include "fbdrv/RefCounted.h"
+
+namespace tolvane::fbdrv {
+
+class FbStatement final : public RefCounted<ISQLStatement> {
+ public:
+  explicit FbStatement(Ref<FbConnection> connection) noexcept;
+
+  DriverResult SetStatementOption(StatementOption id, OptionValue value) noexcept override;
+  // Statements that may return rows are prepared; when the server says they
+  // do, the open cursor is handed back. Everything else runs at once.
+  DriverResult ExecuteSqlText(const char* sql, ISQLRowCursor** cursor) noexcept override;
+  // Rows inserted, updated or deleted by the last text; 0 for data
+  // definition and for statements that return rows.
+  DriverResult GetAffectedRowCount(std::uint32_t* rows) noexcept override;
+  DriverResult CloseStatement() noexcept override;
+  DriverResult GetErrorText(char* buffer) noexcept override;
+  DriverResult GetErrorTextLength(std::int16_t* length) noexcept override;
+
+ private:
+  ~FbStatement() override = default;
+
+  void RunImmediate(const char* sql);
+  // Returns the cursor when the statement returns rows, else null.
+  ISQLRowCursor* RunPrepared(const char* sql, bool may_return_rows);
+
+  Ref<FbConnection> connection_;
+  ErrorSlot error_;
+  std::uint64_t rows_ = 0;
+};
+
+}  // namespace tolvane::fbdrv

@@ -1,0 +1,43 @@
+#include "fbdrv/ServerStatus.h"
+
+#include "fbdrv/DriverFailure.h"
+#include "fbdrv/DriverTexts.h"
+
+namespace tolvane::fbdrv {
+
+ServerStatus::ServerStatus(const ClientLibrary& client)
+    : client_(client), status_(client.master->getStatus()), wrapper_(status_) {}
+
+ServerStatus::~ServerStatus() { status_->dispose(); }
+
+bool ServerStatus::Failed() const noexcept {
+  return (status_->getState() & Firebird::IStatus::STATE_ERRORS) != 0;
+}
+
+void ServerStatus::ThrowIfFailed() {
+  if (!Failed()) return;
+  std::string text = Text();
+  wrapper_.init();
+  throw DriverFailure(kDriverSqlError, std::move(text));
+}
+
+std::string ServerStatus::Text() const {
+  std::string text;
+  const ISC_STATUS* vector = status_->getErrors();
+  const ISC_STATUS* cursor = vector;
+  char line[1024];
+  while (client_.interpret(line, sizeof line, &cursor) > 0) {
+    if (!text.empty()) text += "\n-";
+    text += line;
+  }
+  if (text.empty()) text = texts::kServerSentNoText;
+  char state[6] = {};
+  client_.sql_state(state, vector);
+  if (state[0] != '\0') {
+    text += '\n';
+    text += FormatText(texts::kSqlStateLine, state);
+  }
+  return text;
+}
+
+}  // namespace tolvane::fbdrv

@@ -1,0 +1,92 @@
+// Loads the driver library the way the connection layer does and gives the
+// tests short ways to attach, run SQL and read error texts.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "driver/SqlDriver.h"
+
+namespace fbdrv_test {
+
+inline constexpr char kClientLibrary[] = "libfbclient.so.2";
+
+// Holds one counted driver reference.
+template <typename T>
+class Held {
+ public:
+  Held() = default;
+  explicit Held(T* object) : object_(object) {}
+  Held(const Held&) = delete;
+  Held& operator=(const Held&) = delete;
+  Held(Held&& other) noexcept : object_(std::exchange(other.object_, nullptr)) {}
+  Held& operator=(Held&& other) noexcept {
+    Reset();
+    object_ = std::exchange(other.object_, nullptr);
+    return *this;
+  }
+  ~Held() { Reset(); }
+  void Reset() {
+    if (object_ != nullptr) std::exchange(object_, nullptr)->Release();
+  }
+  T** Out() {
+    Reset();
+    return &object_;
+  }
+  T* Get() const { return object_; }
+  T* operator->() const { return object_; }
+  explicit operator bool() const { return object_ != nullptr; }
+
+ private:
+  T* object_ = nullptr;
+};
+
+TolvaneDriverEntry DriverEntry();
+Held<tolvane::ISQLDriver> LoadDriver();
+
+template <typename T>
+std::string ErrorText(T* object) {
+  std::int16_t length = 0;
+  if (object->GetErrorTextLength(&length) != 0 || length <= 0) return {};
+  std::vector<char> buffer(static_cast<std::size_t>(length) + 1, '\0');
+  object->GetErrorText(buffer.data());
+  return buffer.data();
+}
+
+struct Option {
+  tolvane::ConnectionOption id;
+  tolvane::OptionValue value;
+};
+
+// An attachment made through the driver.
+class Session {
+ public:
+  // Attaches; `attach_result` receives the code and leaves the session
+  // detached when it is not 0.
+  Session(const std::string& database, const std::vector<Option>& options = {},
+          const char* user = "SYSDBA", const char* password = "");
+
+  tolvane::DriverResult attach_result = 0;
+  std::string attach_text;
+
+  struct Outcome {
+    tolvane::DriverResult code = 0;
+    std::string text;
+    std::uint32_t rows = 0;
+    Held<tolvane::ISQLRowCursor> cursor;
+  };
+  // Runs one text the way the layer does: a fresh statement, the row count,
+  // CloseStatement when no cursor came back.
+  Outcome Run(const std::string& sql);
+  // Runs a text that must succeed and returns its row count.
+  std::uint32_t Exec(const std::string& sql);
+  tolvane::ISQLConnection* Connection() { return connection_.Get(); }
+
+ private:
+  Held<tolvane::ISQLDriver> driver_;
+  Held<tolvane::ISQLConnection> connection_;
+};
+
+}  // namespace fbdrv_test
