@@ -22,8 +22,9 @@ done
 command -v gnuplot >/dev/null || echo "==> gnuplot missing (apt-get install gnuplot-nox): no plot" >&2
 cmake -S "$root" -B "$build" >/dev/null
 targets=(tolvane-bench-client-loop tolvane-bench-load-script TolvaneBenchUdf)
+known="$(cmake --build "$build" --target help)"
 for target in UDFTolvane fbdrv tolvane-exec; do
-  if cmake --build "$build" --target help | grep -q "^\.\.\. $target\$"; then
+  if grep -qx "\.\.\. $target" <<<"$known"; then
     targets+=("$target")
   fi
 done
