@@ -19,6 +19,22 @@ void Check(const ISC_STATUS* status, const std::string& what) {
   throw std::runtime_error(text);
 }
 
+// A parameter block with dialect 3, the login and the extra items given.
+std::vector<char> Parameters(const std::string& user, const std::string& password,
+                             std::initializer_list<char> extra) {
+  std::vector<char> dpb{isc_dpb_version1, isc_dpb_sql_dialect, 1, 3};
+  for (char byte : extra) dpb.push_back(byte);
+  auto add = [&](char item, const std::string& value) {
+    if (value.empty()) return;
+    dpb.push_back(item);
+    dpb.push_back(static_cast<char>(value.size()));
+    dpb.insert(dpb.end(), value.begin(), value.end());
+  };
+  add(isc_dpb_user_name, user);
+  add(isc_dpb_password, password);
+  return dpb;
+}
+
 void Start(isc_db_handle* db, isc_tr_handle* transaction) {
   ISC_STATUS_ARRAY status;
   static char tpb[] = {isc_tpb_version3, isc_tpb_write, isc_tpb_read_committed,
@@ -46,22 +62,23 @@ TestFolder::~TestFolder() {
   std::filesystem::remove_all(path_, ignored);
 }
 
-void CreateDatabase(const std::string& path) {
+void CreateDatabase(const std::string& path, const std::string& user,
+                    const std::string& password) {
   ISC_STATUS_ARRAY status;
   isc_db_handle db = 0;
-  const char dpb[] = {isc_dpb_version1, isc_dpb_sql_dialect, 1, 3,
-                      isc_dpb_force_write, 1, 0,
-                      isc_dpb_user_name, 6, 'S', 'Y', 'S', 'D', 'B', 'A'};
-  isc_create_database(status, 0, path.c_str(), &db, sizeof dpb, dpb, 0);
+  const std::vector<char> dpb = Parameters(user, password, {isc_dpb_force_write, 1, 0});
+  isc_create_database(status, 0, path.c_str(), &db, static_cast<short>(dpb.size()), dpb.data(),
+                      0);
   Check(status, "create database " + path);
   isc_detach_database(status, &db);
   Check(status, "detach");
 }
 
-Probe::Probe(const std::string& database) {
+Probe::Probe(const std::string& database, const std::string& user, const std::string& password) {
   ISC_STATUS_ARRAY status;
-  const char dpb[] = {isc_dpb_version1, isc_dpb_sql_dialect, 1, 3};
-  isc_attach_database(status, 0, database.c_str(), &db_, sizeof dpb, dpb);
+  const std::vector<char> dpb = Parameters(user, password, {});
+  isc_attach_database(status, 0, database.c_str(), &db_, static_cast<short>(dpb.size()),
+                      dpb.data());
   Check(status, "probe attach");
 }
 

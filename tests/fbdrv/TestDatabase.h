@@ -21,13 +21,15 @@ class TestFolder {
 };
 
 // Creates a dialect 3 database with asynchronous writes (tests need no
-// durability) and detaches.
-void CreateDatabase(const std::string& path);
+// durability) and detaches. A server name in `path` needs a login.
+void CreateDatabase(const std::string& path, const std::string& user = "SYSDBA",
+                    const std::string& password = "");
 
 // An attachment of its own through the client library.
 class Probe {
  public:
-  explicit Probe(const std::string& database);
+  explicit Probe(const std::string& database, const std::string& user = "SYSDBA",
+                 const std::string& password = "");
   ~Probe();
   Probe(const Probe&) = delete;
   Probe& operator=(const Probe&) = delete;
