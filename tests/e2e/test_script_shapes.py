@@ -39,12 +39,13 @@ class ScriptShapes(ServerTestCase):
                 self.assertFailureFiles({failure_name: failure_line(BAD, self.db.path)})
 
     def test_empty_lines_are_passed_over_and_a_line_of_blanks_is_executed(self):
+        # Lines: 0 and 1 empty, 2 GOOD, 3 and 4 empty, 5 three blanks, 6 BAD.
         script = b"\n\n" + GOOD + b"\n\n\n   \n" + BAD + b"\n\n"
         self.assertEqual(self.db.call(script), "ok")
         self.assertEqual(self.rows(), 1)
         self.assertFailureFiles({
-            "TESTE6.TXT": failure_line(b"   ", self.db.path),
-            "TESTE7.TXT": failure_line(BAD, self.db.path),
+            "TESTE5.TXT": failure_line(b"   ", self.db.path),
+            "TESTE6.TXT": failure_line(BAD, self.db.path),
         })
 
     def test_a_zero_byte_ends_the_script(self):
