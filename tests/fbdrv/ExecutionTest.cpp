@@ -1,7 +1,14 @@
 // Running SQL texts through the driver against an embedded database.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <new>
+#include <thread>
+#include <vector>
+
 #include "DriverHarness.h"
+#include "fbdrv/DriverFailure.h"
+#include "fbdrv/ErrorSlot.h"
 #include "TestDatabase.h"
 
 namespace fbdrv_test {
@@ -140,6 +147,45 @@ TEST_F(ExecutionTest, OperationsOnDetachedConnectionGiveInvalidHandle) {
   Held<tolvane::ISQLStatement> another;
   EXPECT_EQ(session.Connection()->CreateCommand(another.Out()), tolvane::kDriverInvalidHandle);
   EXPECT_EQ(session.Connection()->DetachDatabase(), tolvane::kDriverInvalidHandle);
+}
+
+TEST_F(ExecutionTest, ConnectionsOnManyThreadsAtOnce) {
+  Probe(database_).Execute("create table t (thread integer, n integer)");
+  std::vector<std::thread> threads;
+  std::atomic<int> failures{0};
+  for (int thread = 0; thread < 6; ++thread) {
+    threads.emplace_back([&, thread] {
+      Session session(database_);
+      if (session.attach_result != 0) ++failures;
+      for (int n = 0; n < 25; ++n) {
+        const std::string values = std::to_string(thread) + ", " + std::to_string(n);
+        if (session.Run("insert into t values (" + values + ")").code != 0) ++failures;
+        if (session.Run("select * from t where thread = " + std::to_string(thread)).code != 0) {
+          ++failures;
+        }
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(failures, 0);
+  EXPECT_EQ(Probe(database_).Query("select count(*) from t"), "150");
+}
+
+TEST(ErrorSlotTest, TextsBeyondTheContractsLengthAreCut) {
+  tolvane::fbdrv::ErrorSlot slot;
+  const tolvane::DriverResult code = slot.Run(
+      [] { throw tolvane::fbdrv::DriverFailure(tolvane::kDriverSqlError, std::string(40000, 'x')); });
+  EXPECT_EQ(code, tolvane::kDriverSqlError);
+  std::int16_t length = 0;
+  ASSERT_EQ(slot.GetLength(&length), 0);
+  EXPECT_EQ(length, 32767);
+  std::vector<char> buffer(32768, '?');
+  ASSERT_EQ(slot.GetText(buffer.data()), 0);
+  EXPECT_EQ(buffer[32767], '\0');
+
+  EXPECT_EQ(slot.Run([] { throw std::bad_alloc(); }), tolvane::kDriverOutOfMemory);
+  EXPECT_EQ(slot.Run([] { throw 42; }), tolvane::kDriverSqlError);
+  EXPECT_EQ(slot.Run([] {}), 0);
 }
 
 }  // namespace
