@@ -21,6 +21,7 @@ namespace tolvane::faults {
 inline constexpr const char* kDatabase = "/data/faults.fdb";
 inline constexpr const char* kExecutePrefix = "ExecuteSqlText sql=";
 
+// A new folder; a relative stem is taken in the temporary folder.
 inline std::string MakeTempFolder(const char* stem) {
   std::string pattern = (std::filesystem::temp_directory_path() / stem).string() + "_XXXXXX";
   if (::mkdtemp(pattern.data()) == nullptr) return std::string();
