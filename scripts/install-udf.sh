@@ -1,0 +1,171 @@
+#!/usr/bin/env bash
+# Installs UDFTolvane where a Firebird 3 server can load it and declares
+# EXECUTA_SQL in a database.
+#
+#   scripts/install-udf.sh [options]
+#
+#   --build DIR          build folder holding lib/UDFTolvane.so and lib/libfbdrv.so
+#                        (default: $TOLVANE_BUILD_DIR or ./build)
+#   --dir DIR            where to install the two libraries
+#                        (default: /usr/lib/x86_64-linux-gnu/firebird/3.0/UDF)
+#   --conf FILE          the server's configuration
+#                        (default: /etc/firebird/3.0/firebird.conf)
+#   --allow-udf-access   when UdfAccess does not allow DIR, change that one
+#                        setting (a backup of FILE is kept); without it the
+#                        script only says what is missing
+#   --database DB        declare EXECUTA_SQL in DB (a path, or host[/port]:path)
+#   --user NAME          user for --database (default SYSDBA)
+#   --password TEXT      password for --database (default: $ISC_PASSWORD)
+#   --kind KIND          legacy (default): the external function in DIR
+#   --no-install         skip copying the libraries (only check and declare)
+#
+# The server reads its configuration at start: restart it after a change.
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+
+FIREBIRD_ROOT="${FIREBIRD:-/usr/lib/x86_64-linux-gnu/firebird/3.0}"
+
+usage() {
+  sed -n '2,/^set -euo/p' "${BASH_SOURCE[0]}" | sed '$d; s/^# \{0,1\}//' >&2
+  exit 2
+}
+
+build_dir="${TOLVANE_BUILD_DIR:-$TOLVANE_ROOT/build}"
+target_dir="$FIREBIRD_ROOT/UDF"
+conf_file=/etc/firebird/3.0/firebird.conf
+allow_access=false
+database=""
+user=SYSDBA
+password="${ISC_PASSWORD:-}"
+kind=legacy
+install_files=true
+
+while (($#)); do
+  case "$1" in
+    --build) build_dir="${2:?}"; shift 2 ;;
+    --dir) target_dir="${2:?}"; shift 2 ;;
+    --conf) conf_file="${2:?}"; shift 2 ;;
+    --allow-udf-access) allow_access=true; shift ;;
+    --database) database="${2:?}"; shift 2 ;;
+    --user) user="${2:?}"; shift 2 ;;
+    --password) password="${2:?}"; shift 2 ;;
+    --kind) kind="${2:?}"; shift 2 ;;
+    --no-install) install_files=false; shift ;;
+    -h | --help) usage ;;
+    *) echo "unknown option: $1" >&2; usage ;;
+  esac
+done
+
+case "$kind" in
+  legacy) ;;
+  udr | both) tolvane_die "--kind $kind is not available yet: only the legacy external function installs" ;;
+  *) tolvane_die "--kind takes legacy, udr or both, not '$kind'" ;;
+esac
+
+install_libraries() {
+  local name
+  for name in UDFTolvane.so libfbdrv.so; do
+    [[ -f "$build_dir/lib/$name" ]] ||
+      tolvane_die "$build_dir/lib/$name is missing: build first (./scripts/test.sh, or cmake --build $build_dir)"
+  done
+  mkdir -p "$target_dir"
+  # Side by side: the module finds the driver through its own folder.
+  install -m 0755 "$build_dir/lib/UDFTolvane.so" "$build_dir/lib/libfbdrv.so" "$target_dir/"
+  tolvane_log "installed UDFTolvane.so and libfbdrv.so in $target_dir"
+}
+
+# The first active UdfAccess line is the one the server uses.
+udf_access_line() {
+  grep -nE '^[[:space:]]*UdfAccess[[:space:]]*=' "$conf_file" | head -n1 || true
+}
+
+trimmed() {
+  local text="$1"
+  text="${text#"${text%%[![:space:]]*}"}"
+  printf '%s' "${text%"${text##*[![:space:]]}"}"
+}
+
+# True when VALUE (None, Full or "Restrict a;b") lets the server load from
+# the target folder. Relative folders count from the server's root.
+access_allows() {
+  local value="$1" list entry wanted
+  wanted="$(realpath -m "$target_dir")"
+  case "${value,,}" in
+    full) return 0 ;;
+    restrict*)
+      list="$(trimmed "${value:8}")"
+      IFS=';' read -ra entries <<<"$list"
+      for entry in "${entries[@]}"; do
+        entry="$(trimmed "$entry")"
+        [[ -n "$entry" ]] || continue
+        [[ "$entry" == /* ]] || entry="$FIREBIRD_ROOT/$entry"
+        [[ "$(realpath -m "$entry")" == "$wanted" ]] && return 0
+      done
+      return 1
+      ;;
+    *) return 1 ;;
+  esac
+}
+
+ensure_udf_access() {
+  local line number value new_value backup
+  [[ -f "$conf_file" ]] || tolvane_die "no server configuration at $conf_file (--conf FILE)"
+  line="$(udf_access_line)"
+  number="${line%%:*}"
+  value="$(trimmed "${line#*=}")"
+  [[ -n "$line" ]] || value=None  # the server's default
+  if access_allows "$value"; then
+    tolvane_log "UdfAccess = $value already allows $target_dir"
+    return 0
+  fi
+  if [[ "${value,,}" == restrict* ]]; then
+    new_value="$value;$target_dir"
+  else
+    new_value="Restrict $target_dir"
+  fi
+  if ! $allow_access; then
+    tolvane_log "UdfAccess = $value in $conf_file does not allow $target_dir;"
+    tolvane_log "the server cannot load the module until it reads: UdfAccess = $new_value"
+    tolvane_log "(run again with --allow-udf-access to make that one change, with a backup)"
+    return 1
+  fi
+  backup="$conf_file.udftolvane-backup.$(date +%Y%m%d%H%M%S)"
+  local n=1 base="$backup"
+  while [[ -e "$backup" ]]; do backup="$base.$((n++))"; done  # never overwrite an older backup
+  cp -p "$conf_file" "$backup"
+  if [[ -n "$line" ]]; then
+    # Rewritten in place (same file, owner and mode), that one line only.
+    awk -v n="$number" -v v="UdfAccess = $new_value" 'NR == n { print v; next } { print }' \
+      "$backup" >"$conf_file"
+  else
+    printf '\nUdfAccess = %s\n' "$new_value" >>"$conf_file"
+  fi
+  tolvane_log "set UdfAccess = $new_value in $conf_file (backup: $backup); restart the server to use it"
+}
+
+declare_function() {
+  local declared
+  [[ -f "$TOLVANE_ROOT/sql/udftolvane.sql" ]] || tolvane_die "sql/udftolvane.sql is missing"
+  local -a credentials=(-user "$user")
+  [[ -n "$password" ]] && credentials+=(-password "$password")
+  declared="$(printf "SET LIST ON;\nSELECT COUNT(*) AS N FROM RDB\$FUNCTIONS WHERE RDB\$FUNCTION_NAME = 'EXECUTA_SQL';\n" |
+    isql-fb -q -bail "${credentials[@]}" "$database" | awk '$1 == "N" { print $2 }')" ||
+    tolvane_die "cannot reach $database"
+  if [[ "$declared" != "0" ]]; then
+    tolvane_log "EXECUTA_SQL is already declared in $database; left as it is"
+    return 0
+  fi
+  printf "INPUT '%s';\nCOMMIT;\n" "$TOLVANE_ROOT/sql/udftolvane.sql" |
+    isql-fb -q -bail "${credentials[@]}" "$database"
+  tolvane_log "declared EXECUTA_SQL in $database"
+}
+
+main() {
+  local status=0
+  $install_files && install_libraries
+  ensure_udf_access || status=1
+  [[ -z "$database" ]] || declare_function
+  return "$status"
+}
+
+main

@@ -1,0 +1,70 @@
+"""scripts/install-udf.sh on copies of a server's configuration: the
+libraries land side by side, UdfAccess is only reported unless the change is
+asked for, and then only that setting changes, with a backup kept."""
+
+import os
+import subprocess
+import unittest
+
+from e2e_support import BUILD_DIR, PASSWORD, SOURCE_DIR, ServerDatabase, ServerTestCase, WorkDir
+
+SCRIPT = SOURCE_DIR / "scripts" / "install-udf.sh"
+
+
+def install(*args):
+    return subprocess.run(["bash", str(SCRIPT), "--build", str(BUILD_DIR), *args],
+                          capture_output=True, text=True, timeout=120,
+                          env=dict(os.environ, TOLVANE_BUILD_DIR=str(BUILD_DIR)))
+
+
+class InstallUdf(ServerTestCase):
+
+    def setUp(self):
+        super().setUp()
+        self.dir = WorkDir.make(f"{type(self).__name__}/{self._testMethodName}")
+        self.conf = self.dir / "firebird.conf"
+        self.conf.write_text(
+            "# a comment\nDatabaseAccess = Full\n#UdfAccess = Full\nUdfAccess = None\nRemoteServicePort = 3050\n")
+        self.original = self.conf.read_text()
+        self.target = self.dir / "udf"
+
+    def test_without_the_flag_the_setting_is_only_reported(self):
+        done = install("--dir", str(self.target), "--conf", str(self.conf))
+        self.assertEqual(done.returncode, 1, done.stderr)
+        self.assertIn(f"UdfAccess = Restrict {self.target}", done.stderr)
+        self.assertEqual(self.conf.read_text(), self.original)
+        for name in ["UDFTolvane.so", "libfbdrv.so"]:
+            self.assertEqual((self.target / name).read_bytes(), (BUILD_DIR / "lib" / name).read_bytes())
+
+    def test_with_the_flag_only_udf_access_changes_and_a_backup_is_kept(self):
+        done = install("--dir", str(self.target), "--conf", str(self.conf), "--allow-udf-access")
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertEqual(self.conf.read_text(),
+                         self.original.replace("\nUdfAccess = None", f"\nUdfAccess = Restrict {self.target}"))
+        backups = list(self.dir.glob("firebird.conf.udftolvane-backup.*"))
+        self.assertEqual([b.read_text() for b in backups], [self.original])
+
+        second = self.dir / "second"
+        again = install("--dir", str(second), "--conf", str(self.conf), "--allow-udf-access", "--no-install")
+        self.assertEqual(again.returncode, 0, again.stderr)
+        self.assertIn(f"UdfAccess = Restrict {self.target};{second}\n", self.conf.read_text())
+        self.assertEqual(len(list(self.dir.glob("firebird.conf.udftolvane-backup.*"))), 2)
+
+    def test_declaring_twice_leaves_one_working_declaration(self):
+        db = ServerDatabase(self.dir, "declare", "DROP EXTERNAL FUNCTION EXECUTA_SQL;")
+        lib = str(BUILD_DIR / "lib")
+        for _ in range(2):
+            done = install("--no-install", "--dir", lib, "--conf", str(self.conf),
+                           "--allow-udf-access", "--database", db.remote, "--password", PASSWORD)
+            self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertEqual(db.call(b""), "ok")
+
+    def test_the_udr_kind_is_refused_plainly(self):
+        done = install("--kind", "udr", "--dir", str(self.target), "--conf", str(self.conf))
+        self.assertNotEqual(done.returncode, 0)
+        self.assertIn("udr", done.stderr)
+        self.assertFalse(self.target.exists())
+
+
+if __name__ == "__main__":
+    unittest.main()
