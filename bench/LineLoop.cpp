@@ -36,12 +36,18 @@ std::string AttachParameters() {
   return dpb;
 }
 
+// The module's transactions: read committed (last committed version),
+// waiting on locks. A snapshot would cost more at every start.
+constexpr char kTransactionParameters[] = {isc_tpb_version3, isc_tpb_write, isc_tpb_read_committed,
+                                           isc_tpb_rec_version, isc_tpb_wait};
+
 // One line in its own transaction; a refused line is rolled back so that the
 // next one starts clean, as the module's per-line semantics require.
 bool RunLine(isc_db_handle& db, std::string_view line, std::string& error) {
   ISC_STATUS_ARRAY status;
   isc_tr_handle transaction = 0;
-  if (isc_start_transaction(status, &transaction, 1, &db, 0, nullptr) != 0) {
+  if (isc_start_transaction(status, &transaction, 1, &db, static_cast<unsigned short>(sizeof kTransactionParameters),
+                            kTransactionParameters) != 0) {
     error = StatusText(status);
     return false;
   }

@@ -485,6 +485,32 @@ class Bench:
         for f in scripts:
             os.remove(f)
 
+    def fit_budget(self, fw, n, keys, runs):
+        """With forced writes on, a line costs what the disk's flushes cost,
+        which other work on the machine can stretch a hundredfold. Larger N
+        get the runs that fit the budget, estimated from the smallest N of
+        the same mode; what does not fit is said in the output."""
+        done = self.results["cases"]
+        smaller = [m for m in done.get(keys[0], {}).get(fw, {}) if m < n]
+        if fw != "on" or not smaller:
+            return keys, runs
+        m = max(smaller)
+        per_round = sum(done[k][fw][m]["median"] / m * n for k in keys if m in done.get(k, {}).get(fw, {}))
+        fit = int(self.args.slow_budget // per_round) if per_round > 0 else runs
+        skipped = self.results.setdefault("skipped", [])
+        if fit >= 3 or fit >= runs:
+            return keys, min(runs, fit)
+        without_f = [k for k in keys if k != "f"]
+        per_round_ab = sum(done[k][fw][m]["median"] / m * n for k in without_f)
+        fit = int(self.args.slow_budget // per_round_ab) if per_round_ab > 0 else runs
+        if fit >= 1:
+            skipped.append(f"forced writes {fw}, N={n:,}: (f) left out, {min(runs, fit)} run(s) only "
+                           f"(a round of all paths would take about {per_round:.0f} s)")
+            return without_f, min(runs, fit)
+        skipped.append(f"forced writes {fw}, N={n:,}: not run (one round would take about {per_round:.0f} s)")
+        log(skipped[-1])
+        return keys, 0
+
     def measure_empty(self, runs, calls):
         empty = os.path.join(self.work, "empty.sql")
         open(empty, "w").close()
@@ -526,6 +552,33 @@ class Bench:
                 f"{int(match.group(1)) / 1024:.1f} MiB in {elapsed:.1f} s")
         os.remove(script)
 
+    def measure_instructions(self, n):
+        """Instructions of the embedded paths under callgrind: unlike time,
+        the count does not move with whatever else the machine is doing."""
+        if not shutil.which("valgrind"):
+            log("valgrind missing: no instruction counts")
+            return
+        plain, _ = write_scripts(self.work, n)
+        empty = os.path.join(self.work, "empty.sql")
+        open(empty, "w").close()
+        commands = {"a": [self.tools["client"]], "b": [self.tools["exec"], "--database"]}
+        counts = {}
+        for key, cmd in commands.items():
+            if key not in self.paths:
+                continue
+            for label, script in (("empty", empty), (n, plain)):
+                db = self.dbs.fresh("off")
+                out = os.path.join(self.work, f"callgrind-{key}-{label}.out")
+                proc, _ = run(["valgrind", "--tool=callgrind", f"--callgrind-out-file={out}"] + cmd + [db, script],
+                              check=False)
+                os.remove(db)
+                match = re.search(r"Collected : (\d+)", proc.stderr)
+                if proc.returncode != 0 or not match:
+                    raise BenchFailure(f"callgrind run of ({key}) failed: {proc.stderr[-1500:]}")
+                counts.setdefault(key, {})[str(label)] = int(match.group(1))
+        self.results["instructions"] = {"n": n, "counts": counts}
+        log("instructions: " + ", ".join(f"{k}={v}" for k, v in counts.items()))
+
     def probe_server(self):
         """One call of each external function, so that a server that cannot
         load them fails here, loudly, before anything is timed."""
@@ -556,9 +609,13 @@ class Bench:
             self.measure_empty(a.empty_runs, a.empty_calls)
             for fw, n, runs in a.plan:
                 keys = [k for k in self.paths if k != "e" or n <= 1000]
-                self.measure(fw, n, keys, runs)
+                keys, runs = self.fit_budget(fw, n, keys, runs)
+                if runs > 0:
+                    self.measure(fw, n, keys, runs)
             if a.memory_mb > 0:
                 self.measure_memory(int(a.memory_mb * 1e6))
+            if a.instructions_n > 0:
+                self.measure_instructions(a.instructions_n)
         finally:
             self.server.stop()
         self.results["seconds"] = time.time() - started
@@ -673,6 +730,20 @@ def report_text(results, meta, judge=True):
         out.append(f"- peak RSS of ({key}) for a {mem['script_bytes'] / 1e6:.0f} MB script of {mem['lines']:,} "
                    f"no-op UPDATE lines: {mem['peak_rss_bytes'] / 2**20:.1f} MiB "
                    f"({mem['peak_rss_bytes'] / mem['script_bytes']:.2f} x the script), {mem['seconds']:.1f} s")
+    for note in results.get("skipped", []):
+        out.append(f"- {note}")
+    if any("on" in modes for modes in results["cases"].values()):
+        out.append("- forced writes on, N=100,000: not run; at this machine's flush rate it takes minutes per run")
+    inst = results.get("instructions")
+    if inst and "a" in inst["counts"] and "b" in inst["counts"]:
+        n = inst["n"]
+        a, b = inst["counts"]["a"], inst["counts"]["b"]
+        per_a = (a[str(n)] - a["empty"]) / n
+        per_b = (b[str(n)] - b["empty"]) / n
+        out.append(f"- instructions (callgrind, forced writes off, N={n:,}): (a) {a[str(n)] / 1e6:.1f} M, "
+                   f"(b) {b[str(n)] / 1e6:.1f} M, ratio {b[str(n)] / a[str(n)]:.3f}; per line (a) {per_a / 1e3:.1f} k, "
+                   f"(b) {per_b / 1e3:.1f} k, ratio {per_b / per_a:.3f}; empty script (a) {a['empty'] / 1e6:.1f} M, "
+                   f"(b) {b['empty'] / 1e6:.1f} M")
     if not judge:
         return "\n".join(out) + "\n"
     out.append("")
@@ -754,19 +825,24 @@ def parse_args():
     parser.add_argument("--results", default=os.path.join(ROOT, "bench", "results"))
     parser.add_argument("--work-root", default="/var/tmp")
     parser.add_argument("--keep", action="store_true", help="keep the work folder")
+    parser.add_argument("--slow-budget", type=float, default=360,
+                        help="seconds for the larger forced-writes-on case")
     parser.add_argument("--quick", action="store_true", help="small full-shaped run, results to the work folder")
     args = parser.parse_args()
     if args.quick:
         args.plan = [("off", 1000, 2), ("off", 10000, 2), ("on", 1000, 2)]
         args.empty_runs, args.empty_calls, args.memory_mb = 2, 5, 5
+        args.instructions_n = 0
         args.results = os.path.join(args.work_root, "tolvane-bench-quick")
     elif args.smoke:
         args.plan = [("off", 200, 1)]
         args.empty_runs, args.empty_calls, args.memory_mb = 1, 3, 1
+        args.instructions_n = 0
     else:
         args.plan = [("off", 1000, args.runs), ("off", 10000, args.runs), ("off", 100000, args.slow_runs),
                      ("on", 1000, args.runs), ("on", 10000, args.slow_runs)]
         args.empty_runs, args.empty_calls, args.memory_mb = args.runs, 20, 100
+        args.instructions_n = 2000
     return args
 
 
