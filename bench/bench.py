@@ -477,9 +477,11 @@ class Bench:
         samples = {k: [] for k in keys}
         for r in range(runs):
             for key in keys:
+                if key == "e" and r >= self.args.slow_runs:
+                    continue  # seconds per run: fewer runs
                 samples[key].append(self.one_run(key, fw, n, scripts))
             log(f"forced writes {fw}, N={n}, run {r + 1}/{runs}: " +
-                ", ".join(f"{k}={samples[k][-1][0] * 1e3:.0f} ms" for k in keys))
+                ", ".join(f"{k}={samples[k][-1][0] * 1e3:.0f} ms" for k in keys if samples[k]))
         for key in keys:
             self.results["cases"].setdefault(key, {}).setdefault(fw, {})[n] = summary(samples[key])
         for f in scripts:
@@ -879,7 +881,21 @@ def main():
     png = write_plot(results, args.results)
     if png:
         log(f"plot: {png}")
+    update_readme(text)
     return 0
+
+
+def update_readme(text):
+    """Puts the latest table between the README's markers."""
+    readme = os.path.join(ROOT, "bench", "README.md")
+    if not os.path.exists(readme):
+        return
+    content = open(readme).read()
+    begin, end = "<!-- latest results: begin -->", "<!-- latest results: end -->"
+    if begin in content and end in content:
+        head, rest = content.split(begin, 1)
+        tail = rest.split(end, 1)[1]
+        open(readme, "w").write(f"{head}{begin}\n{text}{end}{tail}")
 
 
 if __name__ == "__main__":
