@@ -26,7 +26,8 @@ std::string DefaultModulePath() {
   namespace fs = std::filesystem;
   std::error_code error;
   const fs::path bin = fs::read_symlink("/proc/self/exe", error).parent_path();
-  const fs::path candidates[] = {bin / "../lib/UDFTolvane.so", bin / "../lib/udftolvane/UDFTolvane.so"};
+  const fs::path candidates[] = {bin / "../lib/UDFTolvane.so",
+                                 bin / TOLVANE_INSTALLED_MODULE_DIR / "UDFTolvane.so"};
   for (const fs::path& candidate : candidates) {
     if (fs::exists(candidate, error)) return candidate.lexically_normal().string();
   }
