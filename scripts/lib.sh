@@ -9,6 +9,7 @@ TOLVANE_PACKAGES=(
   firebird3.0-server firebird-dev firebird3.0-utils
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev gnuplot-nox valgrind
+  libboost-dev
 )
 
 tolvane_log() {
