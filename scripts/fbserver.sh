@@ -98,6 +98,9 @@ RemoteBindAddress = localhost
 SecurityDatabase = $security_db
 UdfAccess = Restrict $build_dir/lib
 EOF
+  # UDR modules, too, come from the build's lib folder only.
+  sed -i -E "s|^([[:space:]]*path[[:space:]]*=[[:space:]]*).*/udr[[:space:]]*$|\\1$build_dir/lib|" \
+    "$root_dir/plugins.conf"
 }
 
 make_security_db() {
