@@ -4,10 +4,13 @@
 #
 #   scripts/install-udf.sh [options]
 #
-#   --build DIR          build folder holding lib/UDFTolvane.so and lib/libfbdrv.so
-#                        (default: $TOLVANE_BUILD_DIR or ./build)
-#   --dir DIR            where to install the two libraries
+#   --build DIR          build folder holding lib/UDFTolvane.so, lib/libudftolvane_udr.so
+#                        and lib/libfbdrv.so (default: $TOLVANE_BUILD_DIR or ./build)
+#   --dir DIR            where to install the legacy module and the driver
 #                        (default: /usr/lib/x86_64-linux-gnu/firebird/3.0/UDF)
+#   --udr-dir DIR        where to install the UDR module and the driver: the
+#                        server's UDR folder (plugins.conf, UDR_config path;
+#                        default: /usr/lib/x86_64-linux-gnu/firebird/3.0/plugins/udr)
 #   --conf FILE          the server's configuration
 #                        (default: /etc/firebird/3.0/firebird.conf)
 #   --allow-udf-access   when UdfAccess does not allow DIR, change that one
@@ -16,7 +19,11 @@
 #   --database DB        declare EXECUTA_SQL in DB (a path, or host[/port]:path)
 #   --user NAME          user for --database (default SYSDBA)
 #   --password TEXT      password for --database (default: $ISC_PASSWORD)
-#   --kind KIND          legacy (default): the external function in DIR
+#   --kind KIND          legacy (default): the external function in DIR;
+#                        udr: the UDR function in the UDR folder, which
+#                        UdfAccess does not govern; both: install both (a
+#                        database holds only one EXECUTA_SQL, so --database
+#                        then needs legacy or udr)
 #   --no-install         skip copying the libraries (only check and declare)
 #
 # The server reads its configuration at start: restart it after a change.
@@ -32,6 +39,7 @@ usage() {
 
 build_dir="${TOLVANE_BUILD_DIR:-$TOLVANE_ROOT/build}"
 target_dir="$FIREBIRD_ROOT/UDF"
+udr_dir="$FIREBIRD_ROOT/plugins/udr"
 conf_file=/etc/firebird/3.0/firebird.conf
 allow_access=false
 database=""
@@ -44,6 +52,7 @@ while (($#)); do
   case "$1" in
     --build) build_dir="${2:?}"; shift 2 ;;
     --dir) target_dir="${2:?}"; shift 2 ;;
+    --udr-dir) udr_dir="${2:?}"; shift 2 ;;
     --conf) conf_file="${2:?}"; shift 2 ;;
     --allow-udf-access) allow_access=true; shift ;;
     --database) database="${2:?}"; shift 2 ;;
@@ -57,21 +66,30 @@ while (($#)); do
 done
 
 case "$kind" in
-  legacy) ;;
-  udr | both) tolvane_die "--kind $kind is not available yet: only the legacy external function installs" ;;
+  legacy | udr) ;;
+  both)
+    [[ -z "$database" ]] ||
+      tolvane_die "a database holds only one EXECUTA_SQL: declare it with --kind legacy or --kind udr (with --no-install)"
+    ;;
   *) tolvane_die "--kind takes legacy, udr or both, not '$kind'" ;;
 esac
 
-install_libraries() {
-  local name
-  for name in UDFTolvane.so libfbdrv.so; do
+# Copies a module and the driver side by side: the module finds the driver
+# through its own folder.
+install_pair() {
+  local module="$1" dir="$2" name
+  for name in "$module" libfbdrv.so; do
     [[ -f "$build_dir/lib/$name" ]] ||
       tolvane_die "$build_dir/lib/$name is missing: build first (./scripts/test.sh, or cmake --build $build_dir)"
   done
-  mkdir -p "$target_dir"
-  # Side by side: the module finds the driver through its own folder.
-  install -m 0755 "$build_dir/lib/UDFTolvane.so" "$build_dir/lib/libfbdrv.so" "$target_dir/"
-  tolvane_log "installed UDFTolvane.so and libfbdrv.so in $target_dir"
+  mkdir -p "$dir"
+  install -m 0755 "$build_dir/lib/$module" "$build_dir/lib/libfbdrv.so" "$dir/"
+  tolvane_log "installed $module and libfbdrv.so in $dir"
+}
+
+install_libraries() {
+  [[ "$kind" == udr ]] || install_pair UDFTolvane.so "$target_dir"
+  [[ "$kind" == legacy ]] || install_pair libudftolvane_udr.so "$udr_dir"
 }
 
 # The first active UdfAccess line is the one the server uses.
@@ -144,8 +162,9 @@ ensure_udf_access() {
 }
 
 declare_function() {
-  local declared
-  [[ -f "$TOLVANE_ROOT/sql/udftolvane.sql" ]] || tolvane_die "sql/udftolvane.sql is missing"
+  local declared declaration="$TOLVANE_ROOT/sql/udftolvane.sql"
+  [[ "$kind" == udr ]] && declaration="$TOLVANE_ROOT/sql/udftolvane_udr.sql"
+  [[ -f "$declaration" ]] || tolvane_die "$declaration is missing"
   local -a credentials=(-user "$user")
   [[ -n "$password" ]] && credentials+=(-password "$password")
   declared="$(printf "SET LIST ON;\nSELECT COUNT(*) AS N FROM RDB\$FUNCTIONS WHERE RDB\$FUNCTION_NAME = 'EXECUTA_SQL';\n" |
@@ -155,7 +174,7 @@ declare_function() {
     tolvane_log "EXECUTA_SQL is already declared in $database; left as it is"
     return 0
   fi
-  printf "INPUT '%s';\nCOMMIT;\n" "$TOLVANE_ROOT/sql/udftolvane.sql" |
+  printf "INPUT '%s';\nCOMMIT;\n" "$declaration" |
     isql-fb -q -bail "${credentials[@]}" "$database"
   tolvane_log "declared EXECUTA_SQL in $database"
 }
@@ -163,7 +182,10 @@ declare_function() {
 main() {
   local status=0
   $install_files && install_libraries
-  ensure_udf_access || status=1
+  # UdfAccess governs the legacy module only.
+  if [[ "$kind" != udr ]]; then
+    ensure_udf_access || status=1
+  fi
   [[ -z "$database" ]] || declare_function
   return "$status"
 }

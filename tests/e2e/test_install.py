@@ -59,12 +59,22 @@ class InstallUdf(ServerTestCase):
             self.assertEqual(done.returncode, 0, done.stderr)
         self.assertEqual(db.call(b""), "ok")
 
-    def test_the_udr_kind_is_refused_plainly(self):
-        done = install("--kind", "udr", "--dir", str(self.target), "--conf", str(self.conf))
-        self.assertNotEqual(done.returncode, 0)
-        self.assertIn("udr", done.stderr)
+    def test_the_udr_kind_installs_beside_the_driver_and_leaves_udf_access_alone(self):
+        udr_dir = self.dir / "udr"
+        done = install("--kind", "udr", "--udr-dir", str(udr_dir), "--dir", str(self.target),
+                       "--conf", str(self.conf))
+        self.assertEqual(done.returncode, 0, done.stderr)
+        for name in ["libudftolvane_udr.so", "libfbdrv.so"]:
+            self.assertEqual((udr_dir / name).read_bytes(), (BUILD_DIR / "lib" / name).read_bytes())
         self.assertFalse(self.target.exists())
+        self.assertEqual(self.conf.read_text(), self.original)
 
+    def test_both_kinds_refuse_to_declare_two_functions_of_one_name(self):
+        done = install("--kind", "both", "--database", "/nowhere.fdb", "--dir", str(self.target),
+                       "--conf", str(self.conf))
+        self.assertNotEqual(done.returncode, 0)
+        self.assertIn("only one EXECUTA_SQL", done.stderr)
+        self.assertFalse(self.target.exists())
 
 if __name__ == "__main__":
     unittest.main()
