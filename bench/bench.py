@@ -433,6 +433,7 @@ def summary(samples):
     wall = [w for w, _ in samples]
     cpu = [c for _, c in samples]
     return {"median": statistics.median(wall), "min": min(wall), "max": max(wall),
+            "cpu_min": min(cpu), "cpu_max": max(cpu),
             "runs": len(wall), "samples": wall, "cpu_median": statistics.median(cpu), "cpu_samples": cpu}
 
 
@@ -481,7 +482,7 @@ class Bench:
                     continue  # seconds per run: fewer runs
                 samples[key].append(self.one_run(key, fw, n, scripts))
             log(f"forced writes {fw}, N={n}, run {r + 1}/{runs}: " +
-                ", ".join(f"{k}={samples[k][-1][0] * 1e3:.0f} ms" for k in keys if samples[k]))
+                ", ".join(f"{k}={samples[k][-1][0] * 1e3:.0f} ms" for k in keys if len(samples[k]) == r + 1))
         for key in keys:
             self.results["cases"].setdefault(key, {}).setdefault(fw, {})[n] = summary(samples[key])
         for f in scripts:
@@ -637,6 +638,22 @@ def per_line_us(results, key, fw, n):
     return (case["median"] - empty) / n * 1e6
 
 
+def per_line_cpu_us(results, key, fw, n):
+    case = results["cases"].get(key, {}).get(fw, {}).get(n)
+    if case is None:
+        return None
+    empty = results["empty"].get(key, {}).get("cpu_median", 0.0)
+    return (case["cpu_median"] - empty) / n * 1e6
+
+
+def flat_spread(results, key):
+    values = [per_line_us(results, key, "off", n) for n in (1000, 10000, 100000)]
+    if any(v is None for v in values):
+        return None
+    mean = sum(values) / len(values)
+    return max(abs(v - mean) / mean for v in values) * 100
+
+
 def ratio(results, top, bottom, fw, n, field="samples"):
     """The median of the per-run ratios: run i of both paths ran back to back,
     so a slow spell of the machine hits both sides of a ratio alike."""
@@ -672,14 +689,8 @@ def targets(results):
             if c is not None and f is not None:
                 judge(f"(c) ahead of (f), us/line, forced writes {fw}, N={n:,} (c/f < 1)", c / f, lambda v: v < 1)
     for key in ("b", "c"):
-        values = [per_line_us(results, key, "off", n) for n in (1000, 10000, 100000)]
-        if all(v is not None for v in values):
-            mean = sum(values) / len(values)
-            spread = max(abs(v - mean) / mean for v in values)
-            judge(f"({key}) us/line flat, forced writes off, N=1,000..100,000, within +-10% of mean",
-                  spread * 100, lambda v: v <= 10, "+-{:.1f}%")
-        else:
-            judge(f"({key}) us/line flat, N=1,000..100,000", None, None)
+        judge(f"({key}) us/line flat, forced writes off, N=1,000..100,000, within +-10% of mean",
+              flat_spread(results, key), lambda v: v <= 10, "+-{:.1f}%")
     ec, ed = results["empty"].get("c"), results["empty"].get("d")
     paired = [x / y for x, y in zip(ec["samples"], ed["samples"]) if y > 0] if ec and ed else []
     judge("empty-script call (c)/(d) <= 1.2", statistics.median(paired) if paired else None,
@@ -723,6 +734,20 @@ def report_text(results, meta, judge=True):
                 ctext = f"{rc:.{digits}f}" if rc is not None else "-"
                 out.append(f"| {fw} | {n:,} | ({key}) {PATH_NAMES[key]} | {case['runs']} | {fmt_ms(case)} | "
                            f"{per_line_us(results, key, fw, n):.1f} | {rtext} | {ctext} |")
+    out.append("")
+    out.append("Microseconds per line, wall (CPU), fixed cost removed; spread = largest distance from the")
+    out.append("mean of the three N, forced writes off. The anchors' own spread shows what the platform does.")
+    out.append("")
+    out.append("| path | N=1,000 | N=10,000 | N=100,000 | spread |")
+    out.append("|---|---:|---:|---:|---:|")
+    for key in PATH_NAMES:
+        cells = []
+        for n in (1000, 10000, 100000):
+            wall, cpu = per_line_us(results, key, "off", n), per_line_cpu_us(results, key, "off", n)
+            cells.append(f"{wall:.1f} ({cpu:.1f})" if wall is not None else "-")
+        spread = flat_spread(results, key)
+        if any(c != "-" for c in cells):
+            out.append(f"| ({key}) | " + " | ".join(cells) + f" | {'+-%.1f%%' % spread if spread is not None else '-'} |")
     out.append("")
     out.append("Fixed cost of one call with an empty script (forced writes off), ms median (min..max):")
     out.append("")
@@ -822,8 +847,9 @@ def parse_args():
     parser.add_argument("--build", required=True)
     parser.add_argument("--smoke", action="store_true", help="a few tens of seconds; checks every path works")
     parser.add_argument("--paths", default="abcdef")
-    parser.add_argument("--runs", type=int, default=5)
-    parser.add_argument("--slow-runs", type=int, default=3, help="runs for the slow cases")
+    parser.add_argument("--runs", type=int, default=9, help="runs with forced writes off, N <= 10,000")
+    parser.add_argument("--on-runs", type=int, default=5, help="runs with forced writes on")
+    parser.add_argument("--slow-runs", type=int, default=3, help="runs for N = 100,000 and for (e)")
     parser.add_argument("--results", default=os.path.join(ROOT, "bench", "results"))
     parser.add_argument("--work-root", default="/var/tmp")
     parser.add_argument("--keep", action="store_true", help="keep the work folder")
@@ -842,7 +868,7 @@ def parse_args():
         args.instructions_n = 0
     else:
         args.plan = [("off", 1000, args.runs), ("off", 10000, args.runs), ("off", 100000, args.slow_runs),
-                     ("on", 1000, args.runs), ("on", 10000, args.slow_runs)]
+                     ("on", 1000, args.on_runs), ("on", 10000, args.on_runs)]
         args.empty_runs, args.empty_calls, args.memory_mb = args.runs, 20, 100
         args.instructions_n = 2000
     return args
