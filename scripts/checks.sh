@@ -62,7 +62,7 @@ stage_asan() {
 stage_tsan() {
   local dir="$CHECKS_DIR/build-tsan"
   tolvane_configure "$dir" -DTOLVANE_TSAN=ON -DTOLVANE_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  build_targets "$dir" script_runner_tests connection_tests fault_tests fakedrv fakedrv2
+  build_targets "$dir" script_runner_tests fault_tests fakedrv fakedrv2
   # Newer kernels randomise more address bits than this TSan can map.
   local run=()
   if [[ "$(cat /proc/sys/vm/mmap_rnd_bits 2>/dev/null || echo 28)" -gt 28 ]] && command -v setarch >/dev/null; then
@@ -70,7 +70,6 @@ stage_tsan() {
   fi
   export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1"
   "${run[@]}" "$dir/bin/script_runner_tests" --gtest_filter='ConcurrencyTest.*'
-  "${run[@]}" "$dir/bin/connection_tests" --gtest_filter='*Thread*'
   "${run[@]}" "$dir/bin/fault_tests" --gtest_filter='SharedFailureFileTest.*'
 }
 
