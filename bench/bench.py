@@ -199,8 +199,8 @@ class Server:
         self.stop()
         self.start_own()
 
-    def start_own(self):
-        root = os.path.join(self.work, "own-server", "root")
+    def start_own(self, wrapper=(), name="own-server"):
+        root = os.path.join(self.work, name, "root")
         state = os.path.dirname(root)
         shutil.rmtree(state, ignore_errors=True)
         os.makedirs(root)
@@ -227,7 +227,7 @@ class Server:
         run(["isql-fb", "-q"], env=env, input_text=(
             f"create database '{security}' user SYSDBA;\n"
             f"create or alter user SYSDBA password '{PASSWORD}' using plugin Srp;\ncommit;\n"))
-        self.own_proc = subprocess.Popen([FB_SERVER], env=env, stdin=subprocess.DEVNULL,
+        self.own_proc = subprocess.Popen(list(wrapper) + [FB_SERVER], env=env, stdin=subprocess.DEVNULL,
                                          stdout=open(os.path.join(state, "server.out"), "w"),
                                          stderr=subprocess.STDOUT)
         self.port = port
@@ -240,6 +240,17 @@ class Server:
                 time.sleep(0.1)
         else:
             raise BenchFailure("our own Firebird server did not start")
+        if wrapper:
+            # Under valgrind the port answers before the server does.
+            self.kind = "valgrind"
+            for _ in range(120):
+                try:
+                    self.isql(os.path.join(state, "security3.fdb"), "select 1 from rdb$database;\n")
+                    break
+                except BenchFailure:
+                    time.sleep(1)
+            else:
+                raise BenchFailure("the server under valgrind did not answer")
         self.kind = f"bench's own private instance, port {port}"
 
     def stop(self):
@@ -410,7 +421,12 @@ set term ; ^
 
 def time_server(path_key, server, db, where, expected_rows, calls=1):
     """Runs one timed statement on the server; returns seconds per call."""
-    statement = external_block_sql(db, where) if path_key == "e" else udf_call_sql(path_key, db, where)
+    if path_key == "e":
+        statement = external_block_sql(db, where)
+    elif path_key == "-":
+        statement = f"select count(*) from scripts where {where};"  # the same isql call, no function
+    else:
+        statement = udf_call_sql(path_key, db, where)
     cpu_before = server.cpu()
     out = server.isql(db, f"set stats on;\n{statement}\nset stats off;\ncommit;\n"
                           "select count(*) as rows_in_t from t;\n")
@@ -582,6 +598,56 @@ class Bench:
         self.results["instructions"] = {"n": n, "counts": counts}
         log("instructions: " + ", ".join(f"{k}={v}" for k, v in counts.items()))
 
+    def measure_server_instructions(self, n):
+        """Instructions the server spends on one isql call of (c) and of (d),
+        under callgrind, counted between a zeroing and a dump of the counters
+        (the server does not stop under valgrind): as steady as the embedded
+        counts, and the only way to see the two inside the server apart from
+        the machine's load. "-" is the same isql call without a function."""
+        if not shutil.which("callgrind_control"):
+            log("callgrind_control missing: no server instruction counts")
+            return
+        keys = [k for k in "-dc" if k == "-" or k in self.paths]
+        out_pattern = os.path.join(self.work, "server-callgrind.%p")
+        server = Server(self.build, self.work)
+        server.start_own(["valgrind", "--tool=callgrind", f"--callgrind-out-file={out_pattern}"], "callgrind-server")
+        plain, _ = write_scripts(self.work, n)
+        empty = os.path.join(self.work, "empty.sql")
+        open(empty, "w").close()
+        pid = server.own_proc.pid
+        counts = {}
+        try:
+            for key in keys:  # the first call of each loads its module
+                db = self.dbs.fresh("off", [(1, empty)])
+                time_server(key, server, db, "id = 1", 0)
+                os.remove(db)
+            for key in keys:
+                for label, script, rows in (("empty", empty, 0), (str(n), plain, n)):
+                    if key == "-" and rows:
+                        continue
+                    db = self.dbs.fresh("off", [(1, script)])
+                    run(["callgrind_control", "-z", str(pid)])
+                    time_server(key, server, db, "id = 1", rows)
+                    before = set(os.listdir(self.work))
+                    run(["callgrind_control", "-d", f"{key.strip('-') or 'none'}-{label}", str(pid)])
+                    for _ in range(300):  # the dump is written when a server thread next runs
+                        dumps = [f for f in set(os.listdir(self.work)) - before if f.startswith("server-callgrind.")]
+                        if dumps and "totals:" in open(os.path.join(self.work, dumps[0])).read():
+                            break
+                        time.sleep(0.1)
+                    if len(dumps) != 1:
+                        raise BenchFailure(f"no callgrind dump for ({key}) {label}")
+                    text = open(os.path.join(self.work, dumps[0])).read()
+                    match = re.search(r"^(?:summary|totals):\s*(\d+)", text, re.M)
+                    counts.setdefault(key, {})[label] = int(match.group(1))
+                    os.remove(os.path.join(self.work, dumps[0]))
+                    os.remove(db)
+        finally:
+            server.own_proc.kill()  # SIGTERM does not end it under valgrind
+            server.own_proc.wait()
+        self.results["server_instructions"] = {"n": n, "counts": counts}
+        log("server instructions: " + ", ".join(f"{k}={v}" for k, v in counts.items()))
+
     def probe_server(self):
         """One call of each external function, so that a server that cannot
         load them fails here, loudly, before anything is timed."""
@@ -619,6 +685,8 @@ class Bench:
                 self.measure_memory(int(a.memory_mb * 1e6))
             if a.instructions_n > 0:
                 self.measure_instructions(a.instructions_n)
+                if "c" in self.paths and "d" in self.paths:
+                    self.measure_server_instructions(a.instructions_n)
         finally:
             self.server.stop()
         self.results["seconds"] = time.time() - started
@@ -771,6 +839,18 @@ def report_text(results, meta, judge=True):
                    f"(b) {b[str(n)] / 1e6:.1f} M, ratio {b[str(n)] / a[str(n)]:.3f}; per line (a) {per_a / 1e3:.1f} k, "
                    f"(b) {per_b / 1e3:.1f} k, ratio {per_b / per_a:.3f}; empty script (a) {a['empty'] / 1e6:.1f} M, "
                    f"(b) {b['empty'] / 1e6:.1f} M")
+    sinst = results.get("server_instructions")
+    if sinst and {"-", "c", "d"} <= set(sinst["counts"]):
+        n = sinst["n"]
+        base = sinst["counts"]["-"]["empty"]
+        c, d = sinst["counts"]["c"], sinst["counts"]["d"]
+        fixed_c, fixed_d = c["empty"] - base, d["empty"] - base
+        whole_c, whole_d = c[str(n)] - base, d[str(n)] - base
+        per_c, per_d = (c[str(n)] - c["empty"]) / n, (d[str(n)] - d["empty"]) / n
+        out.append(f"- server instructions (callgrind, forced writes off, the call alone): N={n:,}: (c) "
+                   f"{whole_c / 1e6:.1f} M, (d) {whole_d / 1e6:.1f} M, ratio {whole_c / whole_d:.3f}; per line (c) "
+                   f"{per_c / 1e3:.1f} k, (d) {per_d / 1e3:.1f} k, ratio {per_c / per_d:.3f}; empty script (c) "
+                   f"{fixed_c / 1e6:.2f} M, (d) {fixed_d / 1e6:.2f} M, ratio {fixed_c / fixed_d:.2f}")
     if not judge:
         return "\n".join(out) + "\n"
     out.append("")
