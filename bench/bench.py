@@ -871,18 +871,19 @@ def write_plot(results, folder):
             if not points:
                 continue
             blocks.append("\n".join(f"{n} {v:.3f}" for n, v in points))
-            titles.append((f"({key}) forced writes {fw}", fw))
+            titles.append((f"({key}) forced writes {fw}", fw, "abcdef".index(key) + 1))
     with open(data, "w") as out:
         out.write("\n\n\n".join(blocks) + "\n")
     png = os.path.join(folder, "latest.png")
     plots = []
-    for index, (title, fw) in enumerate(titles):
+    for index, (title, fw, colour) in enumerate(titles):
         dash = 1 if fw == "off" else 2
-        plots.append(f"'{data}' index {index} using 1:2 with linespoints dt {dash} lw 2 title '{title}'")
+        plots.append(f"'{data}' index {index} using 1:2 with linespoints dt {dash} lc {colour} pt {colour} "
+                     f"lw 2 title '{title}'")
     gp = (f"set terminal pngcairo size 1000,650 noenhanced\nset output '{png}'\n"
           "set logscale xy\nset xlabel 'lines in the script (N)'\nset ylabel 'microseconds per line'\n"
           "set title 'Script of N single-line INSERTs, each committed (fixed cost removed)'\n"
-          "set key outside right\nset grid\nset xtics (1000, 10000, 100000)\n"
+          "set key outside right\nset grid\nset xtics (1000, 10000, 100000)\nset xrange [700:140000]\n"
           "plot " + ", \\\n  ".join(plots) + "\n")
     try:
         subprocess.run(["gnuplot"], input=gp, text=True, check=True, capture_output=True)
