@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "connection/SQLConnection.h"
+#include "connection/StatementClassification.h"
 #include "runtime/Conversions.h"
 #include "runtime/Text.h"
 
@@ -14,18 +15,6 @@ namespace {
 
 constexpr std::int32_t kDefaultRowsetSize = 20;
 
-bool EndsToken(char c) { return c == ' ' || c == '\r' || c == '\n' || c == '(' || c == ','; }
-
-// Only a text whose first token is the word SELECT counts as a statement
-// that stays active. A tab does not end a token, so "SELECT\t*" never counts.
-bool StartsWithSelect(std::string_view sql) {
-  std::size_t begin = 0;
-  while (begin < sql.size() && EndsToken(sql[begin])) ++begin;
-  std::size_t end = begin;
-  while (end < sql.size() && !EndsToken(sql[end])) ++end;
-  return SameTextAscii(sql.substr(begin, end - begin), "SELECT");
-}
-
 }  // namespace
 
 std::uint32_t TSQLConnection::ExecuteSqlDirect(const std::string& sql) {
@@ -33,7 +22,7 @@ std::uint32_t TSQLConnection::ExecuteSqlDirect(const std::string& sql) {
   std::uint32_t result = 0;
   std::int32_t rowset_size = kDefaultRowsetSize;
 
-  if (StartsWithSelect(sql)) ++active_statement_count_;
+  if (IsSelectStatement(sql)) ++active_statement_count_;
   TSQLConnection* target = StatementConnection();
 
   // Declared in this order so that the cursor goes first, then the

@@ -1,13 +1,16 @@
 // Line splitting of a script against a model written straight from the
 // rule: a line ends at CR, LF or CR LF; LF CR is two breaks; a break at the
 // very end adds no empty line. Also: the written form of a list splits back
-// into the same lines, as a failure file read back would.
+// into the same lines, as a failure file read back would. Each line is then
+// classified as the statement loop would see it, against the same kind of
+// model.
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "FuzzCheck.h"
+#include "connection/StatementClassification.h"
 #include "runtime/StringList.h"
 
 namespace {
@@ -32,6 +35,22 @@ std::vector<std::string> ModelLines(std::string_view text) {
   return lines;
 }
 
+// The first token, after blanks, CR, LF, "(" and ",", is SELECT in any case.
+bool ModelIsSelect(std::string_view line) {
+  const std::string_view separators(" \r\n(,", 5);
+  std::size_t begin = line.find_first_not_of(separators);
+  if (begin == std::string_view::npos) return false;
+  std::size_t end = line.find_first_of(separators, begin);
+  std::string_view token = line.substr(begin, end == std::string_view::npos ? end : end - begin);
+  if (token.size() != 6) return false;
+  for (std::size_t i = 0; i < 6; ++i) {
+    char c = token[i];
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (c != "SELECT"[i]) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -46,5 +65,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   tolvane::TStringList again;
   again.SetText(list.Text());
   FUZZ_CHECK(again.Lines() == list.Lines(), "round trip of " + tolvane::fuzz::Escaped(text));
+  for (const std::string& line : list.Lines())
+    FUZZ_CHECK(tolvane::IsSelectStatement(line) == ModelIsSelect(line),
+               "classification of " + tolvane::fuzz::Escaped(line));
+  // The whole text as one statement, breaks and all.
+  FUZZ_CHECK(tolvane::IsSelectStatement(text) == ModelIsSelect(text),
+             "classification of " + tolvane::fuzz::Escaped(text));
   return 0;
 }
