@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # All set-up on a fresh Debian 12 machine (as root), then every test:
-# packages, configure, build, a private Firebird server, CTest.
+# packages, configure, build, sanitizer/memcheck/fuzz checks, a private
+# Firebird server, CTest.
 # Safe to run again: each stage does only what is missing.
 #
 #   ./scripts/test.sh            (build folder: $TOLVANE_BUILD_DIR or ./build)
@@ -40,13 +41,20 @@ stage_ctest() {
   ctest --test-dir "$BUILD_DIR" --output-on-failure -j"${TOLVANE_JOBS:-2}"
 }
 
+# Sanitizers, memcheck and bounded fuzzing, each in a build folder of its own.
+stage_checks() {
+  "$TOLVANE_ROOT/scripts/checks.sh" all
+}
+
 main() {
   cd "$TOLVANE_ROOT"
   trap stop_server EXIT
   tolvane_stage packages stage_packages
   tolvane_stage configure stage_configure
   tolvane_stage build stage_build
+  tolvane_stage checks stage_checks
   tolvane_stage server stage_server
+  # Last, so that CTest's summary closes the run.
   tolvane_stage ctest stage_ctest
 }
 
