@@ -116,6 +116,21 @@ def run(cmd, *, env=None, input_text=None, check=True, timeout=3600):
     return proc, elapsed
 
 
+def run_peak_rss(cmd):
+    """Runs a command; returns (exit code, stdout, stderr, seconds, peak
+    resident set in bytes) from the child's own resource usage."""
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        started = time.perf_counter()
+        proc = subprocess.Popen(cmd, env=embedded_env(), stdin=subprocess.DEVNULL, stdout=out, stderr=err)
+        _, status, usage = os.wait4(proc.pid, 0)
+        elapsed = time.perf_counter() - started
+        proc.returncode = os.waitstatus_to_exitcode(status)
+        out.seek(0)
+        err.seek(0)
+        return (proc.returncode, out.read().decode(errors="replace"), err.read().decode(errors="replace"),
+                elapsed, usage.ru_maxrss * 1024)
+
+
 def isql_embedded(database, sql):
     proc, _ = run(["isql-fb", "-q", "-bail", "-m", "-user", "SYSDBA", database], input_text=sql)
     return proc.stdout
@@ -559,16 +574,15 @@ class Bench:
             if key not in self.paths:
                 continue
             db = self.dbs.fresh("off")
-            proc, elapsed = run(["/usr/bin/time", "-v"] + cmd + [db, script], check=False)
+            code, stdout, stderr, elapsed, peak = run_peak_rss(cmd + [db, script])
             os.remove(db)
-            match = re.search(r"Maximum resident set size \(kbytes\): (\d+)", proc.stderr)
-            ok = proc.returncode == 0 and (key != "b" or proc.stdout.strip().splitlines()[-1:] == ["ok"])
-            if not ok or not match:
-                raise BenchFailure(f"memory run of ({key}) failed: {proc.stdout[-1000:]} {proc.stderr[-1500:]}")
+            ok = code == 0 and (key != "b" or stdout.strip().splitlines()[-1:] == ["ok"])
+            if not ok:
+                raise BenchFailure(f"memory run of ({key}) failed: {stdout[-1000:]} {stderr[-1500:]}")
             self.results["memory"][key] = {"script_bytes": size, "lines": lines,
-                                          "peak_rss_bytes": int(match.group(1)) * 1024, "seconds": elapsed}
+                                          "peak_rss_bytes": peak, "seconds": elapsed}
             log(f"memory ({key}): script {size / 1e6:.1f} MB, {lines} lines, peak RSS "
-                f"{int(match.group(1)) / 1024:.1f} MiB in {elapsed:.1f} s")
+                f"{peak / 2**20:.1f} MiB in {elapsed:.1f} s")
         os.remove(script)
 
     def measure_instructions(self, n):
