@@ -292,7 +292,7 @@ class Server:
         proc, _ = run(["isql-fb", "-q", "-bail", "-m", "-user", "SYSDBA", "-password", PASSWORD,
                        self.address(database)], input_text=sql, check=False)
         if proc.returncode != 0:
-            raise BenchFailure(f"isql-fb on the server failed:\n{proc.stdout[-3000:]}")
+            raise BenchFailure(f"isql-fb on the server failed:\n{compact(proc.stdout)[-3000:]}")
         return proc.stdout
 
 
@@ -361,6 +361,11 @@ class Databases:
 # --------------------------------------------------------------- paths
 
 ELAPSED = re.compile(r"Elapsed time=\s*([0-9.]+)\s*sec")
+
+
+def compact(text):
+    """isql pads a CSTRING(32000) column with blanks: keep the words."""
+    return re.sub(r"[ \t]{3,}", "  ", text)
 
 
 def count_rows(text):
@@ -453,7 +458,7 @@ def time_server(path_key, server, db, where, expected_rows, calls=1):
         results = re.findall(r"^(\S.*?)\s*$", out.split("=====", 1)[-1], re.M)
         oks = sum(1 for r in results if r == "ok")
         if oks != calls:
-            raise BenchFailure(f"path ({path_key}) did not return ok {calls} time(s):\n{out[-2000:]}")
+            raise BenchFailure(f"path ({path_key}) did not return ok {calls} time(s):\n{compact(out)[-2000:]}")
     check_count(path_key, count_rows(out), expected_rows)
     return float(match.group(1)) / calls, cpu / calls
 
@@ -683,12 +688,12 @@ class Bench:
         a = self.args
         started = time.time()
         self.dbs.make_templates()
-        if any(k in self.paths for k in "cde"):
-            self.server.start()
-            log(f"server: {self.server.kind}")
-            self.probe_server()
-        self.results["server"] = self.server.kind
         try:
+            if any(k in self.paths for k in "cde"):
+                self.server.start()
+                log(f"server: {self.server.kind}")
+                self.probe_server()
+            self.results["server"] = self.server.kind
             self.measure_empty(a.empty_runs, a.empty_calls)
             for fw, n, runs in a.plan:
                 keys = [k for k in self.paths if k != "e" or n <= 1000]
