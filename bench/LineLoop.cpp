@@ -67,13 +67,39 @@ bool RunLine(isc_db_handle& db, std::string_view line, std::string& error) {
   return true;
 }
 
+// Detaches on every way out; Detach() reports a failure, the destructor
+// (reached only when something already failed) does not.
+class Attachment {
+ public:
+  Attachment() = default;
+  Attachment(const Attachment&) = delete;
+  Attachment& operator=(const Attachment&) = delete;
+  ~Attachment() {
+    if (handle_ != 0) {
+      ISC_STATUS_ARRAY ignored;
+      isc_detach_database(ignored, &handle_);
+    }
+  }
+  isc_db_handle& Handle() { return handle_; }
+  bool Detach(std::string& error) {
+    ISC_STATUS_ARRAY status;
+    if (isc_detach_database(status, &handle_) == 0) return true;
+    error = StatusText(status);
+    return false;
+  }
+
+ private:
+  isc_db_handle handle_ = 0;
+};
+
 }  // namespace
 
 LoopOutcome RunLinesEachCommitted(const char* database_path, std::string_view script) noexcept {
   LoopOutcome outcome;
   try {
     ISC_STATUS_ARRAY status;
-    isc_db_handle db = 0;
+    Attachment attachment;
+    isc_db_handle& db = attachment.Handle();
     const std::string dpb = AttachParameters();
     if (isc_attach_database(status, 0, database_path, &db, static_cast<short>(dpb.size()), dpb.data()) != 0) {
       outcome.error = StatusText(status);
@@ -96,7 +122,8 @@ LoopOutcome RunLinesEachCommitted(const char* database_path, std::string_view sc
         if (outcome.failed++ == 0) outcome.error = line_error;
       }
     }
-    if (isc_detach_database(status, &db) != 0 && outcome.error.empty()) outcome.error = StatusText(status);
+    std::string detach_error;
+    if (!attachment.Detach(detach_error) && outcome.error.empty()) outcome.error = detach_error;
   } catch (...) {
     outcome.error = "out of memory";
   }

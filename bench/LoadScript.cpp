@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 
 namespace {
@@ -56,7 +57,10 @@ int main(int argc, char** argv) {
 
   // One input parameter: the BLOB id; the row id goes in as text.
   const std::string sql = "INSERT INTO SCRIPTS (ID, SCRIPT) VALUES (" + std::to_string(id) + ", ?)";
-  XSQLDA* input = static_cast<XSQLDA*>(std::calloc(1, XSQLDA_LENGTH(1)));
+  std::unique_ptr<XSQLDA, decltype(&std::free)> holder(static_cast<XSQLDA*>(std::calloc(1, XSQLDA_LENGTH(1))),
+                                                      &std::free);
+  XSQLDA* input = holder.get();
+  if (input == nullptr) Die("allocate", nullptr);
   input->version = SQLDA_VERSION1;
   input->sqln = 1;
   input->sqld = 1;
@@ -64,7 +68,6 @@ int main(int argc, char** argv) {
   input->sqlvar[0].sqllen = sizeof(ISC_QUAD);
   input->sqlvar[0].sqldata = reinterpret_cast<ISC_SCHAR*>(&blob_id);
   if (isc_dsql_execute_immediate(status, &db, &tr, 0, sql.c_str(), 3, input) != 0) Die("insert", status);
-  std::free(input);
   if (isc_commit_transaction(status, &tr) != 0) Die("commit", status);
   if (isc_detach_database(status, &db) != 0) Die("detach", status);
   return 0;
