@@ -1,6 +1,7 @@
 #include "runtime/StringList.h"
 
 #include "runtime/FileWriter.h"
+#include "runtime/LineSplitting.h"
 #include "runtime/Text.h"
 
 namespace tolvane {
@@ -12,16 +13,7 @@ void TStringList::Assign(const TStringList& other) {
 
 void TStringList::SetText(std::string_view text) {
   lines_.clear();
-  size_t pos = 0;
-  const size_t n = text.size();
-  while (pos < n) {
-    size_t end = pos;
-    while (end < n && text[end] != '\r' && text[end] != '\n') ++end;
-    lines_.emplace_back(text.substr(pos, end - pos));
-    pos = end;
-    if (pos < n && text[pos] == '\r') ++pos;
-    if (pos < n && text[pos] == '\n') ++pos;
-  }
+  SplitLines(text, [this](std::string_view line) { lines_.emplace_back(line); });
 }
 
 std::string TStringList::Text() const {

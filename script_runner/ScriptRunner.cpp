@@ -4,9 +4,11 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "connection/SQLConnection.h"
 #include "runtime/Exceptions.h"
+#include "runtime/LineSplitting.h"
 #include "runtime/Messages.h"
 #include "runtime/Platform.h"
 #include "runtime/StringList.h"
@@ -40,13 +42,10 @@ class ScriptBuffer {
   char* data_;
 };
 
-// Reads the whole BLOB into the script lines. The status of the get-segment
-// routine is not examined: a call that delivers nothing ends the reading.
-void ReadScript(Platform& platform, const blobcallback* blob, TStringList& lines) {
-  long total = 0;
-  if (blob != nullptr && blob->blob_handle != nullptr && blob->blob_get_segment != nullptr)
-    total = blob->blob_total_length > 0 ? blob->blob_total_length : 0;
-  ScriptBuffer buffer(platform, static_cast<std::size_t>(total) + 1);
+// Reads the whole BLOB into buffer, which stays the script's one copy. The
+// status of the get-segment routine is not examined: a call that delivers
+// nothing ends the reading. Returns the script text, up to its first zero byte.
+std::string_view ReadScript(const blobcallback* blob, ScriptBuffer& buffer, long total) {
   if (buffer.Data() == nullptr) throw EOutOfMemory(kSOutOfMemory);
   long read = 0;
   while (read < total) {
@@ -61,8 +60,13 @@ void ReadScript(Platform& platform, const blobcallback* blob, TStringList& lines
     read += delivered < wanted ? delivered : wanted;
   }
   buffer.Data()[read] = '\0';
-  std::string_view text(buffer.Data(), std::strlen(buffer.Data()));
-  lines.SetText(text);
+  return std::string_view(buffer.Data(), std::strlen(buffer.Data()));
+}
+
+long TotalLength(const blobcallback* blob) {
+  if (blob == nullptr || blob->blob_handle == nullptr || blob->blob_get_segment == nullptr)
+    return 0;
+  return blob->blob_total_length > 0 ? blob->blob_total_length : 0;
 }
 
 // Owns the run's component. Destroy() lets a close error reach the run's
@@ -127,25 +131,31 @@ const char* RunScript(Platform& platform, const blobcallback* blob, const char* 
     ConnectionHolder connection;
     try {
       const std::string path = database_path != nullptr ? database_path : "";
-      TStringList lines;
-      ReadScript(platform, blob, lines);
+      // The lines point into the script buffer, so a large script is held
+      // once, not twice; the buffer lives until the run ends.
+      const long total = TotalLength(blob);
+      ScriptBuffer buffer(platform, static_cast<std::size_t>(total) + 1);
+      std::vector<std::string_view> lines;
+      SplitLines(ReadScript(blob, buffer, total),
+                 [&lines](std::string_view line) { lines.push_back(line); });
       connection.Create(platform);
       ConfigureConnection(*connection.operator->(), path);
       connection->SetConnected(true);
 
       std::string failure_folder;
-      const int count = lines.Count();
+      const int count = static_cast<int>(lines.size());
       for (int index = 0; index < count; ++index) {
-        const std::string& line = lines.Strings(index);
+        const std::string_view line = lines[static_cast<std::size_t>(index)];
         if (line.empty()) continue;
-        current_statement = line;
+        current_statement.assign(line);
         try {
-          connection->ExecuteSqlDirect(line);
+          connection->ExecuteSqlDirect(current_statement);
         } catch (...) {
           // The line's failure is recorded by its file alone; a failure to
           // write that file ends the run.
           if (failure_folder.empty()) failure_folder = FailureFolder(platform);
-          WriteFailureFile(platform, FailureFilePath(failure_folder, index), line, path);
+          WriteFailureFile(platform, FailureFilePath(failure_folder, index), current_statement,
+                           path);
         }
       }
       connection.Destroy();
