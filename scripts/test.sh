@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # All set-up on a fresh Debian 12 machine (as root), then every test:
 # packages, configure, build, sanitizer/memcheck/fuzz checks, a private
-# Firebird server, CTest.
+# Firebird server, the bench's smoke run, CTest.
 # Safe to run again: each stage does only what is missing.
 #
 #   ./scripts/test.sh            (build folder: $TOLVANE_BUILD_DIR or ./build)
@@ -46,6 +46,12 @@ stage_checks() {
   "$TOLVANE_ROOT/scripts/checks.sh" all
 }
 
+# Every bench path once on a small script, against the same server: a path
+# that breaks fails the run. The full bench is bench/run.sh.
+stage_bench_smoke() {
+  "$TOLVANE_ROOT/bench/run.sh" --smoke --build "$BUILD_DIR"
+}
+
 main() {
   cd "$TOLVANE_ROOT"
   trap stop_server EXIT
@@ -54,6 +60,7 @@ main() {
   tolvane_stage build stage_build
   tolvane_stage checks stage_checks
   tolvane_stage server stage_server
+  tolvane_stage bench-smoke stage_bench_smoke
   # Last, so that CTest's summary closes the run.
   tolvane_stage ctest stage_ctest
 }
