@@ -937,12 +937,18 @@ def machine_meta(build):
                 build_type = line.split("=", 1)[1].strip() or "RelWithDebInfo (project default)"
     commit = subprocess.run(["git", "-C", ROOT, "rev-parse", "--short", "HEAD"], capture_output=True,
                             text=True).stdout.strip()
+    # What was built is what the tree held when the run began.
+    changed = subprocess.run(["git", "-C", ROOT, "status", "--porcelain", "--", "fbdrv", "connection",
+                              "script_runner", "runtime", "driver", "tools", "bench"],
+                             capture_output=True, text=True).stdout.strip()
+    if changed:
+        commit += " with uncommitted changes"
     disk = subprocess.run(["df", "-T", tempfile.gettempdir()], capture_output=True, text=True).stdout.splitlines()[-1].split()[1]
     return {
         "machine": f"{cpu}, {os.cpu_count()} cores, {mem} GiB, {os_name}, kernel {platform.release()}; "
                    f"databases on {disk}",
         "versions": f"{fb.splitlines()[0] if fb else 'isql-fb ?'}; {gxx}; build type {build_type}; commit {commit}",
-        "date": datetime.datetime.now().strftime("%Y-%m-%d %H:%M"),
+        "date": datetime.datetime.now().strftime("%Y-%m-%d %H:%M") + " (start)",
     }
 
 
@@ -988,6 +994,7 @@ def main():
         os.setpriority(os.PRIO_PROCESS, 0, -10)
     try:
         bench = Bench(args)
+        meta = machine_meta(bench.build)
     except BenchFailure as failure:
         print(f"BENCH FAILED: {failure}", file=sys.stderr)
         return 1
@@ -999,7 +1006,6 @@ def main():
         return 1
     if not args.keep:
         bench.cleanup()
-    meta = machine_meta(bench.build)
     text = report_text(results, meta, judge=not args.smoke)
     print(text)
     if args.smoke:
