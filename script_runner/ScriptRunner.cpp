@@ -91,7 +91,9 @@ class ConnectionHolder {
   TSQLConnection* connection_ = nullptr;
 };
 
-void ConfigureConnection(TSQLConnection& connection, const std::string& database_path) {
+}  // namespace
+
+void ConfigureRunnerConnection(TSQLConnection& connection, const std::string& database_path) {
   connection.Params().Clear();
   connection.SetConnectionName(kRunnerConnectionName);
   connection.SetDriverName(kRunnerDriverName);
@@ -114,6 +116,8 @@ void ConfigureConnection(TSQLConnection& connection, const std::string& database
   params.SetValue("Trim Char", "False");
   connection.SetVendorLib(kRunnerVendorLib);
 }
+
+namespace {
 
 const char* Fail(std::string_view message, const std::string& statement) {
   std::string text;
@@ -139,7 +143,7 @@ const char* RunScript(Platform& platform, const blobcallback* blob, const char* 
       SplitLines(ReadScript(blob, buffer, total),
                  [&lines](std::string_view line) { lines.push_back(line); });
       connection.Create(platform);
-      ConfigureConnection(*connection.operator->(), path);
+      ConfigureRunnerConnection(*connection.operator->(), path);
       connection->SetConnected(true);
 
       std::string failure_folder;

@@ -3,9 +3,12 @@
 
 #include <ibase.h>
 
+#include <string>
+
 namespace tolvane {
 
 class Platform;
+class TSQLConnection;
 
 // The fixed values of the runner's connection.
 inline constexpr const char* kRunnerConnectionName = "IBConnection";
@@ -15,6 +18,12 @@ inline constexpr const char* kRunnerLibraryName = "libfbdrv.so";
 inline constexpr const char* kRunnerVendorLib = "libfbclient.so.2";
 inline constexpr const char* kRunnerUserName = "SYSDBA";
 inline constexpr const char* kRunnerPassword = "ravenquil";
+
+// Gives a new component the runner's names and its parameter lines, in the
+// order an open depends on: the connection name before the driver name, so
+// that nothing set is wiped; the empty "ServerCharSet" and
+// "ErrorResourceFile" remove nothing from a cleared list.
+void ConfigureRunnerConnection(TSQLConnection& connection, const std::string& database_path);
 
 // Reads the script from blob, runs each non-empty line on a connection of its
 // own to database_path, writes a failure file for each line that fails, and

@@ -23,26 +23,7 @@ inline void UseFakeDriver(tolvane::testing::FakePlatform& platform,
 
 // The names and the eleven parameter lines the runner gives its connection.
 inline void ConfigureLikeRunner(tolvane::TSQLConnection& connection, const std::string& database) {
-  using namespace tolvane;
-  connection.Params().Clear();
-  connection.SetConnectionName(kRunnerConnectionName);
-  connection.SetDriverName(kRunnerDriverName);
-  connection.SetGetDriverFunc(kRunnerGetDriverFunc);
-  connection.SetLibraryName(kRunnerLibraryName);
-  connection.SetLoginPrompt(false);
-  TStringList& params = connection.Params();
-  params.SetValue("Database", database);
-  params.SetValue("User_Name", kRunnerUserName);
-  params.SetValue("Password", kRunnerPassword);
-  params.SetValue("RoleName", "RoleName");
-  params.SetValue("SQLDialect", "3");
-  params.SetValue("BlobSize", "-1");
-  params.SetValue("CommitRetain", "False");
-  params.SetValue("WaitOnLocks", "True");
-  params.SetValue("LocaleCode", "0000");
-  params.SetValue("Interbase TransIsolation", "ReadCommited");
-  params.SetValue("Trim Char", "False");
-  connection.SetVendorLib(kRunnerVendorLib);
+  tolvane::ConfigureRunnerConnection(connection, database);
 }
 
 // The driver calls of the runner's open, database db, in order.
