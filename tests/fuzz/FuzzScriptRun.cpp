@@ -19,6 +19,7 @@
 
 #include "FakeDriverSetup.h"
 #include "FuzzCheck.h"
+#include "FuzzModels.h"
 #include "script_runner/ScriptRunner.h"
 
 namespace {
@@ -46,43 +47,6 @@ short GetSegment(void* handle, ISC_UCHAR* buffer, ISC_USHORT wanted, ISC_USHORT*
   blob.position += n;
   *delivered = static_cast<ISC_USHORT>(n == wanted && blob.overclaim ? 0xFFFF : n);
   return 0;
-}
-
-std::vector<std::string> ModelLines(std::string_view text) {
-  std::vector<std::string> lines;
-  std::string current;
-  bool open = false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c == '\r' || c == '\n') {
-      lines.push_back(current);
-      current.clear();
-      open = false;
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    } else {
-      current += c;
-      open = true;
-    }
-  }
-  if (open) lines.push_back(current);
-  return lines;
-}
-
-bool EndsToken(char c) { return c == ' ' || c == '\r' || c == '\n' || c == '(' || c == ','; }
-
-bool FirstTokenIsSelect(std::string_view sql) {
-  std::size_t begin = 0;
-  while (begin < sql.size() && EndsToken(sql[begin])) ++begin;
-  std::size_t end = begin;
-  while (end < sql.size() && !EndsToken(sql[end])) ++end;
-  const std::string_view token = sql.substr(begin, end - begin);
-  if (token.size() != 6) return false;
-  for (std::size_t i = 0; i < 6; ++i) {
-    char c = token[i];
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-    if (c != "SELECT"[i]) return false;
-  }
-  return true;
 }
 
 const std::string& FailureFolder() {
@@ -152,14 +116,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string result = tolvane::RunScript(platform, &callback, kDatabase);
   FUZZ_CHECK(result == "ok", where + " result " + Escaped(result));
 
-  const std::vector<std::string> lines = ModelLines(script);
+  const std::vector<std::string> lines = tolvane::fuzz::ModelLines(script);
   std::vector<std::string> expected_sql;
   int selects = 0;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const std::string& line = lines[i];
     if (line.empty()) continue;
     expected_sql.push_back(line);
-    if (FirstTokenIsSelect(line)) ++selects;
+    if (tolvane::fuzz::ModelIsSelect(line)) ++selects;
     const std::string file = folder + "/TESTE" + std::to_string(i) + ".TXT";
     if (line[0] == '!') {
       const std::string content = ReadFile(file);
