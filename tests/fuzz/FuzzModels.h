@@ -46,5 +46,4 @@ inline bool ModelIsSelect(std::string_view line) {
   return true;
 }
 
-
 }  // namespace tolvane::fuzz
