@@ -1,6 +1,11 @@
 #include "tools/ScriptBlob.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <limits>
 #include <stdexcept>
@@ -9,32 +14,81 @@ namespace tolvane_exec {
 
 ScriptBlob::ScriptBlob(std::string bytes, unsigned segment_size)
     : bytes_(std::move(bytes)), segment_size_(segment_size) {
-  if (bytes_.size() > static_cast<std::size_t>(std::numeric_limits<ISC_LONG>::max())) {
+  SetLength(bytes_.size());
+}
+
+ScriptBlob::ScriptBlob(int fd, std::size_t size, unsigned segment_size)
+    : fd_(fd), segment_size_(segment_size) {
+  try {
+    SetLength(size);
+  } catch (...) {
+    ::close(fd_);
+    throw;
+  }
+}
+
+std::unique_ptr<ScriptBlob> ScriptBlob::FromFile(const std::string& path, unsigned segment_size) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat info {};
+  if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    const std::string reason = fd < 0 ? std::strerror(errno) : "not a regular file";
+    if (fd >= 0) ::close(fd);
+    throw std::runtime_error("cannot read " + path + ": " + reason);
+  }
+  return std::unique_ptr<ScriptBlob>(
+      new ScriptBlob(fd, static_cast<std::size_t>(info.st_size), segment_size));
+}
+
+ScriptBlob::~ScriptBlob() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+void ScriptBlob::SetLength(std::size_t size) {
+  if (size > static_cast<std::size_t>(std::numeric_limits<ISC_LONG>::max())) {
     throw std::length_error("the script is longer than a BLOB can be");
   }
-  const auto length = static_cast<ISC_LONG>(bytes_.size());
+  size_ = size;
+  const auto length = static_cast<ISC_LONG>(size);
   callback_.blob_get_segment = &ScriptBlob::GetSegment;
   callback_.blob_handle = this;
   callback_.blob_number_segments =
-      static_cast<ISC_LONG>((bytes_.size() + segment_size_ - 1) / segment_size_);
+      static_cast<ISC_LONG>((size + segment_size_ - 1) / segment_size_);
   callback_.blob_max_segment = std::min<ISC_LONG>(length, static_cast<ISC_LONG>(segment_size_));
   callback_.blob_total_length = length;
 }
 
+bool ScriptBlob::Read(ISC_UCHAR* buffer, std::size_t count) {
+  if (fd_ < 0) {
+    std::memcpy(buffer, bytes_.data() + position_, count);
+    return true;
+  }
+  std::size_t done = 0;
+  while (done < count) {
+    const ssize_t n = ::pread(fd_, buffer + done, count - done,
+                              static_cast<off_t>(position_ + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
 // Like a server's: one call never crosses a segment's end; a buffer shorter
-// than the segment gets a fragment and the rest comes with the next call.
+// than the segment gets a fragment and the rest comes with the next call. A
+// file that fails or shrinks ends the BLOB there, as an empty segment does.
 short ScriptBlob::GetSegment(void* handle, ISC_UCHAR* buffer, ISC_USHORT buffer_size,
                              ISC_USHORT* delivered) {
   auto* self = static_cast<ScriptBlob*>(handle);
-  if (self->position_ >= self->bytes_.size()) {
-    *delivered = 0;
-    return blb_got_eof;
-  }
+  *delivered = 0;
+  if (self->position_ >= self->size_) return blb_got_eof;
   if (self->segment_left_ == 0) {
-    self->segment_left_ = std::min<std::size_t>(self->segment_size_, self->bytes_.size() - self->position_);
+    self->segment_left_ = std::min<std::size_t>(self->segment_size_, self->size_ - self->position_);
   }
   const std::size_t count = std::min<std::size_t>(buffer_size, self->segment_left_);
-  std::memcpy(buffer, self->bytes_.data() + self->position_, count);
+  if (!self->Read(buffer, count)) {
+    self->position_ = self->size_;
+    return blb_got_eof;
+  }
   self->position_ += count;
   self->segment_left_ -= count;
   *delivered = static_cast<ISC_USHORT>(count);

@@ -1,10 +1,9 @@
 // tolvane-exec: runs a script through UDFTolvane.so's executa_sql the way a
 // Firebird server does, for trying the module without a server and for tests.
 #include <cstdio>
-#include <fstream>
 #include <iostream>
 #include <iterator>
-#include <sstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,15 +18,14 @@ constexpr int kExitOk = 0;
 constexpr int kExitNotOk = 1;
 constexpr int kExitCannotRun = 2;
 
-std::string ReadScript(const std::string& file) {
-  if (file == "-") {
-    return std::string{std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>()};
-  }
-  std::ifstream in(file, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + file);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
+// A file is read as the module asks for its segments; standard input has to
+// be held.
+std::unique_ptr<tolvane_exec::ScriptBlob> OpenScript(const std::string& file,
+                                                     unsigned segment_size) {
+  if (file != "-") return tolvane_exec::ScriptBlob::FromFile(file, segment_size);
+  return std::make_unique<tolvane_exec::ScriptBlob>(
+      std::string{std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>()},
+      segment_size);
 }
 
 // Shown without its CR LF, which every failure file ends with.
@@ -39,11 +37,11 @@ std::string WithoutLineEnd(std::string text) {
 int Run(const tolvane_exec::ExecOptions& options) {
   const std::string module_path =
       options.module_path.empty() ? tolvane_exec::DefaultModulePath() : options.module_path;
-  tolvane_exec::ScriptBlob script(ReadScript(options.script_file), options.segment_size);
+  const auto script = OpenScript(options.script_file, options.segment_size);
   const tolvane_exec::UdfModule module(module_path);
 
   const tolvane_exec::FailureFileWatch watch;
-  const char* result = module.Run(script.Callback(), options.database.c_str());
+  const char* result = module.Run(script->Callback(), options.database.c_str());
   const std::string result_text = result != nullptr ? result : "";
 
   std::cout << result_text << '\n' << std::flush;
