@@ -44,6 +44,23 @@ class Embedded(unittest.TestCase):
         self.assertIn("2:two", rows)
         self.assertNotIn("again", rows)
 
+    def test_a_script_file_read_in_segments_runs_every_line_once(self):
+        # Lines longer than a segment, and a break split across two segments.
+        lines = [f"INSERT INTO E VALUES ({n}, '{'x' * (n % 17)}')".encode() for n in range(100, 160)]
+        script_file = self.work / "segments.sql"
+        script_file.write_bytes(b"\r\n".join(lines) + b"\r\n")
+        env = dict(os.environ, UDFTOLVANE_FAILURE_DIR=str(self.failures))
+        for segment in ["1", "7", "65535"]:
+            with self.subTest(segment=segment):
+                isql(f"CONNECT {quoted(self.path)} USER 'SYSDBA';\nDELETE FROM E WHERE ID >= 100;\n"
+                     "COMMIT;\n", embedded=True)
+                done = subprocess.run([EXEC, "--database", self.path, "--segment-size", segment,
+                                       str(script_file)], capture_output=True, env=env, timeout=120)
+                self.assertEqual((done.returncode, done.stdout), (0, b"ok\n"), done.stderr)
+                count = isql(f"SET LIST ON;\nCONNECT {quoted(self.path)} USER 'SYSDBA';\n"
+                             "SELECT COUNT(*) AS V FROM E WHERE ID >= 100;\n", embedded=True).stdout
+                self.assertIn(str(len(lines)), count.split())
+
     def test_a_run_that_breaks_off_exits_with_one_and_its_text(self):
         env_missing = str(self.work / "missing.fdb")
         done = subprocess.run([EXEC, "--database", env_missing, "-"], input=b"SELECT 1 FROM RDB$DATABASE\n",
