@@ -15,6 +15,17 @@ namespace {
 
 constexpr std::int32_t kDefaultRowsetSize = 20;
 
+// Runs one step of a teardown that must go on whatever fails; the first
+// failure is kept for the caller to raise once everything is done.
+template <class Step>
+void KeepingFirstFailure(std::exception_ptr& failure, Step&& step) noexcept {
+  try {
+    step();
+  } catch (...) {
+    if (!failure) failure = std::current_exception();
+  }
+}
+
 }  // namespace
 
 std::uint32_t TSQLConnection::ExecuteSqlDirect(const std::string& sql) {
@@ -95,18 +106,14 @@ void TSQLConnection::FreeClones() {
   while (!clones_.empty()) {
     TSQLConnection* clone = clones_.back().release();
     clones_.pop_back();
-    try {
-      delete clone;
-    } catch (...) {
-      if (!failure) failure = std::current_exception();
-    }
+    KeepingFirstFailure(failure, [clone] { delete clone; });
   }
   if (failure) std::rethrow_exception(failure);
 }
 
 void TSQLConnection::CloseConnection() {
   std::exception_ptr failure;
-  try {
+  KeepingFirstFailure(failure, [this] {
     if (driver_intf_) {
       open_state_ = connDisconnecting;
       // A refused reset stops the close here: the connection reads as
@@ -127,32 +134,18 @@ void TSQLConnection::CloseConnection() {
       driver_intf_.Release();
     }
     params_from_file_ = false;
-  } catch (...) {
-    failure = std::current_exception();
-  }
+  });
   // The clones end with the connection they were made for, however its own
   // close went.
-  try {
-    FreeClones();
-  } catch (...) {
-    if (!failure) failure = std::current_exception();
-  }
+  KeepingFirstFailure(failure, [this] { FreeClones(); });
   if (failure) std::rethrow_exception(failure);
 }
 
 TSQLConnection::~TSQLConnection() noexcept(false) {
   destroying_ = true;
   std::exception_ptr failure;
-  try {
-    SetConnected(false);
-  } catch (...) {
-    failure = std::current_exception();
-  }
-  try {
-    FreeClones();
-  } catch (...) {
-    if (!failure) failure = std::current_exception();
-  }
+  KeepingFirstFailure(failure, [this] { SetConnected(false); });
+  KeepingFirstFailure(failure, [this] { FreeClones(); });
   // What a failed open or a failed close left held goes now, before the
   // error, if any, reaches the code that destroys the connection.
   meta_data_intf_.Release();
