@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "FakeDriverSetup.h"
+#include "RunnerConnectionFixture.h"
 #include "runtime/Exceptions.h"
 
 namespace tolvane {
@@ -15,18 +16,8 @@ namespace {
 
 using ::testing::ElementsAreArray;
 
-class ExecuteSqlDirectTest : public ::testing::Test {
+class ExecuteSqlDirectTest : public RunnerConnectionFixture {
  protected:
-  void SetUp() override {
-    fakedrv::Reset();
-    fakedrv::UseFakeDriver(platform_);
-    connection_ = std::make_unique<TSQLConnection>(nullptr, platform_);
-    fakedrv::ConfigureLikeRunner(*connection_, "/data/x.fdb");
-  }
-  void TearDown() override {
-    connection_.reset();
-    EXPECT_EQ(fakedrv::LiveTotal(), 0) << "a driver reference was never released";
-  }
 
   void Open(std::uint32_t max_active_statements) {
     fakedrv::ThreadSettings().max_active_statements = max_active_statements;
@@ -34,8 +25,6 @@ class ExecuteSqlDirectTest : public ::testing::Test {
     fakedrv::ClearLog();
   }
 
-  testing::FakePlatform platform_;
-  std::unique_ptr<TSQLConnection> connection_;
 };
 
 TEST_F(ExecuteSqlDirectTest, StatementWithoutRowsIsClosedAndReleased) {

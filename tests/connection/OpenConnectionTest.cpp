@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "FakeDriverSetup.h"
+#include "RunnerConnectionFixture.h"
 #include "runtime/Exceptions.h"
 
 namespace tolvane {
@@ -20,19 +21,8 @@ using ::testing::Not;
 using tolvane::testing::FakePlatform;
 using tolvane::testing::PlatformCall;
 
-class OpenConnectionTest : public ::testing::Test {
+class OpenConnectionTest : public RunnerConnectionFixture {
  protected:
-  void SetUp() override {
-    fakedrv::Reset();
-    fakedrv::UseFakeDriver(platform_);
-    connection_ = std::make_unique<TSQLConnection>(nullptr, platform_);
-    fakedrv::ConfigureLikeRunner(*connection_, "/data/x.fdb");
-  }
-  void TearDown() override {
-    connection_.reset();
-    EXPECT_EQ(fakedrv::LiveTotal(), 0) << "a driver reference was never released";
-  }
-
   // Opens and expects the given message, of the given exception class.
   template <class E>
   void ExpectOpenFails(const std::string& message) {
@@ -43,9 +33,6 @@ class OpenConnectionTest : public ::testing::Test {
       EXPECT_EQ(e.Message(), message);
     }
   }
-
-  FakePlatform platform_;
-  std::unique_ptr<TSQLConnection> connection_;
 };
 
 TEST_F(OpenConnectionTest, RunnerConfigurationMakesExactlyTheDescribedDriverCalls) {
