@@ -115,15 +115,17 @@ def executa_sql_select(blob_expr: str, path_expr: str) -> str:
 
 
 class ServerDatabase:
-    """A database on the private server with EXECUTA_SQL declared."""
+    """A database on the private server with EXECUTA_SQL declared (the legacy
+    declaration unless another is given)."""
 
-    def __init__(self, work_dir: Path, name: str, setup_sql: str = ""):
+    def __init__(self, work_dir: Path, name: str, setup_sql: str = "",
+                 declaration: Path = DECLARATION):
         self.server = server()
         self.path = str(work_dir / f"{name}.fdb")
         self.remote = f"{self.server.address}:{self.path}"
         Path(self.path).unlink(missing_ok=True)
         isql(f"SET SQL DIALECT 3;\nCREATE DATABASE {quoted(self.remote)};\n"
-             f"INPUT {quoted(str(DECLARATION))};\nCOMMIT;\n{setup_sql}\nCOMMIT;\n")
+             f"INPUT {quoted(str(declaration))};\nCOMMIT;\n{setup_sql}\nCOMMIT;\n")
 
     def run(self, sql: str, **kwargs):
         return isql("SET LIST ON;\n" + sql, connect_to=self.remote, **kwargs)

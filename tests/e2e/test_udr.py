@@ -4,10 +4,9 @@ server's own permission check in front of it."""
 
 import subprocess
 import unittest
-from pathlib import Path
 
 from e2e_support import (SOURCE_DIR, ServerDatabase, ServerTestCase, executa_sql_select,
-                         failure_line, isql, quoted, results_in, server, text_blob)
+                         failure_line, isql, quoted, results_in, text_blob)
 
 UDR_DECLARATION = SOURCE_DIR / "sql" / "udftolvane_udr.sql"
 OUTSIDER = "TOLVANE_OUTSIDER"
@@ -22,24 +21,12 @@ SCRIPT = b"\r\n".join([
 ]) + b"\r\n"
 
 
-class UdrDatabase(ServerDatabase):
-    """A database on the private server with the UDR declaration."""
-
-    def __init__(self, work_dir, name):  # pylint: disable=super-init-not-called
-        self.server = server()
-        self.path = str(work_dir / f"{name}.fdb")
-        self.remote = f"{self.server.address}:{self.path}"
-        Path(self.path).unlink(missing_ok=True)
-        isql(f"SET SQL DIALECT 3;\nCREATE DATABASE {quoted(self.remote)};\n"
-             f"INPUT {quoted(str(UDR_DECLARATION))};\nCOMMIT;\n")
-
-
 class Udr(ServerTestCase):
 
     @classmethod
     def setUpClass(cls):
         super().setUpClass()
-        cls.udr = UdrDatabase(cls.work, "udr")
+        cls.udr = ServerDatabase(cls.work, "udr", declaration=UDR_DECLARATION)
         cls.legacy = ServerDatabase(cls.work, "legacy")
 
     def test_lines_run_and_failing_lines_leave_the_same_files_as_the_legacy_function(self):
