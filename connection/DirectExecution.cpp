@@ -106,7 +106,7 @@ void TSQLConnection::FreeClones() {
   while (!clones_.empty()) {
     TSQLConnection* clone = clones_.back().release();
     clones_.pop_back();
-    KeepingFirstFailure(failure, [clone] { delete clone; });
+    KeepingFirstFailure(failure, [clone] { DestroyConnection(clone); });
   }
   if (failure) std::rethrow_exception(failure);
 }
@@ -141,7 +141,7 @@ void TSQLConnection::CloseConnection() {
   if (failure) std::rethrow_exception(failure);
 }
 
-TSQLConnection::~TSQLConnection() noexcept(false) {
+void TSQLConnection::ReleaseForDestruction() {
   destroying_ = true;
   std::exception_ptr failure;
   KeepingFirstFailure(failure, [this] { SetConnected(false); });
@@ -152,6 +152,21 @@ TSQLConnection::~TSQLConnection() noexcept(false) {
   connection_intf_.Release();
   driver_intf_.Release();
   if (failure) std::rethrow_exception(failure);
+}
+
+TSQLConnection::~TSQLConnection() {
+  try {
+    ReleaseForDestruction();
+  } catch (...) {
+    // Destruction reports nothing; DestroyConnection is for callers that
+    // must hear about a failed close.
+  }
+}
+
+void DestroyConnection(TSQLConnection* connection) {
+  if (connection == nullptr) return;
+  std::unique_ptr<TSQLConnection> owned(connection);
+  owned->ReleaseForDestruction();
 }
 
 }  // namespace tolvane

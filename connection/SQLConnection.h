@@ -104,9 +104,14 @@ class TSQLConnection : public TCustomConnection {
   // path is looked up here; a failure of that lookup is swallowed.
   explicit TSQLConnection(TComponent* owner, Platform& platform = DefaultPlatform());
   // Closes an open connection (with its disconnect events) and releases what
-  // is still held. A close error propagates to the code that destroys the
-  // component, after everything held has been released.
-  ~TSQLConnection() noexcept(false) override;
+  // is still held; a close error is dropped. DestroyConnection is the way to
+  // hear about it.
+  ~TSQLConnection() override;
+
+  // The teardown of destruction as a step of its own: closes an open
+  // connection, frees the clones and releases every driver reference, all of
+  // them also when one step fails; then raises the first failure.
+  void ReleaseForDestruction();
 
   // Published properties.
   const std::string& ConnectionName() const { return connection_name_; }
@@ -247,5 +252,9 @@ class TSQLConnection : public TCustomConnection {
 
   std::vector<std::unique_ptr<TSQLConnection>> clones_;
 };
+
+// Destroys connection (owned by the caller, may be null) and raises the first
+// failure of its close, after everything it held has been released.
+void DestroyConnection(TSQLConnection* connection);
 
 }  // namespace tolvane

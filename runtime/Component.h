@@ -8,9 +8,9 @@ namespace tolvane {
 class TComponent {
  public:
   explicit TComponent(TComponent* owner) : owner_(owner) {}
-  // A component may raise while it is destroyed (a close that fails); that
-  // error must reach the code that destroys it.
-  virtual ~TComponent() noexcept(false) = default;
+  // Destruction never raises: a component whose teardown can fail offers a
+  // step of its own that reports the failure before it is destroyed.
+  virtual ~TComponent() = default;
 
   TComponent(const TComponent&) = delete;
   TComponent& operator=(const TComponent&) = delete;

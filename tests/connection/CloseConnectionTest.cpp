@@ -71,7 +71,7 @@ TEST_F(CloseConnectionTest, CloseErrorDuringDestructionReachesTheDestroyerAndNot
   ASSERT_EQ(connection->Clones().size(), 1u);
 
   fakedrv::FailCall("SetConnectionOption coTraceCallback", 1, 4);
-  EXPECT_THROW(delete connection, EDatabaseError);
+  EXPECT_THROW(DestroyConnection(connection), EDatabaseError);
   // TearDown checks that every driver object, the clone's included, is gone.
 }
 
