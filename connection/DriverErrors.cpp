@@ -8,6 +8,7 @@
 
 #include "connection/DatabaseError.h"
 #include "connection/SQLConnection.h"
+#include "runtime/Exceptions.h"
 #include "runtime/Text.h"
 
 namespace tolvane {
@@ -21,9 +22,10 @@ std::string UnknownResultText(DriverResult code) {
 
 // "SQL Server Error: %s" with the object's own text, or empty when the
 // object is missing, refuses either call or has no text. Both driver
-// interfaces carry the same pair of operations.
+// interfaces carry the same pair of operations. Details a driver put behind
+// the text's NUL go to *details.
 template <class Source>
-std::string DriverOwnText(Source* source) {
+std::string DriverOwnText(Source* source, DriverFailureDetails* details) {
   if (source == nullptr) return std::string();
   std::int16_t length = 0;
   if (source->GetErrorTextLength(&length) != 0 || length <= 0) return std::string();
@@ -31,6 +33,11 @@ std::string DriverOwnText(Source* source) {
   std::vector<char> buffer(static_cast<std::size_t>(length) + 1, '\0');
   if (source->GetErrorText(buffer.data()) != 0) return std::string();
   std::string_view text(buffer.data(), ::strnlen(buffer.data(), buffer.size()));
+  if (text.size() + 1 < static_cast<std::size_t>(length)) {
+    const std::string_view rest(buffer.data() + text.size() + 1,
+                                static_cast<std::size_t>(length) - text.size() - 1);
+    DecodeFailureDetails(rest.substr(0, ::strnlen(rest.data(), rest.size())), details);
+  }
   return Format(kSServerError, {text});
 }
 
@@ -54,8 +61,10 @@ DriverResult TSQLConnection::CheckDriverResult(DriverResult result) {
 void TSQLConnection::RaiseDriverError(DriverResult code, ErrorSource source,
                                       ISQLStatement* statement) {
   std::string message = DriverResultTableText(code);
-  std::string driver_text = source == esStatement ? DriverOwnText(statement)
-                                                  : DriverOwnText(connection_intf_.Get());
+  DriverFailureDetails details;
+  std::string driver_text = source == esStatement
+                                ? DriverOwnText(statement, &details)
+                                : DriverOwnText(connection_intf_.Get(), &details);
   if (!driver_text.empty()) {
     if (!message.empty()) message += "\r\n";
     message += driver_text;
@@ -64,7 +73,8 @@ void TSQLConnection::RaiseDriverError(DriverResult code, ErrorSource source,
   if (message.empty()) message = last_error_text_;
   if (message.empty()) message = Format(kSUnknownErrorCode, {std::to_string(code)});
   last_error_text_ = message;
-  RaiseDatabaseError(message, nullptr);
+  // No component name in front, as for every driver error.
+  throw EDatabaseError(std::move(message), std::move(details));
 }
 
 }  // namespace tolvane
