@@ -31,6 +31,10 @@ inline constexpr const char* kSUnknownErrorCode = "Driver Error: Unknown Error C
 // Script runner.
 inline constexpr const char* kSResultOk = "ok";
 inline constexpr const char* kSResultSeparator = "   -    ";
+inline constexpr const char* kSTooDeeplyNested =
+    "Run refused: more than %s runs nested on one server thread (a script that calls itself?)";
+inline constexpr const char* kSTooManyRuns =
+    "Run refused: %s runs are already active in this server process";
 
 // Driver result texts, filled into "Driver Error: %s" by result code.
 inline constexpr const char* kSDriverResult1 = "[0x0001]: Warning";

@@ -4,15 +4,13 @@
 #include <new>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "connection/SQLConnection.h"
 #include "runtime/Exceptions.h"
-#include "runtime/LineSplitting.h"
 #include "runtime/Messages.h"
 #include "runtime/Platform.h"
-#include "runtime/StringList.h"
-#include "script_runner/FailureFile.h"
+#include "script_runner/ResultText.h"
+#include "script_runner/ScriptRun.h"
 
 namespace tolvane {
 namespace {
@@ -42,9 +40,11 @@ class ScriptBuffer {
   char* data_;
 };
 
-// Reads the whole BLOB into buffer, which stays the script's one copy. The
-// status of the get-segment routine is not examined: a call that delivers
-// nothing ends the reading. Returns the script text, up to its first zero byte.
+// Reads the BLOB into buffer, which stays the script's one copy. The status of
+// the get-segment routine is not examined: a call that delivers nothing ends
+// the reading. The script ends at its first zero byte, so the reading stops
+// at the segment that holds one: a huge BLOB of zeros is never read whole.
+// Returns the script text.
 std::string_view ReadScript(const blobcallback* blob, ScriptBuffer& buffer, long total) {
   if (buffer.Data() == nullptr) throw EOutOfMemory(kSOutOfMemory);
   long read = 0;
@@ -57,7 +57,10 @@ std::string_view ReadScript(const blobcallback* blob, ScriptBuffer& buffer, long
     if (delivered == 0) break;
     // A routine that claims more than it was asked for must not move us
     // past the buffer.
-    read += delivered < wanted ? delivered : wanted;
+    const ISC_USHORT taken = delivered < wanted ? delivered : wanted;
+    const bool has_zero = std::memchr(buffer.Data() + read, '\0', taken) != nullptr;
+    read += taken;
+    if (has_zero) break;
   }
   buffer.Data()[read] = '\0';
   return std::string_view(buffer.Data(), std::strlen(buffer.Data()));
@@ -68,28 +71,6 @@ long TotalLength(const blobcallback* blob) {
     return 0;
   return blob->blob_total_length > 0 ? blob->blob_total_length : 0;
 }
-
-// Owns the run's component. Destroy() lets a close error reach the run's
-// handler; the destructor is the last resort on paths that already failed.
-class ConnectionHolder {
- public:
-  ~ConnectionHolder() {
-    try {
-      Destroy();
-    } catch (...) {
-    }
-  }
-  void Create(Platform& platform) { connection_ = new TSQLConnection(nullptr, platform); }
-  TSQLConnection* operator->() const { return connection_; }
-  void Destroy() {
-    TSQLConnection* connection = connection_;
-    connection_ = nullptr;
-    delete connection;
-  }
-
- private:
-  TSQLConnection* connection_ = nullptr;
-};
 
 }  // namespace
 
@@ -119,68 +100,34 @@ void ConfigureRunnerConnection(TSQLConnection& connection, const std::string& da
 
 namespace {
 
-const char* Fail(std::string_view message, const std::string& statement) {
-  std::string text;
-  text.reserve(message.size() + 8 + statement.size());
-  text.append(message).append(kSResultSeparator).append(statement);
-  t_result_text.swap(text);
+const char* Fail(std::string_view message) {
+  t_result_text = ComposeResultText(message, std::string_view());
   return t_result_text.c_str();
 }
 
 }  // namespace
 
 const char* RunScript(Platform& platform, const blobcallback* blob, const char* database_path) {
-  std::string current_statement;
   try {
-    ConnectionHolder connection;
-    try {
-      const std::string path = database_path != nullptr ? database_path : "";
-      // The lines point into the script buffer, so a large script is held
-      // once, not twice; the buffer lives until the run ends.
-      const long total = TotalLength(blob);
-      ScriptBuffer buffer(platform, static_cast<std::size_t>(total) + 1);
-      std::vector<std::string_view> lines;
-      SplitLines(ReadScript(blob, buffer, total),
-                 [&lines](std::string_view line) { lines.push_back(line); });
-      connection.Create(platform);
-      ConfigureRunnerConnection(*connection.operator->(), path);
-      connection->SetConnected(true);
-
-      std::string failure_folder;
-      const int count = static_cast<int>(lines.size());
-      for (int index = 0; index < count; ++index) {
-        const std::string_view line = lines[static_cast<std::size_t>(index)];
-        if (line.empty()) continue;
-        current_statement.assign(line);
-        try {
-          connection->ExecuteSqlDirect(current_statement);
-        } catch (...) {
-          // The line's failure is recorded by its file alone; a failure to
-          // write that file ends the run.
-          if (failure_folder.empty()) failure_folder = FailureFolder(platform);
-          WriteFailureFile(platform, FailureFilePath(failure_folder, index), current_statement,
-                           path);
-        }
-      }
-      connection.Destroy();
-      return kSResultOk;
-    } catch (const Exception& e) {
-      const char* result = Fail(e.Message(), current_statement);
-      try {
-        connection.Destroy();
-      } catch (...) {
-        // The run already failed; its first failure is the one reported.
-      }
-      return result;
+    std::string path = database_path != nullptr ? database_path : "";
+    const long total = TotalLength(blob);
+    ScriptBuffer buffer(platform, static_cast<std::size_t>(total) + 1);
+    const std::string_view script = ReadScript(blob, buffer, total);
+    ScriptRun run(platform, script, std::move(path), RunSettings{});
+    StatementOutcome outcome;
+    while (run.Step(&outcome)) {
     }
+    if (run.ResultOk()) return kSResultOk;
+    t_result_text = run.ResultText();
+    return t_result_text.c_str();
   } catch (const Exception& e) {
-    return Fail(e.Message(), current_statement);
+    return Fail(e.Message());
   } catch (const std::bad_alloc&) {
-    return Fail(kSOutOfMemory, current_statement);
+    return Fail(kSOutOfMemory);
   } catch (const std::exception& e) {
-    return Fail(e.what(), current_statement);
+    return Fail(e.what());
   } catch (...) {
-    return Fail("Unknown error", current_statement);
+    return Fail("Unknown error");
   }
 }
 

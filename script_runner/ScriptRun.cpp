@@ -1,0 +1,268 @@
+#include "script_runner/ScriptRun.h"
+
+#include <chrono>
+#include <new>
+#include <utility>
+
+#include "connection/SQLConnection.h"
+#include "runtime/Exceptions.h"
+#include "runtime/Messages.h"
+#include "script_runner/FailureFile.h"
+#include "script_runner/LineSource.h"
+#include "script_runner/ResultText.h"
+#include "script_runner/ScriptRunner.h"
+#include "script_runner/TransactionStrategy.h"
+
+namespace tolvane {
+namespace {
+
+std::int64_t NowMicroseconds() {
+  return std::chrono::duration_cast<std::chrono::microseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+std::unique_ptr<StatementSource> MakeSource(Dialect dialect, std::string_view script) {
+  switch (dialect) {
+    case Dialect::kLines:
+    case Dialect::kIsql:
+      break;
+  }
+  return std::make_unique<LineSource>(script);
+}
+
+// The SQLSTATE a driver without details still names in its text.
+std::string SqlStateFromMessage(const std::string& message) {
+  static constexpr std::string_view kMark = "SQLSTATE = ";
+  const std::size_t at = message.rfind(kMark);
+  if (at == std::string::npos || at + kMark.size() + 5 > message.size()) return std::string();
+  return message.substr(at + kMark.size(), 5);
+}
+
+}  // namespace
+
+ScriptRun::ScriptRun(Platform& platform, std::string_view script, std::string database_path,
+                     const RunSettings& settings)
+    : platform_(platform),
+      script_(script),
+      database_path_(std::move(database_path)),
+      settings_(settings),
+      source_(MakeSource(settings.dialect, script)),
+      strategy_(std::make_unique<ContinueStrategy>()) {}
+
+ScriptRun::~ScriptRun() { delete std::exchange(connection_, nullptr); }
+
+template <class Body>
+bool ScriptRun::Guarded(Body&& body) {
+  try {
+    return body();
+  } catch (...) {
+    BreakOffOnCurrentException();
+  }
+  return false;
+}
+
+// Inside a catch block: the exception in flight ends the run with its text.
+void ScriptRun::BreakOffOnCurrentException() noexcept {
+  try {
+    throw;
+  } catch (const Exception& e) {
+    BreakOff(e.Message());
+  } catch (const std::bad_alloc&) {
+    BreakOff(kSOutOfMemory);
+  } catch (const std::exception& e) {
+    BreakOff(e.what());
+  } catch (...) {
+    BreakOff("Unknown error");
+  }
+}
+
+bool ScriptRun::Step(StatementOutcome* outcome) {
+  switch (state_) {
+    case State::kNew:
+      started_us_ = NowMicroseconds();
+      for (RunObserver* observer : observers_) observer->OnRunStart(database_path_);
+      if (!slot_.Refusal().empty()) {
+        BreakOff(slot_.Refusal());
+        return NotRun(outcome);
+      }
+      if (!Guarded([this] {
+            Open();
+            return true;
+          }))
+        return NotRun(outcome);
+      state_ = State::kRunning;
+      [[fallthrough]];
+    case State::kRunning:
+      if (Guarded([this, outcome] { return RunNext(outcome); })) return true;
+      return NotRun(outcome);
+    case State::kBrokenOff:
+      return NotRun(outcome);
+    case State::kDone:
+      return false;
+  }
+  return false;
+}
+
+void ScriptRun::Open() {
+  connection_ = new TSQLConnection(nullptr, platform_);
+  ConfigureRunnerConnection(*connection_, database_path_);
+  strategy_->Configure(*connection_);
+  connection_->SetConnected(true);
+}
+
+// One statement, or the close when there are none left. A close that fails
+// ends the run.
+bool ScriptRun::RunNext(StatementOutcome* outcome) {
+  ScriptStatement statement;
+  if (!source_->Next(&statement)) {
+    Close();
+    return false;
+  }
+  *outcome = StatementOutcome{};
+  outcome->index = statement.index;
+  outcome->first_line = statement.first_line;
+  outcome->last_line = statement.last_line;
+  outcome->statement = statement.text;
+  bool lost = false;
+  switch (statement.kind) {
+    case ScriptStatement::Kind::kSql:
+      lost = Execute(statement, outcome);
+      break;
+    case ScriptStatement::Kind::kSkipped:
+    case ScriptStatement::Kind::kSetBail:
+      outcome->status = OutcomeStatus::kSkipped;
+      outcome->message.assign(statement.reason);
+      break;
+    case ScriptStatement::Kind::kRefused:
+      current_statement_.assign(statement.text);
+      outcome->message.assign(statement.reason);
+      RecordFailure(statement, outcome);
+      break;
+  }
+  Report(*outcome);
+  // A connection that is gone fails every later statement the same way.
+  if (state_ == State::kRunning && outcome->status == OutcomeStatus::kFailed &&
+      (lost || !strategy_->ContinueAfterFailure(*outcome)))
+    BreakOff(outcome->message);
+  return true;
+}
+
+// Returns whether the failure says the connection is gone.
+bool ScriptRun::Execute(const ScriptStatement& statement, StatementOutcome* outcome) {
+  current_statement_.assign(statement.text);
+  const std::int64_t started = NowMicroseconds();
+  bool lost = false;
+  try {
+    outcome->rows_affected = connection_->ExecuteSqlDirect(current_statement_);
+    outcome->elapsed_us = NowMicroseconds() - started;
+    return false;
+  } catch (const EDatabaseError& e) {
+    outcome->message = e.Message();
+    outcome->sqlstate = e.Details().sqlstate;
+    outcome->error_code = e.Details().isc_code;
+    lost = e.Details().connection_lost;
+  } catch (const Exception& e) {
+    outcome->message = e.Message();
+  } catch (const std::bad_alloc&) {
+    outcome->message = kSOutOfMemory;
+  } catch (const std::exception& e) {
+    outcome->message = e.what();
+  } catch (...) {
+    outcome->message = "Unknown error";
+  }
+  outcome->elapsed_us = NowMicroseconds() - started;
+  if (outcome->sqlstate.empty()) outcome->sqlstate = SqlStateFromMessage(outcome->message);
+  RecordFailure(statement, outcome);
+  return lost;
+}
+
+// The statement's failure file. A failure to write it ends the run, with the
+// file's error as the result.
+void ScriptRun::RecordFailure(const ScriptStatement& statement, StatementOutcome* outcome) {
+  outcome->status = OutcomeStatus::kFailed;
+  if (!settings_.failure_files) return;
+  try {
+    if (failure_folder_.empty()) failure_folder_ = FailureFolder(platform_);
+    WriteFailureFile(platform_, FailureFilePath(failure_folder_, statement.index),
+                     current_statement_, database_path_);
+    outcome->failure_file = true;
+  } catch (...) {
+    BreakOffOnCurrentException();
+  }
+}
+
+bool ScriptRun::NotRun(StatementOutcome* outcome) {
+  if (state_ != State::kBrokenOff) return false;
+  ScriptStatement statement;
+  bool more = false;
+  try {
+    more = source_->Next(&statement);
+  } catch (...) {
+    more = false;
+  }
+  if (!more) {
+    End();
+    return false;
+  }
+  *outcome = StatementOutcome{};
+  outcome->index = statement.index;
+  outcome->first_line = statement.first_line;
+  outcome->last_line = statement.last_line;
+  outcome->statement = statement.text;
+  outcome->status = OutcomeStatus::kNotRun;
+  Report(*outcome);
+  return true;
+}
+
+void ScriptRun::Close() {
+  DestroyConnection(std::exchange(connection_, nullptr));
+  summary_.result_ok = true;
+  summary_.result_text = kSResultOk;
+  End();
+}
+
+// The run ends with message and the statement being run; the connection goes
+// at once, whatever its close says: the first failure is the one reported.
+void ScriptRun::BreakOff(std::string_view message) noexcept {
+  summary_.result_ok = false;
+  try {
+    summary_.result_text = ComposeResultText(message, current_statement_);
+  } catch (...) {
+    summary_.result_text.clear();
+  }
+  state_ = State::kBrokenOff;
+  try {
+    DestroyConnection(std::exchange(connection_, nullptr));
+  } catch (...) {
+  }
+}
+
+void ScriptRun::End() {
+  state_ = State::kDone;
+  summary_.elapsed_us = NowMicroseconds() - started_us_;
+  for (RunObserver* observer : observers_) observer->OnRunEnd(summary_);
+}
+
+void ScriptRun::Report(const StatementOutcome& outcome) {
+  ++summary_.statements;
+  switch (outcome.status) {
+    case OutcomeStatus::kOk: ++summary_.ok; break;
+    case OutcomeStatus::kFailed: ++summary_.failed; break;
+    case OutcomeStatus::kSkipped: ++summary_.skipped; break;
+    case OutcomeStatus::kNotRun: ++summary_.not_run; break;
+  }
+  for (RunObserver* observer : observers_) observer->OnOutcome(outcome);
+}
+
+const char* OutcomeStatusName(OutcomeStatus status) {
+  switch (status) {
+    case OutcomeStatus::kOk: return "ok";
+    case OutcomeStatus::kFailed: return "failed";
+    case OutcomeStatus::kSkipped: return "skipped";
+    case OutcomeStatus::kNotRun: return "not run";
+  }
+  return "";
+}
+
+}  // namespace tolvane

@@ -1,0 +1,81 @@
+// The run engine: one run of a script on a connection of its own, stepped one
+// statement at a time. Every front end (executa_sql, the UDR routines,
+// tolvane-exec) is a loop over Step(); none of them knows how statements are
+// split or committed.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "script_runner/RunLimits.h"
+#include "script_runner/RunSettings.h"
+#include "script_runner/ScriptStatement.h"
+#include "script_runner/StatementOutcome.h"
+
+namespace tolvane {
+
+class Platform;
+class TSQLConnection;
+class TransactionStrategy;
+
+class ScriptRun {
+ public:
+  // script must outlive the run. Nothing is opened until the first Step().
+  ScriptRun(Platform& platform, std::string_view script, std::string database_path,
+            const RunSettings& settings);
+  // Releases whatever the run still holds (a caller may stop stepping at any
+  // time); a close failure then goes unreported.
+  ~ScriptRun();
+  ScriptRun(const ScriptRun&) = delete;
+  ScriptRun& operator=(const ScriptRun&) = delete;
+
+  // Not owned; called in the order added. Add before the first Step().
+  void AddObserver(RunObserver* observer) { observers_.push_back(observer); }
+
+  // Runs the next statement and fills *outcome, or ends the run and returns
+  // false. The first step opens the connection; the step that finds no more
+  // statements closes it. After a run breaks off, the remaining statements
+  // come back as "not run". Never throws.
+  bool Step(StatementOutcome* outcome);
+
+  // After Step() returned false: "ok" or the text of the failure that ended
+  // the run (its message, "   -    ", the statement being run).
+  bool ResultOk() const { return summary_.result_ok; }
+  const std::string& ResultText() const { return summary_.result_text; }
+  const RunSummary& Summary() const { return summary_; }
+
+ private:
+  enum class State { kNew, kRunning, kBrokenOff, kDone };
+
+  void Open();
+  bool RunNext(StatementOutcome* outcome);
+  bool Execute(const ScriptStatement& statement, StatementOutcome* outcome);
+  void RecordFailure(const ScriptStatement& statement, StatementOutcome* outcome);
+  bool NotRun(StatementOutcome* outcome);
+  void Close();
+  void BreakOff(std::string_view message) noexcept;
+  void BreakOffOnCurrentException() noexcept;
+  void End();
+  void Report(const StatementOutcome& outcome);
+  template <class Body>
+  bool Guarded(Body&& body);
+
+  Platform& platform_;
+  std::string_view script_;
+  std::string database_path_;
+  RunSettings settings_;
+  RunSlot slot_;
+  std::unique_ptr<StatementSource> source_;
+  std::unique_ptr<TransactionStrategy> strategy_;
+  std::vector<RunObserver*> observers_;
+  TSQLConnection* connection_ = nullptr;  // owned; see Close()
+  State state_ = State::kNew;
+  std::string current_statement_;
+  std::string failure_folder_;
+  long long started_us_ = 0;
+  RunSummary summary_;
+};
+
+}  // namespace tolvane

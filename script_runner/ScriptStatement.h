@@ -1,0 +1,36 @@
+// One piece of a script as a run sees it, and the seam through which a run
+// takes its pieces: the splitting rule of a dialect.
+#pragma once
+
+#include <string_view>
+
+namespace tolvane {
+
+struct ScriptStatement {
+  enum class Kind {
+    kSql,      // sent to the database
+    kSkipped,  // a client command with no meaning inside a run
+    kRefused,  // a client command a run cannot honour; reported as failed
+    kSetBail,  // SET BAIL ON/OFF
+  };
+  Kind kind = Kind::kSql;
+  // The statement as sent (kSql) or the command as written: a view into the
+  // script, without a terminator.
+  std::string_view text;
+  int index = 0;       // 0-based index of its first line: names its failure file
+  int first_line = 0;  // 1-based numbers of its first and last lines
+  int last_line = 0;
+  std::string_view reason;  // kSkipped, kRefused: why (static text)
+  bool bail_on = false;     // kSetBail
+};
+
+// Hands out a script's pieces in order. The texts point into the script,
+// which outlives the source.
+class StatementSource {
+ public:
+  virtual ~StatementSource() = default;
+  // The next piece, or false at the end.
+  virtual bool Next(ScriptStatement* out) = 0;
+};
+
+}  // namespace tolvane
