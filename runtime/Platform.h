@@ -33,6 +33,10 @@ class Platform {
   // and a file another holder has open gives an error. Returns a descriptor,
   // or -1 with *error set to the system's error number.
   virtual int CreateFileExclusive(const std::string& path, int* error) = 0;
+  // Creates path as a new file for appending, readable by the owner's group
+  // and nobody else; an existing name (a file, a link of any kind) is an
+  // error. Returns a descriptor, or -1 with *error set.
+  virtual int CreateNewFile(const std::string& path, int* error) = 0;
   // Writes size bytes; returns the number written, or -1 with *error set.
   virtual long WriteFile(int fd, const void* data, std::size_t size, int* error) = 0;
   virtual void CloseFile(int fd) = 0;
@@ -52,6 +56,8 @@ class Platform {
   virtual std::string GetEnvironment(const std::string& name) = 0;
   // The full path of the host process's executable.
   virtual std::string ExecutablePath() = 0;
+  // The host process's identifier.
+  virtual unsigned long ProcessId() = 0;
 
   // Loads a dynamic library by file name; null when it cannot be loaded. A
   // library once loaded is never unloaded.

@@ -45,6 +45,13 @@ class PosixPlatform final : public Platform {
     return fd;
   }
 
+  int CreateNewFile(const std::string& path, int* error) override {
+    const int fd =
+        ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0640);
+    if (fd < 0) *error = errno;
+    return fd;
+  }
+
   long WriteFile(int fd, const void* data, std::size_t size, int* error) override {
     const char* p = static_cast<const char*>(data);
     std::size_t done = 0;
@@ -110,6 +117,8 @@ class PosixPlatform final : public Platform {
     const char* text = std::getenv(name.c_str());
     return text != nullptr ? std::string(text) : std::string();
   }
+
+  unsigned long ProcessId() override { return static_cast<unsigned long>(::getpid()); }
 
   std::string ExecutablePath() override {
     char buffer[PATH_MAX + 1];

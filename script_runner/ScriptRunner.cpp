@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -10,6 +11,7 @@
 #include "runtime/Messages.h"
 #include "runtime/Platform.h"
 #include "script_runner/ResultText.h"
+#include "script_runner/RunLog.h"
 #include "script_runner/ScriptRun.h"
 
 namespace tolvane {
@@ -107,18 +109,34 @@ const char* Fail(std::string_view message) {
 
 }  // namespace
 
+RunSummary RunBlob(Platform& platform, const blobcallback* blob, const std::string& database_path,
+                   const RunSettings& settings, std::span<RunObserver* const> observers) {
+  const long total = TotalLength(blob);
+  ScriptBuffer buffer(platform, static_cast<std::size_t>(total) + 1);
+  const std::string_view script = ReadScript(blob, buffer, total);
+  ScriptRun run(platform, script, database_path, settings);
+  for (RunObserver* observer : observers) run.AddObserver(observer);
+  StatementOutcome outcome;
+  while (run.Step(&outcome)) {
+  }
+  return run.Summary();
+}
+
 const char* RunScript(Platform& platform, const blobcallback* blob, const char* database_path) {
   try {
-    std::string path = database_path != nullptr ? database_path : "";
-    const long total = TotalLength(blob);
-    ScriptBuffer buffer(platform, static_cast<std::size_t>(total) + 1);
-    const std::string_view script = ReadScript(blob, buffer, total);
-    ScriptRun run(platform, script, std::move(path), RunSettings{});
-    StatementOutcome outcome;
-    while (run.Step(&outcome)) {
+    const std::string path = database_path != nullptr ? database_path : "";
+    // Only when the server's environment names a folder; otherwise the run
+    // costs what it always did.
+    std::optional<RunLog> log;
+    RunObserver* observers[1] = {};
+    std::size_t observer_count = 0;
+    if (std::string folder = platform.GetEnvironment(kRunLogFolderVariable); !folder.empty()) {
+      observers[observer_count++] = &log.emplace(platform, std::move(folder));
     }
-    if (run.ResultOk()) return kSResultOk;
-    t_result_text = run.ResultText();
+    RunSummary summary =
+        RunBlob(platform, blob, path, RunSettings{}, std::span(observers, observer_count));
+    if (summary.result_ok) return kSResultOk;
+    t_result_text.swap(summary.result_text);
     return t_result_text.c_str();
   } catch (const Exception& e) {
     return Fail(e.Message());

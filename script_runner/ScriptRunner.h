@@ -3,7 +3,11 @@
 
 #include <ibase.h>
 
+#include <span>
 #include <string>
+
+#include "script_runner/RunSettings.h"
+#include "script_runner/StatementOutcome.h"
 
 namespace tolvane {
 
@@ -19,11 +23,20 @@ inline constexpr const char* kRunnerVendorLib = "libfbclient.so.2";
 inline constexpr const char* kRunnerUserName = "SYSDBA";
 inline constexpr const char* kRunnerPassword = "ravenquil";
 
+// The server's environment variable that names the run-log folder.
+inline constexpr const char* kRunLogFolderVariable = "UDFTOLVANE_RUN_LOG_DIR";
+
 // Gives a new component the runner's names and its parameter lines, in the
 // order an open depends on: the connection name before the driver name, so
 // that nothing set is wiped; the empty "ServerCharSet" and
 // "ErrorResourceFile" remove nothing from a cleared list.
 void ConfigureRunnerConnection(TSQLConnection& connection, const std::string& database_path);
+
+// Reads the script from blob and runs it to the end with settings, telling
+// observers as it goes; returns the run's summary and result. Raises the
+// failure of reading the script (memory), nothing else.
+RunSummary RunBlob(Platform& platform, const blobcallback* blob, const std::string& database_path,
+                   const RunSettings& settings, std::span<RunObserver* const> observers);
 
 // Reads the script from blob, runs each non-empty line on a connection of its
 // own to database_path, writes a failure file for each line that fails, and

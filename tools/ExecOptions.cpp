@@ -16,12 +16,20 @@ unsigned ParseSegmentSize(const std::string& text) {
   return value;
 }
 
+Report ParseReport(const std::string& text) {
+  if (text == "text") return Report::kText;
+  if (text == "json") return Report::kJson;
+  if (text == "none") return Report::kNone;
+  throw UsageError("--report takes text, json or none, not '" + text + "'");
+}
+
 }  // namespace
 
 ExecOptions ParseExecOptions(const std::vector<std::string>& args) {
   ExecOptions options;
   bool have_database = false;
   bool have_script = false;
+  bool report_given = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     auto value = [&]() -> const std::string& {
@@ -37,6 +45,9 @@ ExecOptions ParseExecOptions(const std::vector<std::string>& args) {
     } else if (arg == "--module") {
       options.module_path = value();
       if (options.module_path.empty()) throw UsageError("--module needs a path");
+    } else if (arg == "--report") {
+      options.report = ParseReport(value());
+      report_given = true;
     } else if (arg == "--segment-size") {
       options.segment_size = ParseSegmentSize(value());
     } else if (arg == "-" || arg.empty() || arg[0] != '-') {
@@ -49,21 +60,36 @@ ExecOptions ParseExecOptions(const std::vector<std::string>& args) {
   }
   if (!have_database) throw UsageError("--database is missing");
   if (!have_script) throw UsageError("the script file is missing (use - for standard input)");
+  if (!options.module_path.empty()) {
+    if (report_given && options.report != Report::kNone)
+      throw UsageError("--module runs the module as a server does: it has no report");
+    options.report = Report::kNone;
+  }
   return options;
 }
 
 const char* UsageText() {
-  return "usage: tolvane-exec --database PATH [--module PATH] [--segment-size N] SCRIPT|-\n"
+  return "usage: tolvane-exec --database PATH [--report text|json|none] [--segment-size N] SCRIPT|-\n"
+         "       tolvane-exec --database PATH --module PATH [--segment-size N] SCRIPT|-\n"
          "\n"
-         "Runs SCRIPT (one SQL statement per line; - reads standard input) through\n"
-         "UDFTolvane.so's executa_sql, as a Firebird server would, against PATH.\n"
-         "Prints the result text; exits 0 for \"ok\", 1 for any other result,\n"
-         "2 when the run could not be made. Lists on standard error the failure\n"
-         "files (TESTE<n>.TXT) the run wrote in $UDFTOLVANE_FAILURE_DIR (else /tmp).\n"
+         "Runs SCRIPT (one SQL statement per line; - reads standard input) against\n"
+         "PATH with the engine of executa_sql, as a Firebird server would run it,\n"
+         "and prints the result text on standard output.\n"
          "\n"
          "  --database PATH     the database argument: a file path (embedded) or host:path\n"
-         "  --module PATH       the module to load (default: the one installed beside this tool)\n"
+         "  --report text       (default) a line per failed statement, then a summary,\n"
+         "                      on standard error\n"
+         "  --report json       one JSON document on standard output instead of the\n"
+         "                      result text: the run, every statement's outcome, the summary\n"
+         "  --report none       no report; lists the failure files the run wrote\n"
+         "  --module PATH       run through that module's executa_sql (no report)\n"
          "  --segment-size N    largest BLOB segment handed over, 1..65535 (default 32768)\n"
+         "\n"
+         "Exit status: 0 the result is \"ok\" and no statement failed; 3 the result is\n"
+         "\"ok\" but a statement failed; 1 the run broke off (the result is an error\n"
+         "text); 2 the run could not be made (bad command line, unreadable script,\n"
+         "module that cannot be loaded).\n"
+         "Failure files (TESTE<n>.TXT) go to $UDFTOLVANE_FAILURE_DIR, else /tmp.\n"
          "\n"
          "example:\n"
          "  printf 'CREATE TABLE T (ID INTEGER)\\nINSERT INTO T VALUES (1)\\n' |\n"

@@ -16,10 +16,13 @@ class UsageError : public std::runtime_error {
 inline constexpr unsigned kDefaultSegmentSize = 32768;
 inline constexpr unsigned kMaxSegmentSize = 65535;  // a server segment is at most this long
 
+enum class Report { kText, kJson, kNone };
+
 struct ExecOptions {
   std::string script_file;  // "-" reads standard input
   std::string database;
-  std::string module_path;  // empty: the module installed beside the tool
+  std::string module_path;  // given: run through that module's executa_sql, as a server does
+  Report report = Report::kText;
   unsigned segment_size = kDefaultSegmentSize;
   bool help = false;
 };

@@ -1,5 +1,6 @@
-// tolvane-exec: runs a script through UDFTolvane.so's executa_sql the way a
-// Firebird server does, for trying the module without a server and for tests.
+// tolvane-exec: runs a script with the engine of executa_sql the way a
+// Firebird server does, for trying scripts without a server, finding out why
+// a line failed, and tests.
 #include <cstdio>
 #include <iostream>
 #include <iterator>
@@ -7,8 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "runtime/Platform.h"
+#include "script_runner/ScriptRunner.h"
 #include "tools/ExecOptions.h"
 #include "tools/FailureFiles.h"
+#include "tools/RunReports.h"
 #include "tools/ScriptBlob.h"
 #include "tools/UdfModule.h"
 
@@ -17,8 +21,9 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitNotOk = 1;
 constexpr int kExitCannotRun = 2;
+constexpr int kExitStatementFailed = 3;
 
-// A file is read as the module asks for its segments; standard input has to
+// A file is read as the engine asks for its segments; standard input has to
 // be held.
 std::unique_ptr<tolvane_exec::ScriptBlob> OpenScript(const std::string& file,
                                                      unsigned segment_size) {
@@ -34,21 +39,48 @@ std::string WithoutLineEnd(std::string text) {
   return text;
 }
 
-int Run(const tolvane_exec::ExecOptions& options) {
-  const std::string module_path =
-      options.module_path.empty() ? tolvane_exec::DefaultModulePath() : options.module_path;
-  const auto script = OpenScript(options.script_file, options.segment_size);
-  const tolvane_exec::UdfModule module(module_path);
+int ExitStatus(bool result_ok, bool statement_failed) {
+  if (!result_ok) return kExitNotOk;
+  return statement_failed ? kExitStatementFailed : kExitOk;
+}
 
-  const tolvane_exec::FailureFileWatch watch;
-  const char* result = module.Run(script->Callback(), options.database.c_str());
-  const std::string result_text = result != nullptr ? result : "";
-
-  std::cout << result_text << '\n' << std::flush;
-  for (const tolvane_exec::FailureFile& file : watch.Written()) {
+// Without a report, the failure files the run wrote are what it shows.
+bool ListFailureFiles(const tolvane_exec::FailureFileWatch& watch) {
+  const std::vector<tolvane_exec::FailureFile> files = watch.Written();
+  for (const tolvane_exec::FailureFile& file : files) {
     std::cerr << "failure file " << file.path << ": " << WithoutLineEnd(file.content) << '\n';
   }
-  return result_text == "ok" ? kExitOk : kExitNotOk;
+  return !files.empty();
+}
+
+int RunThroughModule(const tolvane_exec::ExecOptions& options, tolvane_exec::ScriptBlob& script) {
+  const tolvane_exec::UdfModule module(options.module_path);
+  const tolvane_exec::FailureFileWatch watch;
+  const char* result = module.Run(script.Callback(), options.database.c_str());
+  const std::string result_text = result != nullptr ? result : "";
+  std::cout << result_text << '\n' << std::flush;
+  const bool failed = ListFailureFiles(watch);
+  return ExitStatus(result_text == "ok", failed);
+}
+
+int Run(const tolvane_exec::ExecOptions& options) {
+  const auto script = OpenScript(options.script_file, options.segment_size);
+  if (!options.module_path.empty()) return RunThroughModule(options, *script);
+
+  tolvane_exec::TextReport text(std::cerr);
+  tolvane_exec::JsonReport json(std::cout);
+  std::vector<tolvane::RunObserver*> observers;
+  if (options.report == tolvane_exec::Report::kText) observers.push_back(&text);
+  if (options.report == tolvane_exec::Report::kJson) observers.push_back(&json);
+
+  const tolvane_exec::FailureFileWatch watch;
+  const tolvane::RunSummary summary = tolvane::RunBlob(
+      tolvane::DefaultPlatform(), script->Callback(), options.database, tolvane::RunSettings{},
+      observers);
+  if (options.report != tolvane_exec::Report::kJson)
+    std::cout << summary.result_text << '\n' << std::flush;
+  if (options.report == tolvane_exec::Report::kNone) ListFailureFiles(watch);
+  return ExitStatus(summary.result_ok, summary.failed > 0);
 }
 
 }  // namespace

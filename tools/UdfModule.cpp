@@ -22,16 +22,4 @@ const char* UdfModule::Run(blobcallback* script, const char* database) const {
   return entry_(script, database);
 }
 
-std::string DefaultModulePath() {
-  namespace fs = std::filesystem;
-  std::error_code error;
-  const fs::path bin = fs::read_symlink("/proc/self/exe", error).parent_path();
-  const fs::path candidates[] = {bin / "../lib/UDFTolvane.so",
-                                 bin / TOLVANE_INSTALLED_MODULE_DIR / "UDFTolvane.so"};
-  for (const fs::path& candidate : candidates) {
-    if (fs::exists(candidate, error)) return candidate.lexically_normal().string();
-  }
-  return candidates[0].lexically_normal().string();
-}
-
 }  // namespace tolvane_exec

@@ -32,9 +32,4 @@ class UdfModule {
   ExecutaSql entry_ = nullptr;
 };
 
-// The module beside the tool: ../lib/ in a build tree, the install's
-// lib/udftolvane/ folder once installed. Falls back to the build-tree place when neither exists, so the
-// loader's message names a path.
-std::string DefaultModulePath();
-
 }  // namespace tolvane_exec

@@ -37,6 +37,10 @@ int FakePlatform::CreateFileExclusive(const std::string& path, int* error) {
   return DefaultPlatform().CreateFileExclusive(path, error);
 }
 
+int FakePlatform::CreateNewFile(const std::string& path, int* error) {
+  return DefaultPlatform().CreateNewFile(path, error);
+}
+
 long FakePlatform::WriteFile(int fd, const void* data, std::size_t size, int* error) {
   if (Count(PlatformCall::kWriteFile, error)) return -1;
   return DefaultPlatform().WriteFile(fd, data, size, error);
@@ -70,6 +74,8 @@ std::string FakePlatform::ExecutablePath() {
   Count(PlatformCall::kExecutablePath, nullptr);
   return executable_path ? executable_path() : DefaultPlatform().ExecutablePath();
 }
+
+unsigned long FakePlatform::ProcessId() { return DefaultPlatform().ProcessId(); }
 
 void* FakePlatform::LoadLibrary(const std::string& file_name) {
   if (Count(PlatformCall::kLoadLibrary, nullptr)) return nullptr;

@@ -39,6 +39,7 @@ class FakePlatform : public Platform {
   void ResetCounts();
 
   int CreateFileExclusive(const std::string& path, int* error) override;
+  int CreateNewFile(const std::string& path, int* error) override;
   long WriteFile(int fd, const void* data, std::size_t size, int* error) override;
   void CloseFile(int fd) override;
   bool FileExists(const std::string& path) override;
@@ -47,6 +48,7 @@ class FakePlatform : public Platform {
   SettingValue ReadSetting(const std::string& name) override;
   std::string GetEnvironment(const std::string& name) override;
   std::string ExecutablePath() override;
+  unsigned long ProcessId() override;
   void* LoadLibrary(const std::string& file_name) override;
   void* FindSymbol(void* library, const std::string& name) override;
   char* AllocateBuffer(std::size_t size) override;

@@ -1,0 +1,131 @@
+#include "script_runner/OutcomeJson.h"
+
+#include <cstdio>
+
+#include "runtime/JsonText.h"
+
+#ifndef TOLVANE_VERSION
+#define TOLVANE_VERSION "unknown"
+#endif
+
+namespace tolvane {
+namespace {
+
+// Gregorian date of a day count since 1970-01-01.
+void CivilFromDays(long long days, int* year, unsigned* month, unsigned* day) {
+  days += 719468;
+  const long long era = (days >= 0 ? days : days - 146096) / 146097;
+  const unsigned doe = static_cast<unsigned>(days - era * 146097);
+  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const unsigned mp = (5 * doy + 2) / 153;
+  *day = doy - (153 * mp + 2) / 5 + 1;
+  *month = mp < 10 ? mp + 3 : mp - 9;
+  *year = static_cast<int>(yoe + era * 400 + (*month <= 2));
+}
+
+void AppendField(std::string& out, const char* name, std::string_view value) {
+  out += '"';
+  out += name;
+  out += "\":";
+  AppendJsonString(out, value);
+}
+
+void AppendField(std::string& out, const char* name, long long value) {
+  out += '"';
+  out += name;
+  out += "\":";
+  out += std::to_string(value);
+}
+
+}  // namespace
+
+const char* ModuleVersion() { return TOLVANE_VERSION; }
+
+std::string UtcTimestamp(std::chrono::system_clock::time_point when) {
+  const long long us =
+      std::chrono::duration_cast<std::chrono::microseconds>(when.time_since_epoch()).count();
+  long long seconds = us / 1000000;
+  long long micros = us % 1000000;
+  if (micros < 0) {
+    micros += 1000000;
+    --seconds;
+  }
+  long long days = seconds / 86400;
+  long long rest = seconds % 86400;
+  if (rest < 0) {
+    rest += 86400;
+    --days;
+  }
+  int year = 0;
+  unsigned month = 0, day = 0;
+  CivilFromDays(days, &year, &month, &day);
+  char text[40];
+  std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02lld:%02lld:%02lld.%06lldZ", year, month, day,
+                rest / 3600, rest / 60 % 60, rest % 60, micros);
+  return text;
+}
+
+void AppendRunJson(std::string& out, std::string_view started_utc, std::string_view database) {
+  out += '{';
+  AppendField(out, "started", started_utc);
+  out += ',';
+  AppendField(out, "database", database);
+  out += ',';
+  AppendField(out, "version", ModuleVersion());
+  out += '}';
+}
+
+void AppendOutcomeJson(std::string& out, const StatementOutcome& outcome) {
+  out += '{';
+  AppendField(out, "index", outcome.index);
+  out += ',';
+  AppendField(out, "line", outcome.first_line);
+  out += ',';
+  AppendField(out, "last_line", outcome.last_line);
+  out += ',';
+  AppendField(out, "status", OutcomeStatusName(outcome.status));
+  out += ',';
+  AppendField(out, "rows_affected", static_cast<long long>(outcome.rows_affected));
+  out += ',';
+  AppendField(out, "elapsed_us", static_cast<long long>(outcome.elapsed_us));
+  if (!outcome.message.empty()) {
+    out += ',';
+    AppendField(out, "message", outcome.message);
+  }
+  if (!outcome.sqlstate.empty()) {
+    out += ',';
+    AppendField(out, "sqlstate", outcome.sqlstate);
+  }
+  if (outcome.error_code != 0) {
+    out += ',';
+    AppendField(out, "error_code", static_cast<long long>(outcome.error_code));
+  }
+  if (outcome.failure_file) {
+    out += ',';
+    AppendField(out, "failure_file", "TESTE" + std::to_string(outcome.index) + ".TXT");
+  }
+  out += ',';
+  AppendField(out, "statement", outcome.statement);
+  out += '}';
+}
+
+void AppendSummaryJson(std::string& out, const RunSummary& summary) {
+  out += '{';
+  AppendField(out, "statements", summary.statements);
+  out += ',';
+  AppendField(out, "ok", summary.ok);
+  out += ',';
+  AppendField(out, "failed", summary.failed);
+  out += ',';
+  AppendField(out, "skipped", summary.skipped);
+  out += ',';
+  AppendField(out, "not_run", summary.not_run);
+  out += ',';
+  AppendField(out, "elapsed_us", static_cast<long long>(summary.elapsed_us));
+  out += ',';
+  AppendField(out, "result", summary.result_text);
+  out += '}';
+}
+
+}  // namespace tolvane
