@@ -6,6 +6,7 @@
 
 #include "runtime/Platform.h"
 #include "script_runner/OutcomeJson.h"
+#include "script_runner/ScriptRunner.h"
 
 namespace tolvane {
 namespace {
@@ -96,6 +97,12 @@ void RunLog::OnRunEnd(const RunSummary& summary) noexcept {
   } catch (...) {
     Fail();
   }
+}
+
+RunObserver* RunLogFromEnvironment(Platform& platform, std::optional<RunLog>* log) {
+  std::string folder = platform.GetEnvironment(kRunLogFolderVariable);
+  if (folder.empty()) return nullptr;
+  return &log->emplace(platform, std::move(folder));
 }
 
 }  // namespace tolvane

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <optional>
 #include <string>
 
 #include "script_runner/StatementOutcome.h"
@@ -37,5 +38,10 @@ class RunLog final : public RunObserver {
   int fd_ = -1;
   std::string line_;
 };
+
+// The run log the process's environment asks for: when
+// UDFTOLVANE_RUN_LOG_DIR names a folder, a log there is emplaced into *log
+// and returned; otherwise null, and a run costs what it always did.
+RunObserver* RunLogFromEnvironment(Platform& platform, std::optional<RunLog>* log);
 
 }  // namespace tolvane

@@ -125,16 +125,10 @@ RunSummary RunBlob(Platform& platform, const blobcallback* blob, const std::stri
 const char* RunScript(Platform& platform, const blobcallback* blob, const char* database_path) {
   try {
     const std::string path = database_path != nullptr ? database_path : "";
-    // Only when the server's environment names a folder; otherwise the run
-    // costs what it always did.
     std::optional<RunLog> log;
-    RunObserver* observers[1] = {};
-    std::size_t observer_count = 0;
-    if (std::string folder = platform.GetEnvironment(kRunLogFolderVariable); !folder.empty()) {
-      observers[observer_count++] = &log.emplace(platform, std::move(folder));
-    }
-    RunSummary summary =
-        RunBlob(platform, blob, path, RunSettings{}, std::span(observers, observer_count));
+    RunObserver* observers[1] = {RunLogFromEnvironment(platform, &log)};
+    RunSummary summary = RunBlob(platform, blob, path, RunSettings{},
+                                 std::span(observers, observers[0] != nullptr ? 1 : 0));
     if (summary.result_ok) return kSResultOk;
     t_result_text.swap(summary.result_text);
     return t_result_text.c_str();

@@ -5,10 +5,12 @@
 #include <iostream>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "runtime/Platform.h"
+#include "script_runner/RunLog.h"
 #include "script_runner/ScriptRunner.h"
 #include "tools/ExecOptions.h"
 #include "tools/FailureFiles.h"
@@ -72,6 +74,10 @@ int Run(const tolvane_exec::ExecOptions& options) {
   std::vector<tolvane::RunObserver*> observers;
   if (options.report == tolvane_exec::Report::kText) observers.push_back(&text);
   if (options.report == tolvane_exec::Report::kJson) observers.push_back(&json);
+  // The run log, when the environment asks for one, as a server would keep it.
+  std::optional<tolvane::RunLog> log;
+  if (tolvane::RunObserver* observer = tolvane::RunLogFromEnvironment(tolvane::DefaultPlatform(), &log))
+    observers.push_back(observer);
 
   const tolvane_exec::FailureFileWatch watch;
   const tolvane::RunSummary summary = tolvane::RunBlob(
