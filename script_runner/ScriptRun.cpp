@@ -107,6 +107,13 @@ bool ScriptRun::Step(StatementOutcome* outcome) {
 void ScriptRun::Open() {
   connection_ = new TSQLConnection(nullptr, platform_);
   ConfigureRunnerConnection(*connection_, database_path_);
+  if (settings_.identity) {
+    // Only a run that asks for another login changes the runner's lines.
+    TStringList& params = connection_->Params();
+    params.SetValue("User_Name", settings_.identity->user);
+    params.SetValue("Password", settings_.identity->password);
+    params.SetValue("RoleName", settings_.identity->role);
+  }
   strategy_->Configure(*connection_);
   connection_->SetConnected(true);
 }

@@ -1,0 +1,104 @@
+#include "script_runner/RunOptions.h"
+
+#include <charconv>
+#include <string>
+#include <vector>
+
+#include "runtime/Text.h"
+
+namespace tolvane {
+namespace {
+
+constexpr const char* kNames = "mode, dialect, lock_timeout, failure_files";
+
+std::string Lower(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return lower;
+}
+
+std::string_view Blankless(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t' || text.front() == '\r' ||
+                           text.front() == '\n'))
+    text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' ||
+                           text.back() == '\n'))
+    text.remove_suffix(1);
+  return text;
+}
+
+[[noreturn]] void BadValue(std::string_view name, std::string_view value, const char* allowed) {
+  throw ERunOptions("Bad value '" + std::string(value) + "' for option " + std::string(name) +
+                    ": use " + allowed);
+}
+
+void Apply(const std::string& name, std::string_view value, RunSettings* settings) {
+  const std::string lower = Lower(value);
+  if (name == "mode") {
+    if (lower == "continue") settings->mode = RunMode::kContinue;
+    else if (lower == "bail") settings->mode = RunMode::kBail;
+    else if (lower == "atomic") settings->mode = RunMode::kAtomic;
+    else if (lower == "batch") settings->mode = RunMode::kBatch;
+    else BadValue(name, value, "continue, bail, atomic or batch");
+  } else if (name == "dialect") {
+    if (lower == "lines") settings->dialect = Dialect::kLines;
+    else if (lower == "isql") settings->dialect = Dialect::kIsql;
+    else BadValue(name, value, "lines or isql");
+  } else if (name == "lock_timeout") {
+    if (lower == "nowait") {
+      settings->lock_timeout = kLockNoWait;
+      return;
+    }
+    int seconds = -1;
+    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), seconds);
+    if (value.empty() || error != std::errc() || end != value.data() + value.size() ||
+        seconds < 0 || seconds > 32767)
+      BadValue(name, value, "a number of seconds from 0 (wait without a limit) to 32767, or nowait");
+    settings->lock_timeout = seconds;
+  } else if (name == "failure_files") {
+    if (lower == "on") settings->failure_files = true;
+    else if (lower == "off") settings->failure_files = false;
+    else BadValue(name, value, "on or off");
+  } else {
+    throw ERunOptions("Unknown option '" + name + "': the options are " + kNames);
+  }
+}
+
+}  // namespace
+
+RunSettings ParseRunOptions(std::string_view text, const RunSettings& base) {
+  RunSettings settings = base;
+  std::vector<std::string> seen;
+  while (!text.empty()) {
+    const std::size_t end = text.find(';');
+    const std::string_view pair = Blankless(text.substr(0, end));
+    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+    if (pair.empty()) continue;
+    const std::size_t equals = pair.find('=');
+    const std::string name = Lower(Blankless(pair.substr(0, equals)));
+    if (equals == std::string_view::npos)
+      throw ERunOptions("Option '" + std::string(pair) + "' needs a value: write name=value");
+    for (const std::string& earlier : seen)
+      if (earlier == name) throw ERunOptions("Option " + name + " is given twice");
+    seen.push_back(name);
+    Apply(name, Blankless(pair.substr(equals + 1)), &settings);
+  }
+  return settings;
+}
+
+const char* RunModeName(RunMode mode) {
+  switch (mode) {
+    case RunMode::kContinue: return "continue";
+    case RunMode::kBail: return "bail";
+    case RunMode::kAtomic: return "atomic";
+    case RunMode::kBatch: return "batch";
+  }
+  return "";
+}
+
+const char* DialectName(Dialect dialect) {
+  return dialect == Dialect::kIsql ? "isql" : "lines";
+}
+
+}  // namespace tolvane

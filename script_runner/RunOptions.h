@@ -1,0 +1,31 @@
+// The options text shared by every front end and the configuration:
+// "name=value" pairs separated by ";", names case-insensitive, blanks around
+// names and values ignored.
+//
+//   mode          continue | bail | atomic | batch
+//   dialect       lines | isql
+//   lock_timeout  seconds (0 waits without a limit) | nowait
+//   failure_files on | off
+#pragma once
+
+#include <string_view>
+
+#include "runtime/Exceptions.h"
+#include "script_runner/RunSettings.h"
+
+namespace tolvane {
+
+// An options text that cannot be taken; its message names the option and
+// what it allows.
+class ERunOptions : public Exception {
+  using Exception::Exception;
+};
+
+// base with the options of text applied. An unknown name, a bad value or a
+// name given twice raises ERunOptions; nothing is touched before that.
+RunSettings ParseRunOptions(std::string_view text, const RunSettings& base = RunSettings{});
+
+const char* RunModeName(RunMode mode);
+const char* DialectName(Dialect dialect);
+
+}  // namespace tolvane
