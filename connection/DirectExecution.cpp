@@ -92,7 +92,10 @@ TSQLConnection* TSQLConnection::MakeClone() {
 
   // A clone whose open fails is never connected, so freeing it on the way
   // out cannot raise; one that opens belongs to this connection and is
-  // closed and freed with it.
+  // closed and freed with it. Room for it is made before it opens: an open
+  // clone freed on the way out would close inside a destructor that may not
+  // raise, and a refused close there would end the process.
+  clones_.reserve(clones_.size() + 1);
   clone->SetConnected(Connected());
   clone->cloned_from_ = source;
   clones_.push_back(std::move(clone));

@@ -4,20 +4,25 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
+#include "driver/FailureDetails.h"
 #include "driver/SqlDriver.h"
 
 namespace tolvane::fbdrv {
 
 class DriverFailure {
  public:
-  DriverFailure(DriverResult code, std::string text) : code_(code), text_(std::move(text)) {}
+  DriverFailure(DriverResult code, std::string text, DriverFailureDetails details = {})
+      : code_(code), text_(std::move(text)), details_(std::move(details)) {}
   DriverResult Code() const noexcept { return code_; }
   const std::string& Text() const noexcept { return text_; }
+  const DriverFailureDetails& Details() const noexcept { return details_; }
 
  private:
   DriverResult code_;
   std::string text_;
+  DriverFailureDetails details_;
 };
 
 // printf-style formatting for the driver's own texts.

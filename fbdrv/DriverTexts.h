@@ -13,6 +13,11 @@ inline constexpr char kInvalidParameter[] = "Invalid parameter: %s";
 inline constexpr char kUnexpectedFailure[] = "Unexpected failure: %s";
 inline constexpr char kUnknownFailure[] = "Unknown failure";
 inline constexpr char kSqlStateLine[] = "SQLSTATE = %s";
+inline constexpr char kConnectTimedOut[] =
+    "No answer from \"%s\" within %d seconds (connect timeout)";
+inline constexpr char kCreateDatabaseRefused[] =
+    "CREATE DATABASE cannot run in a script: the script runs on a database that is "
+    "already open";
 inline constexpr char kServerSentNoText[] = "The server reported a failure without a message";
 
 }  // namespace tolvane::fbdrv::texts

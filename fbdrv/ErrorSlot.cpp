@@ -24,9 +24,26 @@ std::string FormatText(const char* format, ...) {
   return text;
 }
 
-void ErrorSlot::Set(std::string text) noexcept {
-  if (text.size() > kMaxLength) text.resize(kMaxLength);
-  text_ = std::move(text);
+void ErrorSlot::Set(std::string text, const DriverFailureDetails& details) noexcept {
+  std::string record;
+  try {
+    if (!text.empty()) record = EncodeFailureDetails(details);
+  } catch (...) {
+    record.clear();  // without memory for the record the text goes alone
+  }
+  // The text is cut, never the record: a reader needs the record whole.
+  const std::size_t room = record.empty() ? kMaxLength : kMaxLength - 1 - record.size();
+  if (text.size() > room) text.resize(room);
+  try {
+    if (!record.empty()) {
+      text.reserve(text.size() + 1 + record.size());
+      text += '\0';
+      text += record;
+    }
+  } catch (...) {
+    // The reserve failed before anything was appended: the text goes alone.
+  }
+  report_ = std::move(text);
 }
 
 DriverResult ErrorSlot::Keep() noexcept {
@@ -34,32 +51,30 @@ DriverResult ErrorSlot::Keep() noexcept {
     throw;
   } catch (const DriverFailure& failure) {
     try {
-      Set(failure.Text());
+      Set(failure.Text(), failure.Details());
     } catch (...) {
-      text_.clear();
+      report_.clear();
     }
     return failure.Code();
   } catch (const std::bad_alloc&) {
-    // Assigning a short literal into a string that may already hold capacity;
-    // if even that fails, an empty text is the honest answer.
     try {
-      text_ = texts::kOutOfMemory;
+      Set(texts::kOutOfMemory);
     } catch (...) {
-      text_.clear();
+      report_.clear();
     }
     return kDriverOutOfMemory;
   } catch (const std::exception& failure) {
     try {
       Set(FormatText(texts::kUnexpectedFailure, failure.what()));
     } catch (...) {
-      text_.clear();
+      report_.clear();
     }
     return kDriverSqlError;
   } catch (...) {
     try {
-      text_ = texts::kUnknownFailure;
+      Set(texts::kUnknownFailure);
     } catch (...) {
-      text_.clear();
+      report_.clear();
     }
     return kDriverSqlError;
   }
@@ -67,13 +82,13 @@ DriverResult ErrorSlot::Keep() noexcept {
 
 DriverResult ErrorSlot::GetText(char* buffer) const noexcept {
   if (buffer == nullptr) return kDriverInvalidParameter;
-  std::memcpy(buffer, text_.c_str(), text_.size() + 1);
+  std::memcpy(buffer, report_.c_str(), report_.size() + 1);
   return kDriverOk;
 }
 
 DriverResult ErrorSlot::GetLength(std::int16_t* length) const noexcept {
   if (length == nullptr) return kDriverInvalidParameter;
-  *length = static_cast<std::int16_t>(text_.size());
+  *length = static_cast<std::int16_t>(report_.size());
   return kDriverOk;
 }
 

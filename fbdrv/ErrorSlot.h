@@ -1,10 +1,12 @@
 // The last error text of a driver object and the one place where a failure
-// of any kind becomes a result code.
+// of any kind becomes a result code. The text is reported with the failure's
+// details after its NUL (driver/FailureDetails.h).
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "driver/FailureDetails.h"
 #include "driver/SqlDriver.h"
 
 namespace tolvane::fbdrv {
@@ -26,7 +28,9 @@ class ErrorSlot {
     }
   }
 
-  void Set(std::string text) noexcept;
+  // Keeps the text and, after a NUL, the details record; the text is cut so
+  // that both fit the contract's length. An empty text is kept alone.
+  void Set(std::string text, const DriverFailureDetails& details = {}) noexcept;
   DriverResult GetText(char* buffer) const noexcept;
   DriverResult GetLength(std::int16_t* length) const noexcept;
 
@@ -34,7 +38,7 @@ class ErrorSlot {
   // Called inside a catch block: classifies the exception in flight.
   DriverResult Keep() noexcept;
 
-  std::string text_;
+  std::string report_;  // text, NUL, details record
 };
 
 }  // namespace tolvane::fbdrv

@@ -1,6 +1,7 @@
 #include "fbdrv/FbConnection.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <new>
 
@@ -59,7 +60,8 @@ void WriteText(const std::string& value, void* buffer, std::int16_t buffer_lengt
 
 }  // namespace
 
-FbConnection::FbConnection(const ClientLibrary& client) : client_(client), status_(client) {}
+FbConnection::FbConnection(const ClientLibrary& client, int connect_timeout)
+    : client_(client), status_(client), default_connect_timeout_(connect_timeout) {}
 
 FbConnection::~FbConnection() {
   try {
@@ -84,12 +86,17 @@ std::string FbConnection::DatabaseString(const char* database) const {
   return text;
 }
 
+int FbConnection::ConnectTimeout() const noexcept {
+  return options_.connection_timeout > 0 ? options_.connection_timeout : default_connect_timeout_;
+}
+
 DriverResult FbConnection::AttachDatabase(const char* database, const char* user_name,
                                           const char* password) noexcept {
   return error_.Run([&] {
     if (database == nullptr) InvalidParameter("database");
     if (attachment_ != nullptr) InvalidParameter(texts::kAlreadyAttached);
 
+    const int connect_timeout = ConnectTimeout();
     Firebird::IXpbBuilder* builder = status_.Checked([&](Firebird::CheckStatusWrapper* s) {
       return client_.util->getXpbBuilder(s, Firebird::IXpbBuilder::DPB, nullptr, 0);
     });
@@ -108,9 +115,8 @@ DriverResult FbConnection::AttachDatabase(const char* database, const char* user
       if (!options_.server_char_set.empty()) {
         builder->insertString(s, isc_dpb_lc_ctype, options_.server_char_set.c_str());
       }
-      if (options_.connection_timeout > 0) {
-        builder->insertInt(s, isc_dpb_connect_timeout, options_.connection_timeout);
-      }
+      // Also bounds the wait for a peer that accepts and never answers.
+      if (connect_timeout > 0) builder->insertInt(s, isc_dpb_connect_timeout, connect_timeout);
     });
     const unsigned length = status_.Checked(
         [&](Firebird::CheckStatusWrapper* s) { return builder->getBufferLength(s); });
@@ -119,9 +125,24 @@ DriverResult FbConnection::AttachDatabase(const char* database, const char* user
 
     ProviderGuard provider{client_.master->getDispatcher()};
     const std::string target = DatabaseString(database);
-    attachment_ = status_.Checked([&](Firebird::CheckStatusWrapper* s) {
-      return provider.provider->attachDatabase(s, target.c_str(), length, bytes);
-    });
+    const auto started = std::chrono::steady_clock::now();
+    try {
+      attachment_ = status_.Checked([&](Firebird::CheckStatusWrapper* s) {
+        return provider.provider->attachDatabase(s, target.c_str(), length, bytes);
+      });
+    } catch (const DriverFailure& failure) {
+      // The client reports a timed-out wait as a rejected connection; say
+      // what happened, with the client's own lines after it.
+      const auto waited = std::chrono::steady_clock::now() - started;
+      if (connect_timeout <= 0 || failure.Details().isc_code != isc_connect_reject ||
+          waited < std::chrono::seconds(connect_timeout) - std::chrono::milliseconds(250)) {
+        throw;
+      }
+      throw DriverFailure(failure.Code(),
+                          FormatText(texts::kConnectTimedOut, target.c_str(), connect_timeout) +
+                              "\n-" + failure.Text(),
+                          failure.Details());
+    }
     lock_timeout_ = LockTimeoutFromEnvironment();
     RebuildTransactionParameters();
   });

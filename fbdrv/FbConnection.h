@@ -27,7 +27,9 @@ class FbRowCursor;
 //    COMMIT or ROLLBACK line ends it; detaching rolls back what is left.
 class FbConnection final : public RefCounted<ISQLConnection> {
  public:
-  explicit FbConnection(const ClientLibrary& client);
+  // connect_timeout: seconds an attach waits for the server when the
+  // connection's own option does not say; 0 = the client's configuration.
+  FbConnection(const ClientLibrary& client, int connect_timeout);
 
   DriverResult AttachDatabase(const char* database, const char* user_name,
                               const char* password) noexcept override;
@@ -72,6 +74,7 @@ class FbConnection final : public RefCounted<ISQLConnection> {
   ~FbConnection() override;
 
   std::string DatabaseString(const char* database) const;
+  int ConnectTimeout() const noexcept;
   void Detach();
   void RebuildTransactionParameters() noexcept;
 
@@ -79,6 +82,7 @@ class FbConnection final : public RefCounted<ISQLConnection> {
   ServerStatus status_;
   ErrorSlot error_;
   ConnectionOptions options_;
+  int default_connect_timeout_;
   int lock_timeout_ = kDefaultLockTimeout;
   TransactionParameters transaction_parameters_{options_, lock_timeout_};
   Firebird::IAttachment* attachment_ = nullptr;

@@ -2,14 +2,18 @@
 
 #include <new>
 
+#include "fbdrv/ConnectTimeout.h"
 #include "fbdrv/FbConnection.h"
 
 namespace tolvane::fbdrv {
 
+FbDriver::FbDriver(const ClientLibrary& client) noexcept
+    : client_(client), connect_timeout_(ConnectTimeoutFromEnvironment()) {}
+
 DriverResult FbDriver::CreateConnection(ISQLConnection** connection) noexcept {
   if (connection == nullptr) return kDriverInvalidParameter;
   try {
-    *connection = new FbConnection(client_);
+    *connection = new FbConnection(client_, connect_timeout_);
     return kDriverOk;
   } catch (...) {
     return kDriverOutOfMemory;

@@ -10,7 +10,8 @@ namespace tolvane::fbdrv {
 
 class FbDriver final : public RefCounted<ISQLDriver> {
  public:
-  explicit FbDriver(const ClientLibrary& client) noexcept : client_(client) {}
+  // Reads the process's connect timeout once, for every connection it makes.
+  explicit FbDriver(const ClientLibrary& client) noexcept;
 
   DriverResult CreateConnection(ISQLConnection** connection) noexcept override;
 
@@ -18,6 +19,7 @@ class FbDriver final : public RefCounted<ISQLDriver> {
   ~FbDriver() override = default;
 
   const ClientLibrary& client_;
+  int connect_timeout_;
 };
 
 }  // namespace tolvane::fbdrv

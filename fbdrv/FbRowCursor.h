@@ -1,5 +1,5 @@
-// The open cursor of a statement that returns rows. The rows are not
-// fetched; releasing the cursor closes it and ends its work (in auto-commit,
+// The cursor of a statement that returns rows, fetched to its end when the
+// statement ran; releasing it closes it and ends its work (in auto-commit,
 // commits its transaction).
 #pragma once
 

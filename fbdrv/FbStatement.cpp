@@ -2,6 +2,7 @@
 
 #include <limits>
 #include <utility>
+#include <vector>
 
 #include "fbdrv/DriverFailure.h"
 #include "fbdrv/DriverTexts.h"
@@ -52,6 +53,24 @@ class OpenResults {
   Firebird::IResultSet* results_ = nullptr;
 };
 
+// Fetches and discards every row, as isql does: what the rows do (a
+// sequence advanced, the writes of a selectable procedure, a failure in a
+// later row) happens only when they are fetched.
+void FetchToEnd(ServerStatus& status, Firebird::IResultSet* results) {
+  Firebird::IMessageMetadata* metadata =
+      status.Checked([&](CheckStatusWrapper* s) { return results->getMetadata(s); });
+  struct Release {
+    Firebird::IMessageMetadata* metadata;
+    ~Release() { metadata->release(); }
+  } release{metadata};
+  const unsigned length =
+      status.Checked([&](CheckStatusWrapper* s) { return metadata->getMessageLength(s); });
+  std::vector<unsigned char> row(length > 0 ? length : 1);
+  while (status.Checked([&](CheckStatusWrapper* s) { return results->fetchNext(s, row.data()); }) ==
+         Firebird::IStatus::RESULT_OK) {
+  }
+}
+
 bool ReturnsRows(unsigned statement_type) noexcept {
   return statement_type == isc_info_sql_stmt_select ||
          statement_type == isc_info_sql_stmt_select_for_upd;
@@ -88,6 +107,8 @@ DriverResult FbStatement::ExecuteSqlText(const char* sql, ISQLRowCursor** cursor
       case StatementKind::kRollback:
         connection_->EndTransaction(false);
         break;
+      case StatementKind::kCreateDatabase:
+        throw DriverFailure(kDriverSqlError, texts::kCreateDatabaseRefused);
       case StatementKind::kImmediate:
         RunImmediate(sql);
         break;
@@ -139,6 +160,7 @@ ISQLRowCursor* FbStatement::RunPrepared(const char* sql, bool may_return_rows) {
       results.Slot() = status.Checked([&](CheckStatusWrapper* s) {
         return statement->openCursor(s, transaction, nullptr, nullptr, nullptr, 0);
       });
+      FetchToEnd(status, results.Slot());
       auto* cursor = new FbRowCursor(Ref<FbConnection>::Retain(&connection), statement.Take(),
                                      results.Take(),
                                      connection.OwnsWorkTransaction() ? transaction : nullptr);

@@ -17,7 +17,8 @@ class FbStatement final : public RefCounted<ISQLStatement> {
 
   DriverResult SetStatementOption(StatementOption id, OptionValue value) noexcept override;
   // Statements that may return rows are prepared; when the server says they
-  // do, the open cursor is handed back. Everything else runs at once.
+  // do, their rows are fetched to the end and the cursor is handed back.
+  // CREATE DATABASE is refused. Everything else runs at once.
   DriverResult ExecuteSqlText(const char* sql, ISQLRowCursor** cursor) noexcept override;
   // Rows inserted, updated or deleted by the last text; 0 for data
   // definition and for statements that return rows.

@@ -1,5 +1,6 @@
 #include "fbdrv/ServerStatus.h"
 
+#include "fbdrv/ConnectionLoss.h"
 #include "fbdrv/DriverFailure.h"
 #include "fbdrv/DriverTexts.h"
 
@@ -17,8 +18,9 @@ bool ServerStatus::Failed() const noexcept {
 void ServerStatus::ThrowIfFailed() {
   if (!Failed()) return;
   std::string text = Text();
+  DriverFailureDetails details = Details();
   wrapper_.init();
-  throw DriverFailure(kDriverSqlError, std::move(text));
+  throw DriverFailure(kDriverSqlError, std::move(text), std::move(details));
 }
 
 std::string ServerStatus::Text() const {
@@ -38,6 +40,17 @@ std::string ServerStatus::Text() const {
     text += FormatText(texts::kSqlStateLine, state);
   }
   return text;
+}
+
+DriverFailureDetails ServerStatus::Details() const {
+  const ISC_STATUS* vector = status_->getErrors();
+  DriverFailureDetails details;
+  details.isc_code = FirstErrorCode(vector);
+  details.connection_lost = MeansConnectionLost(static_cast<ISC_STATUS>(details.isc_code));
+  char state[6] = {};
+  client_.sql_state(state, vector);
+  details.sqlstate = state;
+  return details;
 }
 
 }  // namespace tolvane::fbdrv

@@ -7,6 +7,7 @@
 #include <string>
 #include <type_traits>
 
+#include "driver/FailureDetails.h"
 #include "fbdrv/ClientLibrary.h"
 
 namespace tolvane::fbdrv {
@@ -19,7 +20,7 @@ class ServerStatus {
   ServerStatus& operator=(const ServerStatus&) = delete;
 
   // Runs one client call with a clean vector; throws DriverFailure (65) with
-  // the server's text when it reports an error.
+  // the server's text and details when it reports an error.
   template <typename Call>
   auto Checked(Call&& call) {
     wrapper_.init();
@@ -47,6 +48,8 @@ class ServerStatus {
   // The server's messages as isql shows them: one per line, every line after
   // the first starting with "-", then a line "SQLSTATE = xxxxx".
   std::string Text() const;
+  // The first error code, the SQLSTATE and whether the attachment is gone.
+  DriverFailureDetails Details() const;
 
  private:
   bool Failed() const noexcept;

@@ -79,6 +79,12 @@ StatementKind ClassifyStatement(std::string_view sql) noexcept {
   for (std::string_view dml : {"INSERT", "UPDATE", "DELETE", "MERGE"}) {
     if (SameWord(word, dml)) return StatementKind::kDml;
   }
+  if (SameWord(word, "CREATE")) {
+    const std::string_view object = WordAt(sql, SkipBlanksAndComments(sql, after));
+    if (SameWord(object, "DATABASE") || SameWord(object, "SCHEMA")) {
+      return StatementKind::kCreateDatabase;
+    }
+  }
   for (std::string_view ddl :
        {"CREATE", "ALTER", "DROP", "RECREATE", "DECLARE", "GRANT", "REVOKE", "COMMENT"}) {
     if (SameWord(word, ddl)) return StatementKind::kImmediate;

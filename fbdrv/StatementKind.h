@@ -10,6 +10,8 @@ namespace tolvane::fbdrv {
 enum class StatementKind {
   kCommit,    // the line is COMMIT [WORK] alone
   kRollback,  // the line is ROLLBACK [WORK] alone
+  kCreateDatabase, // CREATE DATABASE or CREATE SCHEMA: refused (the server
+                   // would report success on an open attachment and create nothing)
   kImmediate, // data definition and rights: never returns rows, counts no rows
   kDml,       // INSERT, UPDATE, DELETE, MERGE: prepared for an exact row count
   kPrepared,  // anything else: prepared, and the server's statement type decides

@@ -4,16 +4,12 @@
 
 #include <cstdlib>
 
+#include "fbdrv/EnvironmentSeconds.h"
+
 namespace tolvane::fbdrv {
 
 int ParseLockTimeout(const char* value) noexcept {
-  if (value == nullptr || *value == '\0') return kDefaultLockTimeout;
-  long seconds = 0;
-  for (const char* c = value; *c != '\0'; ++c) {
-    if (*c < '0' || *c > '9') return kDefaultLockTimeout;
-    if (seconds <= kMaxLockTimeout) seconds = seconds * 10 + (*c - '0');
-  }
-  return seconds > kMaxLockTimeout ? kMaxLockTimeout : static_cast<int>(seconds);
+  return ParseSeconds(value, kDefaultLockTimeout, kMaxLockTimeout);
 }
 
 int LockTimeoutFromEnvironment() noexcept {

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "runtime/Platform.h"
 #include "script_runner/ScriptRunner.h"
@@ -54,6 +55,24 @@ ISC_LONG TotalLength(IBlob* blob, ThrowStatusWrapper* status) {
   return value > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<ISC_LONG>(value);
 }
 
+// Releases a reference the routine's context handed out, on every way out.
+template <class Interface>
+class Released {
+ public:
+  explicit Released(Interface* object) : object_(object) {}
+  ~Released() { Reset(); }
+  Released(const Released&) = delete;
+  Released& operator=(const Released&) = delete;
+  Interface* operator->() const { return object_; }
+  Interface* Get() const { return object_; }
+  void Reset() {
+    if (object_ != nullptr) std::exchange(object_, nullptr)->release();
+  }
+
+ private:
+  Interface* object_;
+};
+
 // Closes the BLOB on every way out.
 class OpenBlob {
  public:
@@ -95,12 +114,12 @@ FB_UDR_BEGIN_FUNCTION(executa_sql)
       text = tolvane::RunScript(tolvane::DefaultPlatform(), nullptr,
                                 in->dbNull ? nullptr : path.c_str());
     } else {
-      Firebird::IAttachment* attachment = context->getAttachment(status);
-      Firebird::ITransaction* transaction = context->getTransaction(status);
+      Released<Firebird::IAttachment> attachment(context->getAttachment(status));
+      Released<Firebird::ITransaction> transaction(context->getTransaction(status));
       ISC_QUAD id = in->script;
-      OpenBlob blob(attachment->openBlob(status, transaction, &id, 0, nullptr), status);
-      attachment->release();
-      transaction->release();
+      OpenBlob blob(attachment->openBlob(status, transaction.Get(), &id, 0, nullptr), status);
+      attachment.Reset();
+      transaction.Reset();
       UdrBlobSource source{blob.Get(), status};
       blobcallback callback{};
       callback.blob_get_segment = &GetSegment;

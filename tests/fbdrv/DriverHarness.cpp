@@ -50,7 +50,10 @@ Session::Outcome Session::Run(const std::string& sql) {
   outcome.code = statement->ExecuteSqlText(sql.c_str(), outcome.cursor.Out());
   if (outcome.code == 0) outcome.code = statement->GetAffectedRowCount(&outcome.rows);
   if (outcome.code == 0 && !outcome.cursor) statement->CloseStatement();
-  if (outcome.code != 0) outcome.text = ErrorText(statement.Get());
+  if (outcome.code != 0) {
+    outcome.text = ErrorText(statement.Get());
+    outcome.details = FailureDetails(statement.Get());
+  }
   return outcome;
 }
 

@@ -3,10 +3,13 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "driver/FailureDetails.h"
 #include "driver/SqlDriver.h"
 
 namespace fbdrv_test {
@@ -55,6 +58,21 @@ std::string ErrorText(T* object) {
   return buffer.data();
 }
 
+// The details record after the error text's NUL, when there is one.
+template <typename T>
+std::optional<tolvane::DriverFailureDetails> FailureDetails(T* object) {
+  std::int16_t length = 0;
+  if (object->GetErrorTextLength(&length) != 0 || length <= 0) return std::nullopt;
+  std::vector<char> buffer(static_cast<std::size_t>(length) + 1, '\0');
+  object->GetErrorText(buffer.data());
+  const std::size_t text = std::strlen(buffer.data());
+  if (text >= static_cast<std::size_t>(length)) return std::nullopt;
+  tolvane::DriverFailureDetails details;
+  const std::string_view record(buffer.data() + text + 1, static_cast<std::size_t>(length) - text - 1);
+  if (!tolvane::DecodeFailureDetails(record, &details)) return std::nullopt;
+  return details;
+}
+
 struct Option {
   tolvane::ConnectionOption id;
   tolvane::OptionValue value;
@@ -74,6 +92,7 @@ class Session {
   struct Outcome {
     tolvane::DriverResult code = 0;
     std::string text;
+    std::optional<tolvane::DriverFailureDetails> details;
     std::uint32_t rows = 0;
     Held<tolvane::ISQLRowCursor> cursor;
   };

@@ -1,5 +1,5 @@
 // The entry function, the library's exports, and the pure helpers that
-// decide how a text runs and how long a statement waits for a lock.
+// decide how a text runs and how long a statement or an attach waits.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "DriverHarness.h"
+#include "fbdrv/ConnectTimeout.h"
 #include "fbdrv/StatementKind.h"
 #include "fbdrv/TransactionParameters.h"
 
@@ -17,6 +18,7 @@ namespace fbdrv_test {
 namespace {
 
 using tolvane::fbdrv::ClassifyStatement;
+using tolvane::fbdrv::ParseConnectTimeout;
 using tolvane::fbdrv::ParseLockTimeout;
 using tolvane::fbdrv::StatementKind;
 
@@ -99,6 +101,20 @@ TEST(StatementKindTest, OnlyStatementsThatCannotReturnRowsRunWithoutPrepare) {
                            "\"CREATE\"", "", "   ", "createx table", "/* unterminated"}) {
     EXPECT_EQ(ClassifyStatement(line), StatementKind::kPrepared) << line;
   }
+}
+
+TEST(StatementKindTest, CreateDatabaseIsRecognisedBehindComments) {
+  for (const char* line : {"create database 'x.fdb'", "CREATE SCHEMA 'x.fdb'",
+                           "/* a */ Create -- b\n DataBase 'x.fdb'"}) {
+    EXPECT_EQ(ClassifyStatement(line), StatementKind::kCreateDatabase) << line;
+  }
+  EXPECT_EQ(ClassifyStatement("create databases_t (id int)"), StatementKind::kImmediate);
+}
+
+TEST(ConnectTimeoutTest, EnvironmentValue) {
+  EXPECT_EQ(ParseConnectTimeout(nullptr), 30);
+  EXPECT_EQ(ParseConnectTimeout("0"), 0) << "the client's own limit";
+  EXPECT_EQ(ParseConnectTimeout("x"), 30);
 }
 
 TEST(LockTimeoutTest, EnvironmentValue) {

@@ -1,6 +1,7 @@
 // Running SQL texts through the driver against an embedded database.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <new>
 #include <thread>
@@ -186,6 +187,34 @@ TEST(ErrorSlotTest, TextsBeyondTheContractsLengthAreCut) {
   EXPECT_EQ(slot.Run([] { throw std::bad_alloc(); }), tolvane::kDriverOutOfMemory);
   EXPECT_EQ(slot.Run([] { throw 42; }), tolvane::kDriverSqlError);
   EXPECT_EQ(slot.Run([] {}), 0);
+}
+
+TEST(ErrorSlotTest, DetailsFollowTheTextAndAreNeverCut) {
+  struct Row {
+    std::size_t text_length;
+    tolvane::DriverFailureDetails details;
+  } rows[] = {
+      {40, {335544665, "23000", false}},
+      {40000, {335544856, "08003", true}},
+      {12, {}},  // the driver's own failures: no code, no SQLSTATE
+  };
+  for (const Row& row : rows) {
+    tolvane::fbdrv::ErrorSlot slot;
+    slot.Run([&] {
+      throw tolvane::fbdrv::DriverFailure(kDriverSqlError, std::string(row.text_length, 'x'),
+                                          row.details);
+    });
+    std::int16_t length = 0;
+    ASSERT_EQ(slot.GetLength(&length), 0);
+    std::vector<char> buffer(static_cast<std::size_t>(length) + 1, '?');
+    ASSERT_EQ(slot.GetText(buffer.data()), 0);
+    const std::string record = tolvane::EncodeFailureDetails(row.details);
+    const std::size_t text = std::min(row.text_length, 32767 - 1 - record.size());
+    EXPECT_EQ(static_cast<std::size_t>(length), text + 1 + record.size());
+    EXPECT_EQ(std::string(buffer.data()), std::string(text, 'x'));
+    EXPECT_EQ(std::string(buffer.data() + text + 1), record);
+    EXPECT_EQ(buffer.back(), '\0');
+  }
 }
 
 }  // namespace

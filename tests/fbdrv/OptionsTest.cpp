@@ -140,6 +140,27 @@ TEST_F(OptionsTest, HostAndPortFormTheServerPartOfTheDatabaseName) {
   EXPECT_EQ(attach.get(), kDriverSqlError);
 }
 
+TEST_F(OptionsTest, SilentPeerEndsTheAttachAtTheConnectTimeout) {
+  // The kernel completes the connection for the listener, which never
+  // accepts it nor writes: a server that has stopped answering.
+  Listener silent;
+  const std::string port = std::to_string(silent.Port());
+  setenv("TOLVANE_CONNECT_TIMEOUT", "2", 1);
+  const auto start = std::chrono::steady_clock::now();
+  Session session(database_, {{tolvane::coHostName, Text("127.0.0.1")},
+                              {tolvane::coServerPort, Text(port.c_str())}});
+  const auto waited = std::chrono::steady_clock::now() - start;
+  unsetenv("TOLVANE_CONNECT_TIMEOUT");
+  EXPECT_EQ(session.attach_result, kDriverSqlError);
+  EXPECT_EQ(session.attach_text.rfind("No answer from \"127.0.0.1/" + port + ":" + database_ +
+                                          "\" within 2 seconds (connect timeout)\n-",
+                                      0),
+            0u)
+      << session.attach_text;
+  EXPECT_GE(waited, 1500ms);
+  EXPECT_LT(waited, 8s);
+}
+
 class LockTest : public OptionsTest {
  protected:
   void SetUp() override {

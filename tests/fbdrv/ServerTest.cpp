@@ -99,5 +99,69 @@ TEST_F(ServerTest, NoAttachmentIsLeftBehind) {
   EXPECT_EQ(OtherAttachments(), "0");
 }
 
+TEST_F(ServerTest, FailureDetailsNameTheCodeAndWhetherTheConnectionIsGone) {
+  Session session(path_, Where(), "SYSDBA", kPassword);
+  ASSERT_EQ(session.attach_result, 0) << session.attach_text;
+  session.Exec("create table t (id integer primary key)");
+  session.Exec("insert into t values (1)");
+
+  Session::Outcome duplicate = session.Run("insert into t values (1)");
+  ASSERT_TRUE(duplicate.details) << duplicate.text;
+  EXPECT_EQ(duplicate.details->isc_code, 335544665);  // unique key violation
+  EXPECT_EQ(duplicate.details->sqlstate, "23000");
+  EXPECT_FALSE(duplicate.details->connection_lost);
+  EXPECT_EQ(duplicate.text.find('\0'), std::string::npos) << "the plain text ends at the NUL";
+
+  // Killed from another attachment: every later statement says it is gone.
+  Probe(Remote(), "SYSDBA", kPassword)
+      .Execute("delete from mon$attachments where mon$system_flag = 0 and "
+               "mon$attachment_id <> current_connection");
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    Session::Outcome killed = session.Run("insert into t values (2)");
+    EXPECT_EQ(killed.code, tolvane::kDriverSqlError);
+    ASSERT_TRUE(killed.details) << killed.text;
+    EXPECT_TRUE(killed.details->connection_lost) << killed.text;
+    EXPECT_EQ(killed.details->isc_code, 335544856) << killed.text;  // connection shutdown
+  }
+}
+
+TEST_F(ServerTest, StatementsDoAllTheirWorkOrFail) {
+  Session session(path_, Where(), "SYSDBA", kPassword);
+  ASSERT_EQ(session.attach_result, 0) << session.attach_text;
+  session.Exec("create sequence g");
+  session.Exec("create table w (id integer)");
+  session.Exec("create procedure sp returns (n integer) as begin "
+               "insert into w values (1); n = 1; suspend; insert into w values (2); end");
+  const std::string created = folder_.Path() + "/created.fdb";
+  struct Row {
+    std::string sql;
+    bool succeeds;
+    std::string text_part;  // in the failure's text
+    std::string check;      // a query whose first value must then be `expected`
+    std::string expected;
+  } rows[] = {
+      {"select gen_id(g, 1) from rdb$database", true, "", "select gen_id(g, 0) from rdb$database",
+       "1"},
+      {"select * from sp", true, "", "select count(*) from w", "2"},
+      {"select 1/0 from rdb$database", false, "Integer divide by zero", "", ""},
+      {"select 1 from rdb$database union all select 1/0 from rdb$database", false,
+       "Integer divide by zero", "", ""},
+      {"create database '" + created + "'", false, "CREATE DATABASE cannot run in a script", "",
+       ""},
+      {"CREATE /* new */ SCHEMA '" + created + "'", false, "CREATE DATABASE", "", ""},
+  };
+  for (const Row& row : rows) {
+    Session::Outcome outcome = session.Run(row.sql);
+    EXPECT_EQ(outcome.code == 0, row.succeeds) << row.sql << "\n" << outcome.text;
+    EXPECT_NE(outcome.text.find(row.text_part), std::string::npos) << row.sql << "\n" << outcome.text;
+    outcome.cursor.Reset();  // ends the statement's transaction
+    if (!row.check.empty()) {
+      EXPECT_EQ(Probe(Remote(), "SYSDBA", kPassword).Query(row.check), row.expected) << row.sql;
+    }
+  }
+  struct stat seen {};
+  EXPECT_NE(stat(created.c_str(), &seen), 0) << "no database was created";
+}
+
 }  // namespace
 }  // namespace fbdrv_test
