@@ -47,6 +47,7 @@ constexpr ConnectionParamRow kConnectionParamRows[] = {
     {"Trim Char", coTrimChar, ValueKind::kFlag},
     {"Custom String", coCustomString, ValueKind::kText},
     {"Connection Timeout", coConnectionTimeout, ValueKind::kInteger},
+    {"LockTimeout", coLockTimeout, ValueKind::kInteger},
 };
 
 // 0 read committed, 1 repeatable read, 2 dirty read. The value is compared

@@ -52,6 +52,9 @@ enum ConnectionOption : std::int32_t {
   coTrimChar = 25,            // bool
   coCustomString = 31,        // text
   coConnectionTimeout = 32,   // int
+  // Extension: seconds a statement waits for a lock, 0 = without a limit.
+  // Sent only when a run asks for it; a driver may refuse it.
+  coLockTimeout = 64,         // int
 };
 
 // Metadata options (mo).

@@ -14,6 +14,7 @@ struct ConnectionOptions {
   Isolation isolation = Isolation::kReadCommitted;
   int sql_dialect = 3;
   int connection_timeout = 0;  // seconds, 0 = the client's default
+  int lock_timeout = -1;       // seconds, 0 = no limit; -1: the process's default
   int blob_size = -1;          // kept for the layer; this driver never fetches data
   std::string role_name;
   std::string host_name;

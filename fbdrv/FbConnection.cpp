@@ -143,7 +143,7 @@ DriverResult FbConnection::AttachDatabase(const char* database, const char* user
                               "\n-" + failure.Text(),
                           failure.Details());
     }
-    lock_timeout_ = LockTimeoutFromEnvironment();
+    lock_timeout_ = options_.lock_timeout >= 0 ? options_.lock_timeout : LockTimeoutFromEnvironment();
     RebuildTransactionParameters();
   });
 }
@@ -231,6 +231,12 @@ DriverResult FbConnection::SetConnectionOption(ConnectionOption id, OptionValue 
         if (value < 0) InvalidParameter("timeout");
         options_.connection_timeout = static_cast<int>(value);
         break;
+      case coLockTimeout:
+        if (value < 0 || value > kMaxLockTimeout) InvalidParameter("lock timeout");
+        options_.lock_timeout = static_cast<int>(value);
+        if (attachment_ != nullptr) lock_timeout_ = options_.lock_timeout;
+        RebuildTransactionParameters();
+        break;
       case coTraceCallback:
       case coTraceClientData:
       case coOSAuthentication:
@@ -278,6 +284,9 @@ DriverResult FbConnection::GetConnectionOption(ConnectionOption id, void* buffer
         break;
       case coConnectionTimeout:
         WriteInt(options_.connection_timeout, buffer, buffer_length, length);
+        break;
+      case coLockTimeout:
+        WriteInt(lock_timeout_, buffer, buffer_length, length);
         break;
       case coRoleName:
         WriteText(options_.role_name, buffer, buffer_length, length);

@@ -122,6 +122,8 @@ void AppendSummaryJson(std::string& out, const RunSummary& summary) {
   out += ',';
   AppendField(out, "not_run", summary.not_run);
   out += ',';
+  AppendField(out, "rolled_back", summary.rolled_back);
+  out += ',';
   AppendField(out, "elapsed_us", static_cast<long long>(summary.elapsed_us));
   out += ',';
   AppendField(out, "result", summary.result_text);

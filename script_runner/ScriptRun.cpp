@@ -10,11 +10,15 @@
 #include "script_runner/FailureFile.h"
 #include "script_runner/LineSource.h"
 #include "script_runner/ResultText.h"
+#include "script_runner/RunOptions.h"
 #include "script_runner/ScriptRunner.h"
-#include "script_runner/TransactionStrategy.h"
 
 namespace tolvane {
 namespace {
+
+constexpr std::string_view kBailOn = "SET BAIL ON: the run ends at the first failure";
+constexpr std::string_view kBailOff = "SET BAIL OFF: the run goes on after a failure";
+constexpr std::string_view kBailIgnored = "SET BAIL has no effect in this run's mode";
 
 std::int64_t NowMicroseconds() {
   return std::chrono::duration_cast<std::chrono::microseconds>(
@@ -39,6 +43,14 @@ std::string SqlStateFromMessage(const std::string& message) {
   return message.substr(at + kMark.size(), 5);
 }
 
+void StartOutcome(const ScriptStatement& statement, StatementOutcome* outcome) {
+  *outcome = StatementOutcome{};
+  outcome->index = statement.index;
+  outcome->first_line = statement.first_line;
+  outcome->last_line = statement.last_line;
+  outcome->statement = statement.text;
+}
+
 }  // namespace
 
 ScriptRun::ScriptRun(Platform& platform, std::string_view script, std::string database_path,
@@ -48,7 +60,7 @@ ScriptRun::ScriptRun(Platform& platform, std::string_view script, std::string da
       database_path_(std::move(database_path)),
       settings_(settings),
       source_(MakeSource(settings.dialect, script)),
-      strategy_(std::make_unique<ContinueStrategy>()) {}
+      strategy_(MakeTransactionStrategy(settings.mode)) {}
 
 ScriptRun::~ScriptRun() { delete std::exchange(connection_, nullptr); }
 
@@ -78,6 +90,12 @@ void ScriptRun::BreakOffOnCurrentException() noexcept {
 }
 
 bool ScriptRun::Step(StatementOutcome* outcome) {
+  if (!queued_.empty()) {
+    *outcome = std::move(queued_.front());
+    queued_.pop_front();
+    Report(*outcome);
+    return true;
+  }
   switch (state_) {
     case State::kNew:
       started_us_ = NowMicroseconds();
@@ -95,6 +113,7 @@ bool ScriptRun::Step(StatementOutcome* outcome) {
       [[fallthrough]];
     case State::kRunning:
       if (Guarded([this, outcome] { return RunNext(outcome); })) return true;
+      if (!queued_.empty()) return Step(outcome);
       return NotRun(outcome);
     case State::kBrokenOff:
       return NotRun(outcome);
@@ -107,51 +126,78 @@ bool ScriptRun::Step(StatementOutcome* outcome) {
 void ScriptRun::Open() {
   connection_ = new TSQLConnection(nullptr, platform_);
   ConfigureRunnerConnection(*connection_, database_path_);
+  // Only what a run asks for beyond the defaults changes the runner's lines.
+  TStringList& params = connection_->Params();
   if (settings_.identity) {
-    // Only a run that asks for another login changes the runner's lines.
-    TStringList& params = connection_->Params();
     params.SetValue("User_Name", settings_.identity->user);
     params.SetValue("Password", settings_.identity->password);
     params.SetValue("RoleName", settings_.identity->role);
   }
-  strategy_->Configure(*connection_);
+  if (settings_.lock_timeout) {
+    if (*settings_.lock_timeout == kLockNoWait) {
+      params.SetValue("WaitOnLocks", "False");
+    } else {
+      params.SetValue("LockTimeout", std::to_string(*settings_.lock_timeout));
+    }
+  }
+  strategy_->Configure(params);
   connection_->SetConnected(true);
 }
 
-// One statement, or the close when there are none left. A close that fails
-// ends the run.
+// One statement, or the end when there are none left. Failures that escape
+// end the run (a failure file that cannot be written, a failed last commit
+// or close).
 bool ScriptRun::RunNext(StatementOutcome* outcome) {
   ScriptStatement statement;
   if (!source_->Next(&statement)) {
     Close();
     return false;
   }
-  *outcome = StatementOutcome{};
-  outcome->index = statement.index;
-  outcome->first_line = statement.first_line;
-  outcome->last_line = statement.last_line;
-  outcome->statement = statement.text;
-  bool lost = false;
+  StartOutcome(statement, outcome);
+  bool keep_going = true;
   switch (statement.kind) {
-    case ScriptStatement::Kind::kSql:
-      lost = Execute(statement, outcome);
+    case ScriptStatement::Kind::kSql: {
+      const StatementClass kind = ClassifyForRun(statement.text);
+      committed_in_step_ = false;
+      if (const std::string_view refusal = strategy_->Refusal(kind); !refusal.empty()) {
+        current_statement_.assign(statement.text);
+        outcome->message.assign(refusal);
+        RecordFailure(statement.index, outcome);
+      } else if (Execute(statement, outcome)) {
+        // The connection is gone: every later statement would fail the same way.
+        keep_going = false;
+      }
+      if (state_ != State::kRunning) break;
+      const bool was_failed = outcome->status == OutcomeStatus::kFailed;
+      if (!strategy_->AfterStatement(*this, kind, *outcome)) keep_going = false;
+      if (!was_failed && outcome->status == OutcomeStatus::kFailed)
+        RecordFailure(statement.index, outcome);
+      if (strategy_->KeepsPendingWork() && outcome->status == OutcomeStatus::kOk &&
+          !committed_in_step_ && (kind == StatementClass::kOther || kind == StatementClass::kDdl))
+        pending_.push_back({statement.index, statement.first_line, statement.last_line,
+                            statement.text});
       break;
+    }
     case ScriptStatement::Kind::kSkipped:
-    case ScriptStatement::Kind::kSetBail:
       outcome->status = OutcomeStatus::kSkipped;
       outcome->message.assign(statement.reason);
+      break;
+    case ScriptStatement::Kind::kSetBail:
+      outcome->status = OutcomeStatus::kSkipped;
+      outcome->message.assign(!strategy_->SetBail(statement.bail_on) ? kBailIgnored
+                              : statement.bail_on                    ? kBailOn
+                                                                     : kBailOff);
       break;
     case ScriptStatement::Kind::kRefused:
       current_statement_.assign(statement.text);
       outcome->message.assign(statement.reason);
-      RecordFailure(statement, outcome);
+      RecordFailure(statement.index, outcome);
+      if (state_ == State::kRunning && !strategy_->AfterStatement(*this, StatementClass::kOther, *outcome))
+        keep_going = false;
       break;
   }
   Report(*outcome);
-  // A connection that is gone fails every later statement the same way.
-  if (state_ == State::kRunning && outcome->status == OutcomeStatus::kFailed &&
-      (lost || !strategy_->ContinueAfterFailure(*outcome)))
-    BreakOff(outcome->message);
+  if (!keep_going && state_ == State::kRunning) BreakOff(outcome->message);
   return true;
 }
 
@@ -180,23 +226,44 @@ bool ScriptRun::Execute(const ScriptStatement& statement, StatementOutcome* outc
   }
   outcome->elapsed_us = NowMicroseconds() - started;
   if (outcome->sqlstate.empty()) outcome->sqlstate = SqlStateFromMessage(outcome->message);
-  RecordFailure(statement, outcome);
+  RecordFailure(statement.index, outcome);
   return lost;
 }
 
 // The statement's failure file. A failure to write it ends the run, with the
 // file's error as the result.
-void ScriptRun::RecordFailure(const ScriptStatement& statement, StatementOutcome* outcome) {
+void ScriptRun::RecordFailure(int index, StatementOutcome* outcome) {
   outcome->status = OutcomeStatus::kFailed;
   if (!settings_.failure_files) return;
   try {
     if (failure_folder_.empty()) failure_folder_ = FailureFolder(platform_);
-    WriteFailureFile(platform_, FailureFilePath(failure_folder_, statement.index),
-                     current_statement_, database_path_);
+    WriteFailureFile(platform_, FailureFilePath(failure_folder_, index), current_statement_,
+                     database_path_);
     outcome->failure_file = true;
   } catch (...) {
     BreakOffOnCurrentException();
   }
+}
+
+void ScriptRun::ExecuteControl(const char* sql) { connection_->ExecuteSqlDirect(sql); }
+
+void ScriptRun::Committed() {
+  pending_.clear();
+  committed_in_step_ = true;
+}
+
+void ScriptRun::RolledBack() {
+  for (const PendingStatement& pending : pending_) {
+    StatementOutcome outcome;
+    outcome.index = pending.index;
+    outcome.first_line = pending.first_line;
+    outcome.last_line = pending.last_line;
+    outcome.statement = pending.text;
+    outcome.status = OutcomeStatus::kRolledBack;
+    queued_.push_back(std::move(outcome));
+  }
+  pending_.clear();
+  committed_in_step_ = true;  // nothing of this step waits for a commit
 }
 
 bool ScriptRun::NotRun(StatementOutcome* outcome) {
@@ -212,17 +279,16 @@ bool ScriptRun::NotRun(StatementOutcome* outcome) {
     End();
     return false;
   }
-  *outcome = StatementOutcome{};
-  outcome->index = statement.index;
-  outcome->first_line = statement.first_line;
-  outcome->last_line = statement.last_line;
-  outcome->statement = statement.text;
+  StartOutcome(statement, outcome);
   outcome->status = OutcomeStatus::kNotRun;
   Report(*outcome);
   return true;
 }
 
 void ScriptRun::Close() {
+  // A mode that keeps work open commits it last; its failure names COMMIT.
+  if (strategy_->KeepsPendingWork()) current_statement_ = "COMMIT";
+  strategy_->Finish(*this);
   DestroyConnection(std::exchange(connection_, nullptr));
   summary_.result_ok = true;
   summary_.result_text = kSResultOk;
@@ -252,12 +318,17 @@ void ScriptRun::End() {
 }
 
 void ScriptRun::Report(const StatementOutcome& outcome) {
-  ++summary_.statements;
+  // A rolled-back statement was counted ok when it ran.
+  if (outcome.status != OutcomeStatus::kRolledBack) ++summary_.statements;
   switch (outcome.status) {
     case OutcomeStatus::kOk: ++summary_.ok; break;
     case OutcomeStatus::kFailed: ++summary_.failed; break;
     case OutcomeStatus::kSkipped: ++summary_.skipped; break;
     case OutcomeStatus::kNotRun: ++summary_.not_run; break;
+    case OutcomeStatus::kRolledBack:
+      --summary_.ok;
+      ++summary_.rolled_back;
+      break;
   }
   for (RunObserver* observer : observers_) observer->OnOutcome(outcome);
 }
@@ -268,6 +339,7 @@ const char* OutcomeStatusName(OutcomeStatus status) {
     case OutcomeStatus::kFailed: return "failed";
     case OutcomeStatus::kSkipped: return "skipped";
     case OutcomeStatus::kNotRun: return "not run";
+    case OutcomeStatus::kRolledBack: return "rolled back";
   }
   return "";
 }

@@ -4,6 +4,7 @@
 // split or committed.
 #pragma once
 
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -13,21 +14,22 @@
 #include "script_runner/RunSettings.h"
 #include "script_runner/ScriptStatement.h"
 #include "script_runner/StatementOutcome.h"
+#include "script_runner/TransactionStrategy.h"
 
 namespace tolvane {
 
 class Platform;
 class TSQLConnection;
-class TransactionStrategy;
 
-class ScriptRun {
+class ScriptRun final : private RunTransaction {
  public:
   // script must outlive the run. Nothing is opened until the first Step().
   ScriptRun(Platform& platform, std::string_view script, std::string database_path,
             const RunSettings& settings);
   // Releases whatever the run still holds (a caller may stop stepping at any
-  // time); a close failure then goes unreported.
-  ~ScriptRun();
+  // time); a close failure then goes unreported, and work not yet committed
+  // is rolled back by the close.
+  ~ScriptRun() override;
   ScriptRun(const ScriptRun&) = delete;
   ScriptRun& operator=(const ScriptRun&) = delete;
 
@@ -36,8 +38,10 @@ class ScriptRun {
 
   // Runs the next statement and fills *outcome, or ends the run and returns
   // false. The first step opens the connection; the step that finds no more
-  // statements closes it. After a run breaks off, the remaining statements
-  // come back as "not run". Never throws.
+  // statements commits what the mode left open and closes it. Statements
+  // undone by a rollback come back as "rolled back" after the one that caused
+  // it; after a run breaks off, the remaining statements come back as "not
+  // run". Never throws.
   bool Step(StatementOutcome* outcome);
 
   // After Step() returned false: "ok" or the text of the failure that ended
@@ -49,10 +53,16 @@ class ScriptRun {
  private:
   enum class State { kNew, kRunning, kBrokenOff, kDone };
 
+  // A statement whose work waits for a later commit.
+  struct PendingStatement {
+    int index, first_line, last_line;
+    std::string_view text;
+  };
+
   void Open();
   bool RunNext(StatementOutcome* outcome);
   bool Execute(const ScriptStatement& statement, StatementOutcome* outcome);
-  void RecordFailure(const ScriptStatement& statement, StatementOutcome* outcome);
+  void RecordFailure(int index, StatementOutcome* outcome);
   bool NotRun(StatementOutcome* outcome);
   void Close();
   void BreakOff(std::string_view message) noexcept;
@@ -61,6 +71,11 @@ class ScriptRun {
   void Report(const StatementOutcome& outcome);
   template <class Body>
   bool Guarded(Body&& body);
+
+  // RunTransaction, for the strategy.
+  void ExecuteControl(const char* sql) override;
+  void Committed() override;
+  void RolledBack() override;
 
   Platform& platform_;
   std::string_view script_;
@@ -74,7 +89,10 @@ class ScriptRun {
   State state_ = State::kNew;
   std::string current_statement_;
   std::string failure_folder_;
-  long long started_us_ = 0;
+  std::vector<PendingStatement> pending_;
+  std::deque<StatementOutcome> queued_;  // rolled back, to be handed out
+  bool committed_in_step_ = false;
+  std::int64_t started_us_ = 0;
   RunSummary summary_;
 };
 

@@ -13,9 +13,10 @@ enum class OutcomeStatus {
   kFailed,
   kSkipped,  // a client command that has no meaning inside a run
   kNotRun,   // after the run broke off
+  kRolledBack,  // it ran, but a rollback undid its work
 };
 
-// "ok", "failed", "skipped", "not run".
+// "ok", "failed", "skipped", "not run", "rolled back".
 const char* OutcomeStatusName(OutcomeStatus status);
 
 struct StatementOutcome {
@@ -34,11 +35,12 @@ struct StatementOutcome {
 };
 
 struct RunSummary {
-  long long statements = 0;  // every outcome reported
-  long long ok = 0;
+  long long statements = 0;  // every statement reported (rolled back ones once)
+  long long ok = 0;          // ran and stayed done
   long long failed = 0;
   long long skipped = 0;
   long long not_run = 0;
+  long long rolled_back = 0;
   std::int64_t elapsed_us = 0;
   bool result_ok = false;
   std::string result_text;

@@ -1,27 +1,64 @@
-// How a run commits: chosen once per run, consulted around every statement.
+// How a run commits (its mode): chosen once per run from its settings, and
+// consulted around every statement. Each mode lives in a file of its own.
 #pragma once
+
+#include <memory>
+#include <string_view>
+
+#include "script_runner/RunSettings.h"
+#include "script_runner/StatementClass.h"
 
 namespace tolvane {
 
-class TSQLConnection;
+class TStringList;
 struct StatementOutcome;
+
+// What a strategy may ask of the run it serves.
+class RunTransaction {
+ public:
+  virtual ~RunTransaction() = default;
+  // Runs a transaction statement (COMMIT, ROLLBACK) on the run's connection;
+  // raises its failure.
+  virtual void ExecuteControl(const char* sql) = 0;
+  // The work since the last commit is durable now.
+  virtual void Committed() = 0;
+  // The work since the last commit is undone: its statements are reported
+  // "rolled back".
+  virtual void RolledBack() = 0;
+};
 
 class TransactionStrategy {
  public:
   virtual ~TransactionStrategy() = default;
   // Adjusts the connection's parameters before it opens.
-  virtual void Configure(TSQLConnection& connection) = 0;
-  // After a failed statement (its failure file already written): whether the
-  // run goes on.
-  virtual bool ContinueAfterFailure(const StatementOutcome& outcome) = 0;
+  virtual void Configure(TStringList& params) = 0;
+  // A reason the mode cannot run this statement (it is then reported failed
+  // and never sent), or empty.
+  virtual std::string_view Refusal(StatementClass kind) = 0;
+  // After a statement ran; may turn its outcome into a failure (a commit that
+  // fails). Returns false when the run is to end at this statement.
+  virtual bool AfterStatement(RunTransaction& run, StatementClass kind,
+                              StatementOutcome& outcome) = 0;
+  // The script is done: the last commit. Raises its failure.
+  virtual void Finish(RunTransaction& run) = 0;
+  // Whether statements wait for a later commit (and can be rolled back).
+  virtual bool KeepsPendingWork() const = 0;
+  // SET BAIL ON/OFF in a script; false when the mode does not change.
+  virtual bool SetBail(bool on) = 0;
 };
 
-// Every statement commits on its own; a failure is recorded and the run
-// goes on.
-class ContinueStrategy final : public TransactionStrategy {
- public:
-  void Configure(TSQLConnection&) override {}
-  bool ContinueAfterFailure(const StatementOutcome&) override { return true; }
-};
+std::unique_ptr<TransactionStrategy> MakeContinueStrategy(bool bail);
+std::unique_ptr<TransactionStrategy> MakeAtomicStrategy();
+std::unique_ptr<TransactionStrategy> MakeBatchStrategy();
+
+inline std::unique_ptr<TransactionStrategy> MakeTransactionStrategy(RunMode mode) {
+  switch (mode) {
+    case RunMode::kBail: return MakeContinueStrategy(true);
+    case RunMode::kAtomic: return MakeAtomicStrategy();
+    case RunMode::kBatch: return MakeBatchStrategy();
+    case RunMode::kContinue: break;
+  }
+  return MakeContinueStrategy(false);
+}
 
 }  // namespace tolvane

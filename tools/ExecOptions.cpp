@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "script_runner/RunOptions.h"
+
 namespace tolvane_exec {
 
 namespace {
@@ -45,6 +47,12 @@ ExecOptions ParseExecOptions(const std::vector<std::string>& args) {
     } else if (arg == "--module") {
       options.module_path = value();
       if (options.module_path.empty()) throw UsageError("--module needs a path");
+    } else if (arg == "--options") {
+      options.run_options += value() + ";";
+    } else if (arg == "--mode" || arg == "--dialect" || arg == "--lock-timeout") {
+      std::string name = arg.substr(2);
+      if (name == "lock-timeout") name = "lock_timeout";
+      options.run_options += name + "=" + value() + ";";
     } else if (arg == "--report") {
       options.report = ParseReport(value());
       report_given = true;
@@ -60,7 +68,14 @@ ExecOptions ParseExecOptions(const std::vector<std::string>& args) {
   }
   if (!have_database) throw UsageError("--database is missing");
   if (!have_script) throw UsageError("the script file is missing (use - for standard input)");
+  try {
+    tolvane::ParseRunOptions(options.run_options);
+  } catch (const tolvane::ERunOptions& error) {
+    throw UsageError(error.Message());
+  }
   if (!options.module_path.empty()) {
+    if (!options.run_options.empty())
+      throw UsageError("--module runs the module as a server does: it takes no run options");
     if (report_given && options.report != Report::kNone)
       throw UsageError("--module runs the module as a server does: it has no report");
     options.report = Report::kNone;
@@ -69,14 +84,22 @@ ExecOptions ParseExecOptions(const std::vector<std::string>& args) {
 }
 
 const char* UsageText() {
-  return "usage: tolvane-exec --database PATH [--report text|json|none] [--segment-size N] SCRIPT|-\n"
+  return "usage: tolvane-exec --database PATH [--mode M] [--dialect D] [--lock-timeout N]\n"
+         "                   [--options TEXT] [--report text|json|none] [--segment-size N] SCRIPT|-\n"
          "       tolvane-exec --database PATH --module PATH [--segment-size N] SCRIPT|-\n"
          "\n"
-         "Runs SCRIPT (one SQL statement per line; - reads standard input) against\n"
+         "Runs SCRIPT (- reads standard input) against\n"
          "PATH with the engine of executa_sql, as a Firebird server would run it,\n"
          "and prints the result text on standard output.\n"
          "\n"
          "  --database PATH     the database argument: a file path (embedded) or host:path\n"
+         "  --mode M            continue (default): each statement commits on its own;\n"
+         "                      bail: stop at the first failure; atomic: all or nothing;\n"
+         "                      batch: one transaction, a failure undoes only its statement\n"
+         "  --dialect D         lines (default): one statement per line; isql: statements\n"
+         "                      end with ; (SET TERM changes it), comments allowed\n"
+         "  --lock-timeout N    seconds a statement waits for a lock (0: no limit), or nowait\n"
+         "  --options TEXT      the same as name=value pairs: 'mode=batch;lock_timeout=5'\n"
          "  --report text       (default) a line per failed statement, then a summary,\n"
          "                      on standard error\n"
          "  --report json       one JSON document on standard output instead of the\n"

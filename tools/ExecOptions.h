@@ -23,6 +23,9 @@ struct ExecOptions {
   std::string database;
   std::string module_path;  // given: run through that module's executa_sql, as a server does
   Report report = Report::kText;
+  // The run's options text (mode=…;dialect=…;lock_timeout=…;failure_files=…),
+  // from --options and the single-option flags; checked when parsed.
+  std::string run_options;
   unsigned segment_size = kDefaultSegmentSize;
   bool help = false;
 };

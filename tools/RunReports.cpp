@@ -52,7 +52,8 @@ std::string SummaryLine(const tolvane::RunSummary& summary) {
   std::snprintf(elapsed, sizeof elapsed, "%.1f ms", static_cast<double>(summary.elapsed_us) / 1000.0);
   return std::to_string(summary.statements) + " statements: " + std::to_string(summary.ok) +
          " ok, " + std::to_string(summary.failed) + " failed, " + std::to_string(summary.skipped) +
-         " skipped, " + std::to_string(summary.not_run) + " not run; " + elapsed;
+         " skipped, " + std::to_string(summary.not_run) + " not run, " +
+         std::to_string(summary.rolled_back) + " rolled back; " + elapsed;
 }
 
 void TextReport::OnOutcome(const tolvane::StatementOutcome& outcome) noexcept {

@@ -11,6 +11,7 @@
 
 #include "runtime/Platform.h"
 #include "script_runner/RunLog.h"
+#include "script_runner/RunOptions.h"
 #include "script_runner/ScriptRunner.h"
 #include "tools/ExecOptions.h"
 #include "tools/FailureFiles.h"
@@ -81,8 +82,8 @@ int Run(const tolvane_exec::ExecOptions& options) {
 
   const tolvane_exec::FailureFileWatch watch;
   const tolvane::RunSummary summary = tolvane::RunBlob(
-      tolvane::DefaultPlatform(), script->Callback(), options.database, tolvane::RunSettings{},
-      observers);
+      tolvane::DefaultPlatform(), script->Callback(), options.database,
+      tolvane::ParseRunOptions(options.run_options), observers);
   if (options.report != tolvane_exec::Report::kJson)
     std::cout << summary.result_text << '\n' << std::flush;
   if (options.report == tolvane_exec::Report::kNone) ListFailureFiles(watch);

@@ -42,6 +42,7 @@ const char* ConnectionOptionName(tolvane::ConnectionOption id) {
     case tolvane::coTrimChar: return "coTrimChar";
     case tolvane::coCustomString: return "coCustomString";
     case tolvane::coConnectionTimeout: return "coConnectionTimeout";
+    case tolvane::coLockTimeout: return "coLockTimeout";
   }
   return "co?";
 }

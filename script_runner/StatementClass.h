@@ -1,0 +1,18 @@
+// What a run's transaction strategy needs to know of a statement.
+#pragma once
+
+#include <string_view>
+
+namespace tolvane {
+
+enum class StatementClass {
+  kOther,
+  kDdl,       // CREATE, ALTER, DROP, RECREATE, DECLARE, COMMENT, GRANT, REVOKE
+  kCommit,    // COMMIT [WORK]
+  kRollback,  // ROLLBACK [WORK]
+};
+
+// By the first word after blanks, comments and opening parentheses.
+StatementClass ClassifyForRun(std::string_view sql) noexcept;
+
+}  // namespace tolvane
