@@ -34,7 +34,7 @@ bool FakePlatform::Count(PlatformCall kind, int* error) {
 
 int FakePlatform::CreateFileExclusive(const std::string& path, int* error) {
   if (Count(PlatformCall::kCreateFile, error)) return -1;
-  return DefaultPlatform().CreateFileExclusive(path, error);
+  return (files_ ? *files_ : DefaultPlatform()).CreateFileExclusive(path, error);
 }
 
 long FakePlatform::WriteFile(int fd, const void* data, std::size_t size, int* error) {
