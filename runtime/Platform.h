@@ -1,6 +1,6 @@
-// The one seam between the system and the operating system. Every call that
-// stands for a Windows facility of the original design lives behind it, so
-// that tests can substitute their own and inject failures.
+// The one seam between the system and the operating system. Every call the
+// system makes to it lives behind this seam, so that tests can substitute
+// their own and inject failures.
 //
 // Each operation is safe to call from several threads at once. None throws;
 // failures come back as values.

@@ -1,4 +1,4 @@
-// The Linux answers to the facilities of the original design:
+// The system's own answers to what it needs of the operating system:
 //  - create-or-replace with no sharing: open(O_RDWR|O_CREAT|O_NOFOLLOW|
 //    O_CLOEXEC, 0644); anything but a regular file with one link refused
 //    (fstat); then an exclusive flock, tried without blocking and again after
