@@ -1,12 +1,14 @@
-// The one seam between the system and the operating system. Every call that
-// stands for a Windows facility of the original design lives behind it, so
-// that tests can substitute their own and inject failures.
+// The one seam between the system and the operating system. Every call the
+// system makes to it lives behind this seam, so that tests can substitute
+// their own and inject failures.
 //
 // Each operation is safe to call from several threads at once. None throws;
 // failures come back as values.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
+#include <memory>
 #include <string>
 
 namespace tolvane {
@@ -30,8 +32,10 @@ class Platform {
 
   // Creates path, or opens and truncates it when it exists, for reading and
   // writing with nobody else holding it: a symbolic link at path is refused,
-  // and a file another holder has open gives an error. Returns a descriptor,
-  // or -1 with *error set to the system's error number.
+  // and so is anything but a regular file with one link (a planted hard link
+  // would let the write land in a file elsewhere). A file another holder has
+  // locked is waited for, for a bounded time, then gives an error. Returns a
+  // descriptor, or -1 with *error set to the system's error number.
   virtual int CreateFileExclusive(const std::string& path, int* error) = 0;
   // Creates path as a new file for appending, readable by the owner's group
   // and nobody else; an existing name (a file, a link of any kind) is an
@@ -70,7 +74,14 @@ class Platform {
   virtual void FreeBuffer(char* buffer) = 0;
 };
 
-// The POSIX platform; lives for the whole process.
+// How long a file another holder has locked is waited for: long enough for
+// a call failing at the same line index to finish its write.
+inline constexpr std::chrono::milliseconds kFileHolderWait{5000};
+
+// The POSIX platform; lives for the whole process; waits kFileHolderWait.
 Platform& DefaultPlatform();
+
+// A POSIX platform of its own that waits holder_wait instead.
+std::unique_ptr<Platform> MakePosixPlatform(std::chrono::milliseconds holder_wait);
 
 }  // namespace tolvane

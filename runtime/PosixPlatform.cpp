@@ -1,7 +1,9 @@
-// The Linux answers to the facilities of the original design:
+// The system's own answers to what it needs of the operating system:
 //  - create-or-replace with no sharing: open(O_RDWR|O_CREAT|O_NOFOLLOW|
-//    O_CLOEXEC, 0644), then an exclusive non-blocking flock taken before the
-//    file is truncated, so a file another call holds is never emptied;
+//    O_CLOEXEC, 0644); anything but a regular file with one link refused
+//    (fstat); then an exclusive flock, tried without blocking and again after
+//    short pauses until the wait runs out, taken before the file is
+//    truncated, so a file another call holds is never emptied or mixed;
 //  - the settings key: environment variables (see SettingVariable);
 //  - the executable's path: /proc/self/exe;
 //  - libraries: dlopen(RTLD_NOW | RTLD_LOCAL), never dlclose.
@@ -11,11 +13,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <thread>
 
 #include "runtime/Platform.h"
 
@@ -29,16 +33,49 @@ const char* SettingVariable(const std::string& name) {
   return nullptr;
 }
 
+// 0 when fd is a regular file with exactly one name. Otherwise the error to
+// give: EINVAL for a FIFO or device (as truncating it would), EMLINK for a
+// file with other names, ENOENT for one removed since it was opened.
+int RefuseUnlessSoleRegularFile(int fd) {
+  struct stat st;
+  if (::fstat(fd, &st) != 0) return errno;
+  if (!S_ISREG(st.st_mode)) return EINVAL;
+  if (st.st_nlink > 1) return EMLINK;
+  if (st.st_nlink == 0) return ENOENT;
+  return 0;
+}
+
+// Takes the exclusive lock, waiting at most wait for another holder.
+int LockWithin(int fd, std::chrono::milliseconds wait) {
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point deadline = Clock::now() + wait;
+  std::chrono::nanoseconds pause = std::chrono::milliseconds(1);
+  for (;;) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return 0;
+    const int failure = errno;
+    if (failure == EINTR) continue;
+    const Clock::time_point now = Clock::now();
+    if (failure != EWOULDBLOCK || now >= deadline) return failure;
+    std::this_thread::sleep_for(std::min<std::chrono::nanoseconds>(pause, deadline - now));
+    pause = std::min<std::chrono::nanoseconds>(pause * 2, std::chrono::milliseconds(50));
+  }
+}
+
 class PosixPlatform final : public Platform {
  public:
+  explicit PosixPlatform(std::chrono::milliseconds holder_wait) : holder_wait_(holder_wait) {}
+
   int CreateFileExclusive(const std::string& path, int* error) override {
     int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0) {
       *error = errno;
       return -1;
     }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ftruncate(fd, 0) != 0) {
-      *error = errno;
+    int failure = RefuseUnlessSoleRegularFile(fd);
+    if (failure == 0) failure = LockWithin(fd, holder_wait_);
+    if (failure == 0 && ::ftruncate(fd, 0) != 0) failure = errno;
+    if (failure != 0) {
+      *error = failure;
       ::close(fd);
       return -1;
     }
@@ -136,13 +173,20 @@ class PosixPlatform final : public Platform {
 
   char* AllocateBuffer(std::size_t size) override { return new (std::nothrow) char[size]; }
   void FreeBuffer(char* buffer) override { delete[] buffer; }
+
+ private:
+  const std::chrono::milliseconds holder_wait_;
 };
 
 }  // namespace
 
 Platform& DefaultPlatform() {
-  static PosixPlatform platform;
+  static PosixPlatform platform(kFileHolderWait);
   return platform;
+}
+
+std::unique_ptr<Platform> MakePosixPlatform(std::chrono::milliseconds holder_wait) {
+  return std::make_unique<PosixPlatform>(holder_wait);
 }
 
 }  // namespace tolvane

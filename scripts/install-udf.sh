@@ -24,7 +24,15 @@
 #                        UdfAccess does not govern; both: install both (a
 #                        database holds only one EXECUTA_SQL, so --database
 #                        then needs legacy or udr)
-#   --no-install         skip copying the libraries (only check and declare)
+#   --no-install         skip copying the libraries (only check and declare);
+#                        with --uninstall, skip removing them
+#   --uninstall          undo an install: drop this module's EXECUTA_SQL from
+#                        --database, if given, then remove the module(s) of
+#                        --kind from DIR / the UDR folder, and libfbdrv.so with
+#                        the last of them; FILE is left as it is
+#   --restore-config     with --uninstall: put FILE back as it was before the
+#                        first UdfAccess change this script made (its oldest
+#                        backup), unless lines other than UdfAccess changed since
 #
 # The server reads its configuration at start: restart it after a change.
 set -euo pipefail
@@ -47,6 +55,8 @@ user=SYSDBA
 password="${ISC_PASSWORD:-}"
 kind=legacy
 install_files=true
+uninstall=false
+restore_config=false
 
 while (($#)); do
   case "$1" in
@@ -60,6 +70,8 @@ while (($#)); do
     --password) password="${2:?}"; shift 2 ;;
     --kind) kind="${2:?}"; shift 2 ;;
     --no-install) install_files=false; shift ;;
+    --uninstall) uninstall=true; shift ;;
+    --restore-config) restore_config=true; shift ;;
     -h | --help) usage ;;
     *) echo "unknown option: $1" >&2; usage ;;
   esac
@@ -68,11 +80,15 @@ done
 case "$kind" in
   legacy | udr) ;;
   both)
-    [[ -z "$database" ]] ||
+    $uninstall || [[ -z "$database" ]] ||
       tolvane_die "a database holds only one EXECUTA_SQL: declare it with --kind legacy or --kind udr (with --no-install)"
     ;;
   *) tolvane_die "--kind takes legacy, udr or both, not '$kind'" ;;
 esac
+$uninstall || ! $restore_config || tolvane_die "--restore-config goes with --uninstall"
+
+credentials=(-user "$user")
+[[ -z "$password" ]] || credentials+=(-password "$password")
 
 # Copies a module and the driver side by side: the module finds the driver
 # through its own folder.
@@ -161,33 +177,140 @@ ensure_udf_access() {
   tolvane_log "set UdfAccess = $new_value in $conf_file (backup: $backup); restart the server to use it"
 }
 
+# Runs the SQL text on --database and prints isql's output. A failure ends
+# the script with the server's message, told apart as WHAT says: a refused
+# login (SQLSTATE 28000) is named as such.
+run_sql() {
+  local sql="$1" what="$2" out errors status=0
+  errors="$(mktemp)"
+  out="$(printf '%s' "$sql" | isql-fb -q -bail "${credentials[@]}" "$database" 2>"$errors")" || status=$?
+  local message
+  message="$(cat "$errors")"
+  rm -f "$errors"
+  if ((status != 0)); then
+    grep -q 'SQLSTATE = 28000' <<<"$message" &&
+      tolvane_die "login refused by $database for user $user (check --user and --password): $message"
+    tolvane_die "$what $database: $message"
+  fi
+  printf '%s\n' "$out"
+}
+
+# Which EXECUTA_SQL the database holds: legacy or udr (this module's), other
+# (a function of that name from elsewhere), or nothing.
+declared_kind() {
+  run_sql "SET LIST ON;
+SELECT CASE
+  WHEN RDB\$LEGACY_FLAG = 1 AND UPPER(TRIM(RDB\$MODULE_NAME)) = 'UDFTOLVANE' THEN 'legacy'
+  WHEN TRIM(RDB\$ENGINE_NAME) = 'UDR' AND TRIM(RDB\$ENTRYPOINT) STARTING WITH 'udftolvane_udr!' THEN 'udr'
+  ELSE 'other' END AS K
+FROM RDB\$FUNCTIONS WHERE RDB\$FUNCTION_NAME = 'EXECUTA_SQL' AND RDB\$PACKAGE_NAME IS NULL;
+" "cannot reach" | awk '$1 == "K" { print $2 }'
+}
+
 declare_function() {
   local declared declaration="$TOLVANE_ROOT/sql/udftolvane.sql"
   [[ "$kind" == udr ]] && declaration="$TOLVANE_ROOT/sql/udftolvane_udr.sql"
   [[ -f "$declaration" ]] || tolvane_die "$declaration is missing"
-  local -a credentials=(-user "$user")
-  [[ -n "$password" ]] && credentials+=(-password "$password")
-  declared="$(printf "SET LIST ON;\nSELECT COUNT(*) AS N FROM RDB\$FUNCTIONS WHERE RDB\$FUNCTION_NAME = 'EXECUTA_SQL';\n" |
-    isql-fb -q -bail "${credentials[@]}" "$database" | awk '$1 == "N" { print $2 }')" ||
-    tolvane_die "cannot reach $database"
-  if [[ "$declared" != "0" ]]; then
+  declared="$(declared_kind)" || exit 1
+  if [[ -n "$declared" ]]; then
     tolvane_log "EXECUTA_SQL is already declared in $database; left as it is"
     return 0
   fi
-  printf "INPUT '%s';\nCOMMIT;\n" "$declaration" |
-    isql-fb -q -bail "${credentials[@]}" "$database"
+  run_sql "INPUT '$declaration';
+COMMIT;
+" "cannot declare EXECUTA_SQL in" >/dev/null
   tolvane_log "declared EXECUTA_SQL in $database"
 }
 
-main() {
+drop_function() {
+  local declared statement
+  declared="$(declared_kind)" || exit 1
+  case "$declared" in
+    "") tolvane_log "EXECUTA_SQL is not declared in $database"; return 0 ;;
+    legacy) statement="DROP EXTERNAL FUNCTION EXECUTA_SQL" ;;
+    udr) statement="DROP FUNCTION EXECUTA_SQL" ;;
+    *) tolvane_die "the EXECUTA_SQL of $database is not this module's; left as it is" ;;
+  esac
+  run_sql "$statement;
+COMMIT;
+" "cannot drop EXECUTA_SQL from" >/dev/null
+  tolvane_log "dropped EXECUTA_SQL ($declared) from $database"
+}
+
+# Removes a module; the driver goes with it unless the other module still
+# lies beside it and needs it.
+remove_pair() {
+  local module="$1" dir="$2" other="$3" name
+  for name in "$module" libfbdrv.so; do
+    [[ -e "$dir/$name" ]] || continue
+    if [[ "$name" == libfbdrv.so && -e "$dir/$other" ]]; then
+      tolvane_log "left libfbdrv.so in $dir: $other beside it still uses it"
+      continue
+    fi
+    rm -f "$dir/$name"
+    tolvane_log "removed $dir/$name"
+  done
+}
+
+remove_libraries() {
+  [[ "$kind" == udr ]] || remove_pair UDFTolvane.so "$target_dir" libudftolvane_udr.so
+  [[ "$kind" == legacy ]] || remove_pair libudftolvane_udr.so "$udr_dir" UDFTolvane.so
+  tolvane_log "a running server keeps a loaded module until it restarts"
+}
+
+# The backups this script made, oldest first.
+config_backups() {
+  compgen -G "$conf_file.udftolvane-backup.*" | sort || true
+}
+
+# Lines that are neither UdfAccess settings nor blank: what an install never
+# changes.
+lines_besides_udf_access() {
+  grep -vE '^[[:space:]]*UdfAccess[[:space:]]*=|^[[:space:]]*$' "$1" || true
+}
+
+restore_config_file() {
+  local oldest
+  oldest="$(config_backups | head -n1)"
+  [[ -n "$oldest" ]] || { tolvane_log "no backup of $conf_file made by this script; left as it is"; return 0; }
+  if [[ "$(lines_besides_udf_access "$oldest")" != "$(lines_besides_udf_access "$conf_file")" ]]; then
+    tolvane_log "$conf_file changed since $oldest in more than UdfAccess; not restored (compare them by hand)"
+    return 1
+  fi
+  # Written in place: the file keeps its owner and mode.
+  cat "$oldest" >"$conf_file"
+  tolvane_log "restored $conf_file from $oldest; restart the server to use it"
+}
+
+uninstall_module() {
   local status=0
+  [[ -z "$database" ]] || drop_function
+  $install_files && remove_libraries
+  if $restore_config; then
+    restore_config_file || status=1
+  elif [[ -n "$(config_backups)" ]]; then
+    tolvane_log "$conf_file left as it is (--restore-config puts back its oldest backup)"
+  fi
+  return "$status"
+}
+
+main() {
+  if $uninstall; then
+    uninstall_module
+    return
+  fi
+  local access=true
   $install_files && install_libraries
   # UdfAccess governs the legacy module only.
   if [[ "$kind" != udr ]]; then
-    ensure_udf_access || status=1
+    ensure_udf_access || access=false
   fi
   [[ -z "$database" ]] || declare_function
-  return "$status"
+  if ! $access; then
+    [[ -z "$database" ]] ||
+      tolvane_log "NOT USABLE YET: EXECUTA_SQL is declared in $database, but the server cannot load UDFTolvane.so until UdfAccess allows $target_dir and the server has restarted"
+    return 1
+  fi
 }
 
 main

@@ -1,5 +1,7 @@
 // Finding the registry files through the settings, reading them, and the
-// component's use of them: the getters' fallback and FillParamsFromFile.
+// component's use of them: the getters' fallback, FillParamsFromFile and the
+// open that takes Params and the driver names from them.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -10,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "FakeDriverSetup.h"
 #include "connection/RegistryFiles.h"
 #include "connection/SQLConnection.h"
 #include "fakes/support/FakePlatform.h"
@@ -254,6 +257,89 @@ TEST_F(FillParams, MissingOrUnreadableFileLeavesParamsAsTheyWere) {
   EXPECT_THROW(readable.FillParamsFromFile(), EFOpenError);
   EXPECT_EQ(readable.Params().Lines(), Lines{"Database=/kept"});
   EXPECT_FALSE(readable.ParamsFromFile());
+}
+
+// Opening with LoadParamsOnConnect, on the fake driver: Params and the four
+// names come from the files, whatever the component held.
+class OpenFromFiles : public FillParams {
+ protected:
+  void SetUp() override {
+    FillParams::SetUp();
+    fakedrv::Reset();
+    fakedrv::UseFakeDriver(platform_);
+    settings_["Driver Registry File"] = Setting(
+        SettingValue::Kind::kString,
+        WriteTestFile("drivers.ini", "[Interbase]\nLibraryName=libfbdrv.so\n"
+                                     "VendorLib= libvendor.so \nGetDriverFunc=getSQLDriverINTERBASE\n"));
+    UseConnectionFile(
+        "[IBConnection]\nDriverName=Interbase\nDatabase=/data/f.fdb\nUser_Name=U\nPassword=P\n"
+        "Interbase TransIsolation=RepeatableRead\n"
+        "[NoDriver]\nDatabase=/data/f.fdb\n");
+  }
+  void TearDown() override {
+    FillParams::TearDown();
+    EXPECT_EQ(fakedrv::LiveTotal(), 0);
+  }
+};
+
+TEST_F(OpenFromFiles, TheFourNamesAreOverwrittenFromTheFiles) {
+  TSQLConnection connection(nullptr, platform_);
+  connection.SetConnectionName("IBConnection");
+  connection.SetDriverName("Wrong");
+  connection.SetLibraryName("libwrong.so");
+  connection.SetVendorLib("libwrongvendor.so");
+  connection.SetGetDriverFunc("wrongEntry");
+  connection.SetLoginPrompt(false);
+  connection.SetLoadParamsOnConnect(true);
+  connection.Params().SetValue("Database", "/data/code.fdb");
+
+  connection.SetConnected(true);
+  EXPECT_EQ(connection.DriverName(), "Interbase");
+  EXPECT_EQ(connection.LibraryName(), "libfbdrv.so");
+  EXPECT_EQ(connection.VendorLib(), "libvendor.so");
+  EXPECT_EQ(connection.GetDriverFunc(), fakedrv::kEntryName);
+  const Lines log = fakedrv::Log();
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.front(), std::string(fakedrv::kEntryName) + " vendor=libvendor.so errors=");
+  EXPECT_THAT(log, ::testing::Contains("AttachDatabase db=/data/f.fdb user=U password=P"));
+  // The isolation key is spelled with the driver name read from the file.
+  EXPECT_THAT(log, ::testing::Contains("SetConnectionOption coTransIsolation=1"));
+  connection.SetConnected(false);
+}
+
+TEST_F(OpenFromFiles, MissingDriverNameFailsBeforeAnythingIsLoaded) {
+  struct Row {
+    const char* name;
+    bool load_params_on_connect;
+    const char* connection_name;
+    const char* driver_name;
+  };
+  // A section without "DriverName" empties the name the component held.
+  const Row rows[] = {
+      {"no driver name set", false, "IBConnection", ""},
+      {"section without DriverName", true, "NoDriver", "Interbase"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    TSQLConnection connection(nullptr, platform_);
+    connection.SetName("Conn1");  // the message names no component
+    connection.SetConnectionName(row.connection_name);
+    connection.SetDriverName(row.driver_name);
+    connection.SetLibraryName("libfbdrv.so");
+    connection.SetVendorLib("libfbclient.so.2");
+    connection.Params().SetValue("Database", "/data/code.fdb");
+    connection.SetLoadParamsOnConnect(row.load_params_on_connect);
+    platform_.ResetCounts();
+    try {
+      connection.SetConnected(true);
+      ADD_FAILURE() << "the open succeeded";
+    } catch (const EDatabaseError& e) {
+      EXPECT_EQ(e.Message(), "Missing DriverName property");
+    }
+    EXPECT_EQ(connection.DriverName(), "");
+    EXPECT_EQ(connection.State(), connClosed);
+    EXPECT_EQ(platform_.Calls(PlatformCall::kLoadLibrary), 0);
+  }
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 """scripts/install-udf.sh on copies of a server's configuration: the
 libraries land side by side, UdfAccess is only reported unless the change is
-asked for, and then only that setting changes, with a backup kept."""
+asked for, and then only that setting changes, with a backup kept; an
+uninstall takes back the declaration and the files, and the setting only
+when asked."""
 
 import os
 import subprocess
@@ -9,6 +11,8 @@ import unittest
 from e2e_support import BUILD_DIR, PASSWORD, SOURCE_DIR, ServerDatabase, ServerTestCase, WorkDir
 
 SCRIPT = SOURCE_DIR / "scripts" / "install-udf.sh"
+UDR_DECLARATION = SOURCE_DIR / "sql" / "udftolvane_udr.sql"
+COUNT_DECLARED = "SELECT COUNT(*) AS V FROM RDB$FUNCTIONS WHERE RDB$FUNCTION_NAME = 'EXECUTA_SQL'"
 
 
 def install(*args):
@@ -75,6 +79,65 @@ class InstallUdf(ServerTestCase):
         self.assertNotEqual(done.returncode, 0)
         self.assertIn("only one EXECUTA_SQL", done.stderr)
         self.assertFalse(self.target.exists())
+    def test_without_the_flag_a_declared_function_ends_with_a_verdict(self):
+        db = ServerDatabase(self.dir, "verdict", "DROP EXTERNAL FUNCTION EXECUTA_SQL;")
+        done = install("--dir", str(self.target), "--conf", str(self.conf),
+                       "--database", db.remote, "--password", PASSWORD)
+        self.assertEqual(done.returncode, 1, done.stderr)
+        last = done.stderr.strip().splitlines()[-1]
+        self.assertIn(f"EXECUTA_SQL is declared in {db.remote}, but the server cannot load", last)
+        self.assertIn(f"until UdfAccess allows {self.target}", last)
+        self.assertEqual(db.values(COUNT_DECLARED), ["1"])
+
+    def test_a_refused_login_is_not_an_unreachable_server(self):
+        db = ServerDatabase(self.dir, "login")
+        rows = [(db.remote, "wrong", "login refused by"),
+                ("localhost/1:" + db.path, PASSWORD, "cannot reach")]
+        for database, password, said in rows:
+            with self.subTest(database=database):
+                done = install("--no-install", "--kind", "udr", "--database", database,
+                               "--password", password, "--conf", str(self.conf))
+                self.assertNotEqual(done.returncode, 0)
+                self.assertIn(f"error: {said} {database}", done.stderr)
+
+    def test_uninstall_takes_back_the_declaration_and_files_and_the_setting_only_when_asked(self):
+        db = ServerDatabase(self.dir, "uninstall", "DROP EXTERNAL FUNCTION EXECUTA_SQL;")
+        common = ["--dir", str(self.target), "--conf", str(self.conf),
+                  "--database", db.remote, "--password", PASSWORD]
+        self.assertEqual(install("--allow-udf-access", *common).returncode, 0)
+        changed = self.conf.read_text()
+
+        done = install("--uninstall", *common)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertEqual(db.values(COUNT_DECLARED), ["0"])
+        self.assertEqual(list(self.target.iterdir()), [])
+        self.assertEqual(self.conf.read_text(), changed)
+
+        # A configuration changed since in more than UdfAccess is not put back.
+        self.conf.write_text(changed + "DefaultDbCachePages = 2048\n")
+        refused = install("--uninstall", "--restore-config", *common)
+        self.assertEqual(refused.returncode, 1, refused.stderr)
+        self.assertIn("not restored", refused.stderr)
+        self.assertEqual(self.conf.read_text(), changed + "DefaultDbCachePages = 2048\n")
+
+        self.conf.write_text(changed)
+        done = install("--uninstall", "--restore-config", *common)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertEqual(self.conf.read_text(), self.original)
+
+    def test_uninstall_drops_only_this_modules_function(self):
+        other = ("DROP EXTERNAL FUNCTION EXECUTA_SQL;\nCOMMIT;\nDECLARE EXTERNAL FUNCTION EXECUTA_SQL "
+                 "INTEGER RETURNS INTEGER BY VALUE ENTRY_POINT 'IB_UDF_abs' MODULE_NAME 'ib_udf';")
+        rows = [("legacy", {}, 0, "0"),
+                ("udr", {"declaration": UDR_DECLARATION}, 0, "0"),
+                ("other", {"setup_sql": other}, 1, "1")]
+        for name, declared, status, left in rows:
+            with self.subTest(declared=name):
+                db = ServerDatabase(self.dir, f"drop_{name}", **declared)
+                done = install("--uninstall", "--no-install", "--kind", "both",
+                               "--database", db.remote, "--password", PASSWORD, "--conf", str(self.conf))
+                self.assertEqual(done.returncode, status, done.stderr)
+                self.assertEqual(db.values(COUNT_DECLARED), [left])
 
 if __name__ == "__main__":
     unittest.main()

@@ -2,14 +2,17 @@
 // the failed line; lines already run stay run, the connection is closed, and
 // nothing planted at a failure file's name is followed or damaged.
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "FaultTestSupport.h"
 
@@ -127,6 +130,71 @@ TEST_F(FailureFileFaultTest, SymbolicLinkAtTheNameIsNeverFollowed) {
 
   EXPECT_EQ(Run("first\nfine\nbad two"), CreateError(FailurePath(2), ELOOP, "bad two"));
   EXPECT_FALSE(fs::exists(nowhere));
+}
+
+TEST_F(FailureFileFaultTest, HardLinkAtTheNameIsRefusedAndItsFileUntouched) {
+  const std::string victim = folder_ + "/victim";
+  std::ofstream(victim) << "precious\n";
+  fs::create_hard_link(victim, FailurePath(1));
+  RefuseBadLines();
+
+  EXPECT_EQ(Run("first\nbad one\nlast"), CreateError(FailurePath(1), EMLINK, "bad one"));
+  EXPECT_EQ(ReadFile(victim), "precious\n");
+  EXPECT_EQ(fs::hard_link_count(victim), 2u);
+}
+
+// Another holder of the failure file is waited for: one that lets go within
+// the wait sees the whole record written after it, one that does not leaves
+// its file as it was and the run ends with the create error once the wait
+// is over, not before.
+TEST_F(FailureFileFaultTest, FileHeldByAnotherIsWaitedForABoundedTime) {
+  using std::chrono::milliseconds;
+  struct Row {
+    const char* name;
+    milliseconds wait;
+    milliseconds held;  // zero: held until the run has ended
+  };
+  const Row rows[] = {
+      {"let go within the default wait", kFileHolderWait, milliseconds(150)},
+      {"held past a short wait", milliseconds(200), milliseconds(0)},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    fakedrv::Reset();
+    RefuseBadLines();
+    platform_.SetHolderWait(row.wait);
+
+    const int holder = ::open(FailurePath(1).c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    ASSERT_EQ(::write(holder, "held\n", 5), 5);
+    std::thread release;
+    if (row.held.count() > 0) release = std::thread([&] {
+      std::this_thread::sleep_for(row.held);
+      ::close(holder);
+    });
+
+    const auto started = std::chrono::steady_clock::now();
+    const std::string result = Run("first\nbad one\nlast");
+    const auto took = std::chrono::steady_clock::now() - started;
+    if (release.joinable())
+      release.join();
+    else
+      ::close(holder);
+
+    if (row.held.count() > 0) {
+      EXPECT_EQ(result, "ok");
+      EXPECT_EQ(ReadFile(FailurePath(1)), FailureRecord("bad one"));
+      EXPECT_EQ(Executed().back(), "last");
+      EXPECT_GE(took, row.held);
+    } else {
+      EXPECT_EQ(result, CreateError(FailurePath(1), EWOULDBLOCK, "bad one"));
+      EXPECT_EQ(ReadFile(FailurePath(1)), "held\n");
+      EXPECT_EQ(Executed().back(), "bad one");
+      EXPECT_GE(took, row.wait);
+      EXPECT_LT(took, row.wait + milliseconds(2000)) << "waited far past the bound";
+    }
+  }
 }
 
 TEST_F(FailureFileFaultTest, FifoOrFolderAtTheNameFailsAtOnce) {

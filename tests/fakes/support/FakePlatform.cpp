@@ -34,7 +34,7 @@ bool FakePlatform::Count(PlatformCall kind, int* error) {
 
 int FakePlatform::CreateFileExclusive(const std::string& path, int* error) {
   if (Count(PlatformCall::kCreateFile, error)) return -1;
-  return DefaultPlatform().CreateFileExclusive(path, error);
+  return (files_ ? *files_ : DefaultPlatform()).CreateFileExclusive(path, error);
 }
 
 int FakePlatform::CreateNewFile(const std::string& path, int* error) {

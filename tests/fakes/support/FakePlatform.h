@@ -3,8 +3,10 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -37,6 +39,9 @@ class FakePlatform : public Platform {
   void FailNth(PlatformCall kind, int n, int error = 5 /* EIO */);
   int Calls(PlatformCall kind);
   void ResetCounts();
+  // Files another holder has locked are waited for this long instead of
+  // kFileHolderWait. Set before the platform is used.
+  void SetHolderWait(std::chrono::milliseconds wait) { files_ = MakePosixPlatform(wait); }
 
   int CreateFileExclusive(const std::string& path, int* error) override;
   int CreateNewFile(const std::string& path, int* error) override;
@@ -58,6 +63,7 @@ class FakePlatform : public Platform {
   // True when this call of kind is the one to fail.
   bool Count(PlatformCall kind, int* error);
 
+  std::unique_ptr<Platform> files_;  // null: the default platform
   std::mutex mutex_;
   std::map<PlatformCall, int> calls_;
   std::map<PlatformCall, std::pair<int, int>> failures_;  // kind -> (n, error)
