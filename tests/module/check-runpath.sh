@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# check-runpath.sh FILE...: each file's RUNPATH/RPATH, when it has one, is
-# exactly $ORIGIN. Any other entry fails, the empty one above all: it is the
-# current directory of whatever process loads the file.
+# check-runpath.sh FILE...: each library's RUNPATH/RPATH, when it has one, is
+# exactly $ORIGIN; an executable's entries are folders relative to $ORIGIN.
+# Any other entry fails, the empty one above all: it is the current directory
+# of whatever process loads the file.
 # check-runpath.sh --install BUILD_DIR: the same for every ELF file that
 # "cmake --install" puts into a fresh prefix.
 set -euo pipefail
@@ -10,9 +11,15 @@ check() {
   local file="$1" paths
   [[ -f "$file" ]] || { echo "no such file: $file" >&2; return 1; }
   paths="$(readelf -d "$file" | sed -n 's/.*(\(RUNPATH\|RPATH\)).*\[\(.*\)\]$/\2/p')"
+  local executable=0
+  readelf -h "$file" | grep -q 'Type:.*EXEC\|Type:.*DYN (Position-Independent Executable' && executable=1
   # awk keeps empty fields, so "$ORIGIN:" shows its second, empty entry.
-  if ! awk -F: -v file="$file" '
-        { for (i = 1; i <= NF; i++) if ($i != "$ORIGIN") { bad = 1; printf "%s: run path entry \"%s\" in [%s]\n", file, $i, $0 } }
+  if ! awk -F: -v file="$file" -v executable="$executable" '
+        function allowed(entry) {
+          if (entry == "$ORIGIN") return 1
+          return executable && index(entry, "$ORIGIN/") == 1
+        }
+        { for (i = 1; i <= NF; i++) if (!allowed($i)) { bad = 1; printf "%s: run path entry \"%s\" in [%s]\n", file, $i, $0 } }
         END { exit bad }' <<<"$paths" >&2; then
     return 1
   fi
