@@ -51,11 +51,10 @@ class Report(ServerTestCase):
         self.assertEqual(unique.get("error_code"), 335544665)
         self.assertIn("violation of PRIMARY or UNIQUE KEY", unique["message"])
         self.assertIn("Token unknown", syntax["message"])
-        # Firebird reports a row lock that outwaited the timeout as an update
-        # conflict, after the wait.
+        # Firebird reports a row lock that outwaited the timeout (counted in
+        # whole clock seconds) as an update conflict.
         self.assertIn("update conflicts with concurrent update", lock["message"])
         self.assertEqual(lock.get("error_code"), 335544336)
-        self.assertGreaterEqual(lock["elapsed_us"], 900_000)
         self.assertEqual(report["summary"]["failed"], 3)
         self.assertEqual(report["summary"]["result"], "ok")
 
