@@ -313,7 +313,11 @@ bool IsqlSplitter::Next(ScriptStatement* out) {
     out->text = text;
     out->index = LineAt(start);
     out->first_line = ClampedLine(static_cast<long long>(out->index) + 1);
-    out->last_line = ClampedLine(static_cast<long long>(LineAt(end - 1)) + 1);
+    // A literal or comment left open runs to the end, blanks and all; the
+    // last line is that of the last byte that is not blank.
+    std::size_t last = end - 1;
+    while (last > start && IsBlank(script_[last])) --last;
+    out->last_line = ClampedLine(static_cast<long long>(LineAt(last)) + 1);
     out->reason = classified.reason;
     out->bail_on = classified.bail_on;
     if (!classified.new_terminator.empty()) SetTerminator(classified.new_terminator);
