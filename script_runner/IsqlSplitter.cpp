@@ -163,13 +163,14 @@ int ClampedLine(long long line) { return line > INT_MAX ? INT_MAX : static_cast<
 }  // namespace
 
 IsqlSplitter::IsqlSplitter(std::string_view script) : script_(script) {
-  for (unsigned char c : std::string_view(" \t\r\n\f\v")) classes_[c] = kBlank;
-  classes_['\''] = kQuote;
-  classes_['"'] = kQuote;
-  classes_['-'] = kDash;
-  classes_['/'] = kSlash;
-  classes_['q'] = kLetterQ;
-  classes_['Q'] = kLetterQ;
+  auto set = [this](std::string_view bytes, unsigned char cls) {
+    for (char c : bytes) classes_[static_cast<unsigned char>(c)] = cls;
+  };
+  set(" \t\r\n\f\v", kBlank);
+  set("'\"", kQuote);
+  set("-", kDash);
+  set("/", kSlash);
+  set("qQ", kLetterQ);
   SetTerminator(";");
 }
 
@@ -294,7 +295,10 @@ bool IsqlSplitter::Next(ScriptStatement* out) {
       if ((cls & kClassMask) != kPlain) {
         const std::size_t after = SkipQuotedOrComment(pos);
         if (after != pos) {
-          pos = end = after;
+          // A line comment's trailing blanks, or those of a literal left
+          // open, are no part of the statement.
+          for (end = after; IsBlank(script_[end - 1]);) --end;
+          pos = after;
           continue;
         }
       }
@@ -313,11 +317,7 @@ bool IsqlSplitter::Next(ScriptStatement* out) {
     out->text = text;
     out->index = LineAt(start);
     out->first_line = ClampedLine(static_cast<long long>(out->index) + 1);
-    // A literal or comment left open runs to the end, blanks and all; the
-    // last line is that of the last byte that is not blank.
-    std::size_t last = end - 1;
-    while (last > start && IsBlank(script_[last])) --last;
-    out->last_line = ClampedLine(static_cast<long long>(LineAt(last)) + 1);
+    out->last_line = ClampedLine(static_cast<long long>(LineAt(end - 1)) + 1);
     out->reason = classified.reason;
     out->bail_on = classified.bail_on;
     if (!classified.new_terminator.empty()) SetTerminator(classified.new_terminator);

@@ -77,7 +77,7 @@ TEST(IsqlSplitterTest, TerminatorEndsStatementsOnlyInCode) {
       {"q inside a word is a name", "seq'a;'x;", {{kSql, "seq'a;'x", 1, 1}}},
       {"q delimiter never closed", "q'a;'x;", {{kSql, "q'a;'x;", 1, 1}}},
       {"q with a blank opens nothing", "q' ;'", {{kSql, "q' ;'", 1, 1}}},
-      {"unclosed literal runs to the end", "a 'b;\nc", {{kSql, "a 'b;\nc", 1, 2}}},
+      {"unclosed literal runs to the end", "a 'b;\nc \r\n", {{kSql, "a 'b;\nc", 1, 2}}},
       {"lone dash and slash are code", "select 1-1/2;", {{kSql, "select 1-1/2", 1, 1}}},
   });
 }
@@ -87,6 +87,7 @@ TEST(IsqlSplitterTest, CommentsHideTerminatorsAndStayInsideStatements) {
       {"line comment", "a -- x;y\n b;", {{kSql, "a -- x;y\n b", 1, 2}}},
       {"block comment across lines", "a /* ;\n; */ b;", {{kSql, "a /* ;\n; */ b", 1, 2}}},
       {"comment before the terminator is kept", "end /* c */ \n ;", {{kSql, "end /* c */", 1, 1}}},
+      {"without the line comment's trailing blanks", "end -- c \t\v\r\n;", {{kSql, "end -- c", 1, 1}}},
       {"leading comments are not sent",
        "-- head;\n/* x;\n*/\n  select 1;",
        {{kSql, "select 1", 4, 4}}},
