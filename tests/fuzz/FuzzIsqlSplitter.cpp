@@ -3,9 +3,11 @@
 // (so pieces, terminators, comments and SET TERM commands give back all of
 // the script's non-blank content); line numbers are those the line rule
 // gives; SET TERM's new terminator is the one looked for afterwards.
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "FuzzCheck.h"
 #include "runtime/LineSplitting.h"
@@ -53,11 +55,16 @@ std::string_view ModelNewTerminator(std::string_view text) {
   return text.substr(start, pos - start);
 }
 
-// 0-based line of the byte at pos, by the system's line rule.
-int ModelLineOf(std::string_view script, std::size_t pos) {
-  int lines = 0;
-  tolvane::SplitLines(script.substr(0, pos + 1), [&lines](std::string_view) { ++lines; });
-  return lines - 1;
+// 0-based line of every byte that is not a break, by the system's line rule.
+std::vector<int> ModelLineOfEachByte(std::string_view script) {
+  std::vector<int> line_of(script.size(), -1);
+  int index = 0;
+  tolvane::SplitLines(script, [&](std::string_view line) {
+    const auto offset = static_cast<std::size_t>(line.data() - script.data());
+    std::fill(line_of.begin() + static_cast<long>(offset), line_of.begin() + static_cast<long>(offset + line.size()),
+              index++);
+  });
+  return line_of;
 }
 
 // Checks that gap holds only blanks, comments and terminators. After a SET
@@ -97,6 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view script(reinterpret_cast<const char*>(data), size);
   tolvane::IsqlSplitter splitter(script);
   ScriptStatement piece;
+  const std::vector<int> line_of = ModelLineOfEachByte(script);
   std::string_view terminator = ";";
   std::string_view pending;  // the new terminator of the last piece, if SET TERM
   std::size_t done = 0;      // end of the last piece
@@ -116,8 +124,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckGap(script, script.substr(done, start - done), terminator, pending);
     done = end;
 
-    FUZZ_CHECK(piece.index == ModelLineOf(script, start) && piece.first_line == piece.index + 1 &&
-                   piece.last_line == ModelLineOf(script, end - 1) + 1,
+    FUZZ_CHECK(piece.index == line_of[start] && piece.first_line == piece.index + 1 &&
+                   piece.last_line == line_of[end - 1] + 1,
                "lines of " + Escaped(text) + " in " + Escaped(script));
     const bool handled = piece.kind == ScriptStatement::Kind::kSkipped ||
                          piece.kind == ScriptStatement::Kind::kRefused;
