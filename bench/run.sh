@@ -21,7 +21,7 @@ done
 
 command -v gnuplot >/dev/null || echo "==> gnuplot missing (apt-get install gnuplot-nox): no plot" >&2
 cmake -S "$root" -B "$build" >/dev/null
-targets=(tolvane-bench-client-loop tolvane-bench-load-script TolvaneBenchUdf)
+targets=(tolvane-bench-client-loop tolvane-bench-load-script TolvaneBenchUdf tolvane-bench-isql-split)
 known="$(cmake --build "$build" --target help)"
 for target in UDFTolvane fbdrv tolvane-exec; do
   if grep -qx "\.\.\. $target" <<<"$known"; then

@@ -8,6 +8,7 @@
 #include "runtime/Exceptions.h"
 #include "runtime/Messages.h"
 #include "script_runner/FailureFile.h"
+#include "script_runner/IsqlSplitter.h"
 #include "script_runner/LineSource.h"
 #include "script_runner/ResultText.h"
 #include "script_runner/RunOptions.h"
@@ -27,11 +28,7 @@ std::int64_t NowMicroseconds() {
 }
 
 std::unique_ptr<StatementSource> MakeSource(Dialect dialect, std::string_view script) {
-  switch (dialect) {
-    case Dialect::kLines:
-    case Dialect::kIsql:
-      break;
-  }
+  if (dialect == Dialect::kIsql) return std::make_unique<IsqlSplitter>(script);
   return std::make_unique<LineSource>(script);
 }
 

@@ -15,13 +15,15 @@ struct ScriptStatement {
   };
   Kind kind = Kind::kSql;
   // The statement as sent (kSql) or the command as written: a view into the
-  // script, without a terminator.
+  // script, without a terminator. In the isql dialect it starts at the first
+  // character that is neither blank nor comment and ends at the last one
+  // that is not blank; everything between stays as written.
   std::string_view text;
   int index = 0;       // 0-based index of its first line: names its failure file
   int first_line = 0;  // 1-based numbers of its first and last lines
   int last_line = 0;
   std::string_view reason;  // kSkipped, kRefused: why (static text)
-  bool bail_on = false;     // kSetBail
+  bool bail_on = false;     // kSetBail: ON (a bare SET BAIL is ON) or OFF
 };
 
 // Hands out a script's pieces in order. The texts point into the script,
