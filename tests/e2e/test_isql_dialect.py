@@ -132,7 +132,7 @@ class IsqlDialect(unittest.TestCase):
         env = dict(os.environ, UDFTOLVANE_FAILURE_DIR=str(failures))
         done = subprocess.run([EXEC, "--dialect", "isql", "--database", str(exec_db), str(script)],
                               capture_output=True, cwd=exec_folder, env=env, timeout=600)
-        self.assertIn(done.returncode, (0, 1), f"tolvane-exec: {done.stderr.decode(ENCODING)}")
+        self.assertIn(done.returncode, (0, 1, 3), f"tolvane-exec: {done.stderr.decode(ENCODING)}")
         return isql_db, exec_db, done, isql_errors
 
     def test_every_corpus_script_gives_what_isql_gives(self):
