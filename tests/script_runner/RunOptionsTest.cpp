@@ -1,0 +1,75 @@
+// The options text every front end shares: what each text gives, and the
+// message of each text that cannot be taken.
+#include <gtest/gtest.h>
+
+#include "script_runner/RunOptions.h"
+
+namespace tolvane {
+namespace {
+
+TEST(RunOptions, TextsThatAreTaken) {
+  struct Row {
+    const char* text;
+    RunMode mode;
+    Dialect dialect;
+    std::optional<int> lock_timeout;
+    bool failure_files;
+  };
+  const Row rows[] = {
+      {"", RunMode::kContinue, Dialect::kLines, std::nullopt, true},
+      {" ; ;", RunMode::kContinue, Dialect::kLines, std::nullopt, true},
+      {"mode=batch;lock_timeout=5", RunMode::kBatch, Dialect::kLines, 5, true},
+      {" MODE = Atomic ; Dialect= ISQL ;failure_files=off ", RunMode::kAtomic, Dialect::kIsql,
+       std::nullopt, false},
+      {"lock_timeout=0", RunMode::kContinue, Dialect::kLines, 0, true},
+      {"lock_timeout=NoWait;mode=bail", RunMode::kBail, Dialect::kLines, kLockNoWait, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.text);
+    const RunSettings settings = ParseRunOptions(row.text);
+    EXPECT_EQ(settings.mode, row.mode);
+    EXPECT_EQ(settings.dialect, row.dialect);
+    EXPECT_EQ(settings.lock_timeout, row.lock_timeout);
+    EXPECT_EQ(settings.failure_files, row.failure_files);
+  }
+}
+
+TEST(RunOptions, TextsThatAreRefusedNameTheOptionAndWhatItAllows) {
+  struct Row {
+    const char* text;
+    const char* message;
+  };
+  const Row rows[] = {
+      {"colour=blue",
+       "Unknown option 'colour': the options are mode, dialect, lock_timeout, failure_files"},
+      {"mode=fast", "Bad value 'fast' for option mode: use continue, bail, atomic or batch"},
+      {"mode=batch;MODE=bail", "Option mode is given twice"},
+      {"dialect", "Option 'dialect' needs a value: write name=value"},
+      {"lock_timeout=-1",
+       "Bad value '-1' for option lock_timeout: use a number of seconds from 0 (wait without a "
+       "limit) to 32767, or nowait"},
+      {"lock_timeout=5s",
+       "Bad value '5s' for option lock_timeout: use a number of seconds from 0 (wait without a "
+       "limit) to 32767, or nowait"},
+      {"failure_files=", "Bad value '' for option failure_files: use on or off"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.text);
+    try {
+      ParseRunOptions(row.text);
+      ADD_FAILURE() << "taken";
+    } catch (const ERunOptions& error) {
+      EXPECT_EQ(error.Message(), row.message);
+    }
+  }
+}
+
+TEST(RunOptions, ATextAppliesOverItsBase) {
+  const RunSettings base = ParseRunOptions("dialect=isql;mode=batch");
+  const RunSettings settings = ParseRunOptions("mode=bail", base);
+  EXPECT_EQ(settings.dialect, Dialect::kIsql);
+  EXPECT_EQ(settings.mode, RunMode::kBail);
+}
+
+}  // namespace
+}  // namespace tolvane
