@@ -1,5 +1,6 @@
 #include "connection/RegistryFileParser.h"
 
+#include "runtime/LineSplitting.h"
 #include "runtime/Text.h"
 
 namespace tolvane {
@@ -24,23 +25,15 @@ std::string StoredLine(std::string_view line) {
 std::vector<RegistrySection> ParseRegistryFile(std::string_view text) {
   text = text.substr(0, text.find('\0'));
   std::vector<RegistrySection> sections;
-  size_t pos = 0;
-  while (pos < text.size()) {
-    size_t end = text.find_first_of("\r\n", pos);
-    if (end == std::string_view::npos) end = text.size();
-    std::string line = Trim(text.substr(pos, end - pos));
-    pos = end;
-    if (pos < text.size() && text[pos] == '\r') ++pos;
-    if (pos < text.size() && text[pos] == '\n') ++pos;
-
-    if (line.empty() || line.front() == ';') continue;
+  SplitLines(text, [&sections](std::string_view raw) {
+    std::string line = Trim(raw);
+    if (line.empty() || line.front() == ';') return;
     if (IsSectionHeader(line)) {
       sections.push_back({Trim(std::string_view(line).substr(1, line.size() - 2)), {}});
-      continue;
+      return;
     }
-    if (sections.empty()) continue;
-    sections.back().lines.push_back(StoredLine(line));
-  }
+    if (!sections.empty()) sections.back().lines.push_back(StoredLine(line));
+  });
   return sections;
 }
 

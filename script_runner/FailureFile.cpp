@@ -19,6 +19,23 @@ std::string FailureFilePath(const std::string& folder, int index) {
   return path;
 }
 
+bool FailureFileIndex(std::string_view name, unsigned long* index) {
+  constexpr std::string_view kPrefix = "TESTE";
+  constexpr std::string_view kSuffix = ".TXT";
+  if (name.size() <= kPrefix.size() + kSuffix.size()) return false;
+  if (!name.starts_with(kPrefix) || !name.ends_with(kSuffix)) return false;
+  const std::string_view digits =
+      name.substr(kPrefix.size(), name.size() - kPrefix.size() - kSuffix.size());
+  if (digits.size() > 9) return false;
+  unsigned long value = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + static_cast<unsigned long>(c - '0');
+  }
+  *index = value;
+  return true;
+}
+
 void WriteFailureFile(Platform& platform, const std::string& path, const std::string& line,
                       const std::string& database_path) {
   TStringList record;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace tolvane {
 
@@ -13,6 +14,10 @@ std::string FailureFolder(Platform& platform);
 
 // folder + "/TESTE" + index + ".TXT".
 std::string FailureFilePath(const std::string& folder, int index);
+
+// The index a failure file's name (without folder) carries: "TESTE" digits
+// ".TXT" and nothing else; false for any other name.
+bool FailureFileIndex(std::string_view name, unsigned long* index);
 
 // Creates or replaces the file with exactly: line, " - ", database path,
 // CR LF. Raises EFCreateError or EWriteError.

@@ -19,8 +19,7 @@ class FailureFileWatch {
   // Notes the time; call just before the run.
   FailureFileWatch();
 
-  // The folder the module writes to: $UDFTOLVANE_FAILURE_DIR when set and not
-  // empty, else /tmp.
+  // The folder the module writes to, by the module's own rule.
   static std::string Folder();
 
   // The failure files changed since construction, by index.
