@@ -8,7 +8,7 @@
 #include "connection/RegistryFiles.h"
 #include "connection/SQLConnection.h"
 #include "runtime/Conversions.h"
-#include "runtime/Messages.h"
+#include "connection/ConnectionMessages.h"
 #include "runtime/Text.h"
 
 namespace tolvane {

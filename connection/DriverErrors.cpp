@@ -1,5 +1,6 @@
 // Turning a refused driver call into the connection layer's error.
 #include "connection/DriverErrors.h"
+#include "connection/ConnectionMessages.h"
 
 #include <cstdint>
 #include <cstdio>

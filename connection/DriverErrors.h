@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "driver/SqlDriver.h"
-#include "runtime/Messages.h"
+#include "connection/ConnectionMessages.h"
 
 namespace tolvane {
 

@@ -7,6 +7,7 @@
 #include "connection/SQLConnection.h"
 #include "runtime/Exceptions.h"
 #include "runtime/Messages.h"
+#include "connection/ConnectionMessages.h"
 #include "runtime/Platform.h"
 #include "runtime/Text.h"
 

@@ -6,7 +6,7 @@
 
 #include "connection/DatabaseError.h"
 #include "connection/RegistryFiles.h"
-#include "runtime/Messages.h"
+#include "connection/ConnectionMessages.h"
 #include "runtime/Text.h"
 
 namespace tolvane {

@@ -216,7 +216,7 @@ class TSQLConnection : public TCustomConnection {
 
   Platform& platform_;
 
-  // Fields, in the order of the original declaration.
+  // Fields.
   std::uint32_t active_statement_count_ = 0;
   bool clone_allowed_ = true;
   TSQLConnection* cloned_from_ = nullptr;

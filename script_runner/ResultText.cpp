@@ -1,6 +1,6 @@
 #include "script_runner/ResultText.h"
 
-#include "runtime/Messages.h"
+#include "script_runner/RunnerMessages.h"
 
 namespace tolvane {
 

@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#include "runtime/Messages.h"
+#include "script_runner/RunnerMessages.h"
 #include "runtime/Text.h"
 
 namespace tolvane {

@@ -7,6 +7,7 @@
 #include "connection/SQLConnection.h"
 #include "runtime/Exceptions.h"
 #include "runtime/Messages.h"
+#include "script_runner/RunnerMessages.h"
 #include "script_runner/FailureFile.h"
 #include "script_runner/IsqlSplitter.h"
 #include "script_runner/LineSource.h"

@@ -9,6 +9,7 @@
 #include "connection/SQLConnection.h"
 #include "runtime/Exceptions.h"
 #include "runtime/Messages.h"
+#include "script_runner/RunnerMessages.h"
 #include "runtime/Platform.h"
 #include "script_runner/ResultText.h"
 #include "script_runner/RunLog.h"

@@ -35,7 +35,7 @@ class OpenConnectionTest : public RunnerConnectionFixture {
   }
 };
 
-TEST_F(OpenConnectionTest, RunnerConfigurationMakesExactlyTheDescribedDriverCalls) {
+TEST_F(OpenConnectionTest, RunnerConfigurationMakesExactlyTheRunnersDriverCalls) {
   std::vector<std::string> loaded;
   platform_.load_library = [&loaded](const std::string& name) {
     loaded.push_back(name);

@@ -23,7 +23,7 @@ class ScriptShapes(ServerTestCase):
     def rows(self):
         return len(self.db.values("SELECT ID AS V FROM T"))
 
-    def test_each_kind_of_line_break_gives_the_described_line_indices(self):
+    def test_each_kind_of_line_break_gives_the_line_rules_indices(self):
         cases = [
             (GOOD + b"\r\n\r\n" + BAD, 1, "TESTE2.TXT"),   # CR LF, then an empty line
             (GOOD + b"\n" + BAD + b"\n", 1, "TESTE1.TXT"),  # lone LF, last line ended

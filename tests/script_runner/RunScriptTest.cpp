@@ -73,7 +73,7 @@ class RunScriptTest : public ::testing::Test {
   std::string failure_dir_;
 };
 
-TEST_F(RunScriptTest, EmptyScriptOpensAndClosesWithExactlyTheDescribedCalls) {
+TEST_F(RunScriptTest, EmptyScriptOpensAndClosesWithExactlyTheRunnersCalls) {
   std::vector<std::string> loaded;
   platform_.load_library = [&loaded](const std::string& name) {
     loaded.push_back(name);
