@@ -15,8 +15,9 @@ stage_packages() {
   tolvane_install_packages
 }
 
+# Warnings are errors here, as in CI.
 stage_configure() {
-  tolvane_configure "$BUILD_DIR"
+  tolvane_configure "$BUILD_DIR" -DTOLVANE_WERROR=ON
 }
 
 stage_build() {
