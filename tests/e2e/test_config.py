@@ -5,11 +5,9 @@ reads the file named by TOLVANE_FB_CONF (its UDFTOLVANE_CONF) on every call;
 each test writes it and removes it again."""
 
 import os
-import stat
 import unittest
-from pathlib import Path
 
-from e2e_support import ServerDatabase, ServerTestCase, isql, quoted
+from e2e_support import SOURCE_DIR, ServerDatabase, ServerTestCase
 
 ADMIN = "TOLVANE_CONF_ADMIN"
 ADMIN_PASSWORD = "pw-from-conf"
@@ -122,6 +120,9 @@ class ModuleConfiguration(ServerTestCase):
         self.assertIn("is not a regular file", self.call(self.db.path))
         self.conf.rmdir()
         self.assertEqual(self.call(self.db.path), "ok")  # the next call reads no file
+        # The installer's template, every setting commented out, changes nothing.
+        self.configure((SOURCE_DIR / "scripts" / "udftolvane.conf.template").read_text(), 0o640)
+        self.assertEqual(self.call(self.db.path), "ok")
         self.assertTrue(self.server.answers())
 
     def test_the_run_log_folder_comes_from_the_file(self):
