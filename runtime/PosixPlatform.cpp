@@ -15,6 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -34,7 +35,8 @@ const char* SettingVariable(const std::string& name) {
 }
 
 // The configuration manager of the Firebird library in the process, or null.
-Firebird::IConfigManager* ConfigManager() {
+// Kept once found: a library once loaded stays loaded.
+Firebird::IConfigManager* FindConfigManager() {
   using GetMaster = Firebird::IMaster* (*)();
   void* symbol = nullptr;
   // A client library the driver loaded privately, else one linked into the
@@ -47,6 +49,16 @@ Firebird::IConfigManager* ConfigManager() {
   if (symbol == nullptr) return nullptr;
   Firebird::IMaster* master = reinterpret_cast<GetMaster>(symbol)();
   return master != nullptr ? master->getConfigManager() : nullptr;
+}
+
+Firebird::IConfigManager* ConfigManager() {
+  static std::atomic<Firebird::IConfigManager*> found{nullptr};
+  Firebird::IConfigManager* manager = found.load(std::memory_order_acquire);
+  if (manager == nullptr) {
+    manager = FindConfigManager();
+    if (manager != nullptr) found.store(manager, std::memory_order_release);
+  }
+  return manager;
 }
 
 class PosixPlatform final : public Platform {
