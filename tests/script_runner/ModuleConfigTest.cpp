@@ -178,6 +178,19 @@ TEST_F(ConfigFilesTest, UnsafeOrUnreadableFilesAreRefusedWithTheirReason) {
   EXPECT_EQ(ModuleIdentity(*LoadModuleConfig(platform_))->password, "first");
 }
 
+TEST_F(ConfigFilesTest, RunSettingsTakeTheFileAndTheLockWaitGivesWayToTheVariable) {
+  environment_["UDFTOLVANE_CONF"] =
+      Write("u.conf", "lock_timeout = 7\ndefault_options = mode=atomic\nrole = R\n");
+  const RunSettings settings = ConfiguredRunSettings(platform_, *LoadModuleConfig(platform_));
+  EXPECT_EQ(settings.lock_timeout, 7);
+  EXPECT_EQ(settings.mode, RunMode::kAtomic);
+  EXPECT_EQ(settings.identity->user, "SYSDBA");
+  EXPECT_EQ(settings.identity->password, kRunnerPassword);
+  EXPECT_EQ(settings.identity->role, "R");
+  environment_["TOLVANE_LOCK_TIMEOUT"] = "3";
+  EXPECT_FALSE(ConfiguredRunSettings(platform_, *LoadModuleConfig(platform_)).lock_timeout);
+}
+
 TEST_F(ConfigFilesTest, NoSpellingOfATargetGetsAroundTheRules) {
   Write("db/in.fdb", "");
   Write("other/out.fdb", "");
