@@ -75,6 +75,41 @@ while (($#)); do
   esac
 done
 
+# --- the installer's own login: Debian's password file ---
+
+readonly DEBIAN_PASSWORD_FILE=/etc/firebird/3.0/SYSDBA.password
+
+# The ISC_PASSWORD value of a file in the server package's format. The file
+# is read, never sourced: its lines are plain assignments, not exported, and
+# nothing in it should run.
+password_from_file() {
+  local file="$1" line value
+  [[ -r "$file" ]] || tolvane_die "cannot read the password file $file"
+  line="$(grep -E '^[[:space:]]*(export[[:space:]]+)?ISC_PASSWORD=' "$file" | tail -n1 || true)"
+  [[ -n "$line" ]] || tolvane_die "$file holds no ISC_PASSWORD=... line"
+  value="${line#*=}"
+  value="${value#"${value%%[![:space:]]*}"}"
+  value="${value%"${value##*[![:space:]]}"}"
+  if [[ "$value" == \"*\" || "$value" == \'*\' ]]; then
+    value="${value:1:${#value}-2}"
+  fi
+  printf '%s' "$value"
+}
+
+# --password wins, then ISC_PASSWORD, then --password-file, then the
+# package's file when it is there.
+choose_password() {
+  [[ -n "$database" && -z "$password" ]] || return 0
+  if [[ -n "$password_file" ]]; then
+    password="$(password_from_file "$password_file")"
+  elif [[ -r "$DEBIAN_PASSWORD_FILE" ]]; then
+    password="$(password_from_file "$DEBIAN_PASSWORD_FILE")"
+    tolvane_log "logging in with the password of $DEBIAN_PASSWORD_FILE"
+  fi
+}
+
+choose_password
+
 case "$kind" in
   legacy | udr) ;;
   both)
@@ -172,16 +207,14 @@ ensure_udf_access() {
 }
 
 declare_function() {
-  local declared declaration="$TOLVANE_ROOT/sql/udftolvane.sql" errors
+  local declared declaration="$TOLVANE_ROOT/sql/udftolvane.sql"
   [[ "$kind" == udr ]] && declaration="$TOLVANE_ROOT/sql/udftolvane_udr.sql"
   [[ -f "$declaration" ]] || tolvane_die "$declaration is missing"
   local -a credentials=(-user "$user")
   [[ -n "$password" ]] && credentials+=(-password "$password")
-  errors="$(mktemp)"
   declared="$(printf "SET LIST ON;\nSELECT COUNT(*) AS N FROM RDB\$FUNCTIONS WHERE RDB\$FUNCTION_NAME = 'EXECUTA_SQL';\n" |
-    isql-fb -q -bail "${credentials[@]}" "$database" 2>"$errors" | awk '$1 == "N" { print $2 }')" ||
-    die_unreached "$errors"
-  rm -f "$errors"
+    isql-fb -q -bail "${credentials[@]}" "$database" | awk '$1 == "N" { print $2 }')" ||
+    tolvane_die "cannot reach $database"
   if [[ "$declared" != "0" ]]; then
     tolvane_log "EXECUTA_SQL is already declared in $database; left as it is"
     return 0
@@ -191,51 +224,9 @@ declare_function() {
   tolvane_log "declared EXECUTA_SQL in $database"
 }
 
-# --- the module's configuration and the installer's own login ---
+# --- the module's configuration ---
 
 readonly CONFIG_TEMPLATE="$TOLVANE_ROOT/scripts/udftolvane.conf.template"
-readonly DEBIAN_PASSWORD_FILE=/etc/firebird/3.0/SYSDBA.password
-
-# The ISC_PASSWORD value of a file in the server package's format. The file
-# is read, never sourced: its lines are plain assignments, not exported, and
-# nothing in it should run.
-password_from_file() {
-  local file="$1" line value
-  [[ -r "$file" ]] || tolvane_die "cannot read the password file $file"
-  line="$(grep -E '^[[:space:]]*(export[[:space:]]+)?ISC_PASSWORD=' "$file" | tail -n1 || true)"
-  [[ -n "$line" ]] || tolvane_die "$file holds no ISC_PASSWORD=... line"
-  value="${line#*=}"
-  value="$(trimmed "$value")"
-  if [[ "$value" == \"*\" || "$value" == \'*\' ]]; then
-    value="${value:1:${#value}-2}"
-  fi
-  printf '%s' "$value"
-}
-
-# --password wins, then ISC_PASSWORD, then --password-file, then the
-# package's file when it is there.
-choose_password() {
-  [[ -n "$database" && -z "$password" ]] || return 0
-  if [[ -n "$password_file" ]]; then
-    password="$(password_from_file "$password_file")"
-  elif [[ -r "$DEBIAN_PASSWORD_FILE" ]]; then
-    password="$(password_from_file "$DEBIAN_PASSWORD_FILE")"
-    tolvane_log "logging in with the password of $DEBIAN_PASSWORD_FILE"
-  fi
-}
-
-# isql's errors, read: a refused login is told apart from a server that does
-# not answer.
-die_unreached() {
-  local errors="$1" text
-  text="$(cat "$errors")"
-  rm -f "$errors"
-  if grep -qiE "user name and password are not defined|login|password" <<<"$text"; then
-    tolvane_die "login refused by $database for user $user (give --password, --password-file or ISC_PASSWORD): $text"
-  fi
-  tolvane_die "cannot reach $database: $text"
-}
-
 # A commented udftolvane.conf beside the server's configuration, readable by
 # root and the server's group only; an existing file is left as it is.
 write_config_template() {
@@ -271,7 +262,6 @@ write_config_template() {
 
 main() {
   local status=0
-  choose_password
   $install_files && install_libraries
   write_config_template
   # UdfAccess governs the legacy module only.

@@ -95,17 +95,13 @@ class InstallConfiguration(ServerTestCase):
     def test_the_template_is_written_once_and_a_password_file_logs_in(self):
         db = ServerDatabase(self.dir, "pwfile", "DROP EXTERNAL FUNCTION EXECUTA_SQL;")
         password_file = self.dir / "SYSDBA.password"
-        rows = [('ISC_USER=sysdba\nISC_PASSWORD="wrong"\n', "login refused"),
-                (f'# as the package writes it\nISC_USER=sysdba\nISC_PASSWORD="{PASSWORD}"\n', None)]
-        for text, refusal in rows:
+        rows = [('ISC_USER=sysdba\nISC_PASSWORD="wrong"\n', False),
+                (f'# as the package writes it\nISC_USER=sysdba\nISC_PASSWORD="{PASSWORD}"\n', True)]
+        for text, logs_in in rows:
             with self.subTest(text=text):
                 password_file.write_text(text)
                 done = self.install("--database", db.remote, "--password-file", str(password_file))
-                if refusal:
-                    self.assertNotEqual(done.returncode, 0)
-                    self.assertIn(refusal, done.stderr)
-                else:
-                    self.assertEqual(done.returncode, 0, done.stderr)
+                self.assertEqual(done.returncode == 0, logs_in, done.stderr)
         self.assertEqual(db.call(b""), "ok")
 
         written = self.dir / "udftolvane.conf"
