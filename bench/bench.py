@@ -481,6 +481,7 @@ class Bench:
             "client": os.path.join(self.build, "bin", "tolvane-bench-client-loop"),
             "load": os.path.join(self.build, "bin", "tolvane-bench-load-script"),
             "exec": os.path.join(self.build, "bin", "tolvane-exec"),
+            "config": os.path.join(self.build, "bin", "tolvane-bench-config-cost"),
         }
         needed = ["client", "load"] + (["exec"] if "b" in args.paths else [])
         for tool in (self.tools[name] for name in needed):
@@ -570,6 +571,53 @@ class Bench:
             self.results["empty"][key] = summary(samples[key])
         log("empty script, one call: " + ", ".join(
             f"{k}={statistics.median(w for w, _ in samples[k]) * 1e3:.2f} ms" for k in self.paths))
+
+    # udftolvane.conf: (c)'s empty-script call with a file beside the module
+    # and without, interleaved; and the reading alone, timed in-process
+    # (tolvane-bench-config-cost), set against that call.
+    def measure_config_cost(self, runs, calls):
+        module_conf = os.path.join(self.build, "lib", "udftolvane.conf")
+        if os.path.exists(module_conf):
+            raise BenchFailure(f"{module_conf} exists already; the bench writes its own there")
+        empty = os.path.join(self.work, "empty.sql")
+        open(empty, "w").close()
+        # Every kind of setting, so that each call does all the reading.
+        text = (f"user = SYSDBA\npassword = {PASSWORD}\nallowed_databases = {self.work}/\n"
+                "deny_security_database = yes\nlock_timeout = 10\ndefault_options = mode=continue\n"
+                f"failure_dir = {self.work}\n")
+        samples = {"without": [], "with": []}
+        try:
+            for _ in range(runs):
+                for kind in ("without", "with"):
+                    if kind == "with":
+                        with open(module_conf, "w") as out:
+                            out.write(text)
+                        os.chmod(module_conf, 0o600)
+                    db = self.dbs.fresh("off", [(i, empty) for i in range(1, calls + 1)])
+                    samples[kind].append(time_server("c", self.server, db, "id > 0", 0, calls))
+                    os.remove(db)
+                    if os.path.exists(module_conf):
+                        os.remove(module_conf)
+        finally:
+            if os.path.exists(module_conf):
+                os.remove(module_conf)
+        conf = os.path.join(self.work, "cost.conf")
+        with open(conf, "w") as out:
+            out.write(text)
+        os.chmod(conf, 0o600)
+        target = os.path.join(self.work, "cost.fdb")
+        open(target, "w").close()
+        proc, _ = run([self.tools["config"], conf, target, "20000"])
+        values = dict(item.split("=") for item in proc.stdout.split())
+        paired = [w[0] / o[0] for w, o in zip(samples["with"], samples["without"]) if o[0] > 0]
+        self.results["config"] = {
+            "without": summary(samples["without"]), "with": summary(samples["with"]),
+            "ratio": statistics.median(paired), "calls": calls,
+            "read_us": float(values["with_file_us"]), "none_us": float(values["without_file_us"])}
+        c = self.results["config"]
+        log(f"configuration: read {c['read_us']:.1f} us (no file {c['none_us']:.1f} us); (c) empty call "
+            f"{c['without']['median'] * 1e3:.2f} ms without, {c['with']['median'] * 1e3:.2f} ms with, "
+            f"ratio {c['ratio']:.3f}")
 
     def measure_memory(self, target_bytes):
         script = os.path.join(self.work, "memory.sql")
@@ -694,7 +742,12 @@ class Bench:
                 log(f"server: {self.server.kind}")
                 self.probe_server()
             self.results["server"] = self.server.kind
+            if a.config_only:
+                self.measure_config_cost(a.empty_runs, a.empty_calls)
+                return self.results
             self.measure_empty(a.empty_runs, a.empty_calls)
+            if "c" in self.paths and os.access(self.tools["config"], os.X_OK):
+                self.measure_config_cost(a.empty_runs, a.empty_calls)
             for fw, n, runs in a.plan:
                 keys = [k for k in self.paths if k != "e" or n <= 1000]
                 keys, runs = self.fit_budget(fw, n, keys, runs)
@@ -783,6 +836,10 @@ def targets(results):
     paired = [x / y for x, y in zip(ec["samples"], ed["samples"]) if y > 0] if ec and ed else []
     judge("empty-script call (c)/(d) <= 1.2", statistics.median(paired) if paired else None,
           lambda v: v <= 1.2, "{:.2f}")
+    conf = results.get("config")
+    judge("reading udftolvane.conf / empty-script call (c) <= 2%",
+          conf["read_us"] / (conf["without"]["median"] * 1e6) * 100 if conf else None,
+          lambda v: v <= 2, "{:.2f}%")
     mem = results["memory"].get("b")
     judge("peak RSS of (b) / script size <= 3", mem["peak_rss_bytes"] / mem["script_bytes"] if mem else None,
           lambda v: v <= 3, "{:.2f}")
@@ -847,6 +904,12 @@ def report_text(results, meta, judge=True):
         out.append(f"- peak RSS of ({key}) for a {mem['script_bytes'] / 1e6:.0f} MB script of {mem['lines']:,} "
                    f"no-op UPDATE lines: {mem['peak_rss_bytes'] / 2**20:.1f} MiB "
                    f"({mem['peak_rss_bytes'] / mem['script_bytes']:.2f} x the script), {mem['seconds']:.1f} s")
+    conf = results.get("config")
+    if conf:
+        out.append(f"- reading udftolvane.conf (every kind of setting): {conf['read_us']:.1f} us a call, in-process "
+                   f"(no file: {conf['none_us']:.1f} us); (c) with the file beside the module "
+                   f"{fmt_ms(conf['with'])} ms, without {fmt_ms(conf['without'])} ms, "
+                   f"{conf['calls']} calls a statement, ratio {conf['ratio']:.3f}")
     for note in results.get("skipped", []):
         out.append(f"- {note}")
     if any("on" in modes for modes in results["cases"].values()):
@@ -967,6 +1030,8 @@ def parse_args():
     parser.add_argument("--slow-budget", type=float, default=360,
                         help="seconds for the larger forced-writes-on case")
     parser.add_argument("--quick", action="store_true", help="small full-shaped run, results to the work folder")
+    parser.add_argument("--config-only", action="store_true",
+                        help="only what reading udftolvane.conf costs (c)'s empty call; prints, writes nothing")
     args = parser.parse_args()
     if args.quick:
         args.plan = [("off", 1, 2), ("off", 1000, 2), ("off", 10000, 2), ("on", 1, 2), ("on", 1000, 2)]
@@ -1006,6 +1071,15 @@ def main():
         return 1
     if not args.keep:
         bench.cleanup()
+    if args.config_only:
+        conf = results["config"]
+        print(f"Machine: {meta['machine']}\nVersions: {meta['versions']}\nServer for (c): {results.get('server')}")
+        print(f"reading udftolvane.conf: {conf['read_us']:.1f} us a call (no file: {conf['none_us']:.1f} us); "
+              f"(c) empty call without {fmt_ms(conf['without'])} ms, with {fmt_ms(conf['with'])} ms "
+              f"({conf['calls']} calls a statement, {len(conf['without']['samples'])} rounds), "
+              f"ratio {conf['ratio']:.3f}; read / call = "
+              f"{conf['read_us'] / (conf['without']['median'] * 1e6) * 100:.2f}% (target <= 2%)")
+        return 0
     text = report_text(results, meta, judge=not args.smoke)
     print(text)
     if args.smoke:

@@ -26,6 +26,17 @@ struct SettingValue {
   std::string text;
 };
 
+struct FileFacts {
+  bool regular = false;  // a regular file (not a folder, device, ...)
+  unsigned mode = 0;     // permission bits (07777)
+};
+
+enum class FirebirdFolder {
+  kRoot,     // the server's root
+  kConfig,   // where it reads firebird.conf and databases.conf
+  kSecurity, // the default folder of the security database
+};
+
 class Platform {
  public:
   virtual ~Platform() = default;
@@ -50,6 +61,13 @@ class Platform {
   // Reads the whole file into *content; returns 0 or the system's error number.
   virtual int ReadWholeFile(const std::string& path, std::string* content) = 0;
 
+  // What the file system says of path, following symbolic links: 0 and
+  // *facts filled, or the system's error number (ENOENT when nothing is there).
+  virtual int ReadFileFacts(const std::string& path, FileFacts* facts) = 0;
+  // path with every symbolic link, "." and ".." resolved: 0 and *resolved
+  // filled, or the system's error number (ENOENT when a part is missing).
+  virtual int RealPath(const std::string& path, std::string* resolved) = 0;
+
   // The system's description of an error number.
   virtual std::string ErrorText(int error) = 0;
 
@@ -60,6 +78,16 @@ class Platform {
   virtual std::string GetEnvironment(const std::string& name) = 0;
   // The full path of the host process's executable.
   virtual std::string ExecutablePath() = 0;
+  // The folder of the module (or program) this code was linked into, with no
+  // trailing slash; empty when it cannot be told.
+  virtual std::string ModuleFolder() = 0;
+  // A folder of the Firebird server this process hosts, as its client
+  // library reports it (the server's own root, not a fixed path); empty when
+  // no Firebird client library is loaded in the process.
+  virtual std::string FirebirdDirectory(FirebirdFolder folder) = 0;
+  // A firebird.conf setting as the server in this process reads it (for
+  // instance "SecurityDatabase"); empty when unknown.
+  virtual std::string FirebirdSetting(const std::string& name) = 0;
   // The host process's identifier.
   virtual unsigned long ProcessId() = 0;
 

@@ -6,14 +6,19 @@
 //    truncated, so a file another call holds is never emptied or mixed;
 //  - the settings key: environment variables (see SettingVariable);
 //  - the executable's path: /proc/self/exe;
-//  - libraries: dlopen(RTLD_NOW | RTLD_LOCAL), never dlclose.
+//  - libraries: dlopen(RTLD_NOW | RTLD_LOCAL), never dlclose;
+//  - the module's folder: dladdr of a function of this module;
+//  - the server's folders and settings: the master interface of the Firebird
+//    client library already in the process (never loaded here).
 #include <dlfcn.h>
+#include <firebird/Interface.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -59,6 +64,33 @@ int LockWithin(int fd, std::chrono::milliseconds wait) {
     std::this_thread::sleep_for(std::min<std::chrono::nanoseconds>(pause, deadline - now));
     pause = std::min<std::chrono::nanoseconds>(pause * 2, std::chrono::milliseconds(50));
   }
+}
+
+// The configuration manager of the Firebird library in the process, or null.
+// Kept once found: a library once loaded stays loaded.
+Firebird::IConfigManager* FindConfigManager() {
+  using GetMaster = Firebird::IMaster* (*)();
+  void* symbol = nullptr;
+  // A client library the driver loaded privately, else one linked into the
+  // host (the server's own).
+  if (void* loaded = ::dlopen("libfbclient.so.2", RTLD_NOW | RTLD_NOLOAD)) {
+    symbol = ::dlsym(loaded, "fb_get_master_interface");
+    ::dlclose(loaded);  // drops only the reference NOLOAD took
+  }
+  if (symbol == nullptr) symbol = ::dlsym(RTLD_DEFAULT, "fb_get_master_interface");
+  if (symbol == nullptr) return nullptr;
+  Firebird::IMaster* master = reinterpret_cast<GetMaster>(symbol)();
+  return master != nullptr ? master->getConfigManager() : nullptr;
+}
+
+Firebird::IConfigManager* ConfigManager() {
+  static std::atomic<Firebird::IConfigManager*> found{nullptr};
+  Firebird::IConfigManager* manager = found.load(std::memory_order_acquire);
+  if (manager == nullptr) {
+    manager = FindConfigManager();
+    if (manager != nullptr) found.store(manager, std::memory_order_release);
+  }
+  return manager;
 }
 
 class PosixPlatform final : public Platform {
@@ -132,6 +164,22 @@ class PosixPlatform final : public Platform {
     return 0;
   }
 
+  int ReadFileFacts(const std::string& path, FileFacts* facts) override {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return errno;
+    facts->regular = S_ISREG(st.st_mode);
+    facts->mode = static_cast<unsigned>(st.st_mode & 07777);
+    return 0;
+  }
+
+  int RealPath(const std::string& path, std::string* resolved) override {
+    char* text = ::realpath(path.c_str(), nullptr);
+    if (text == nullptr) return errno;
+    resolved->assign(text);
+    std::free(text);
+    return 0;
+  }
+
   std::string ErrorText(int error) override {
     char buffer[256];
     // GNU strerror_r may return a static text instead of filling the buffer.
@@ -153,6 +201,47 @@ class PosixPlatform final : public Platform {
   std::string GetEnvironment(const std::string& name) override {
     const char* text = std::getenv(name.c_str());
     return text != nullptr ? std::string(text) : std::string();
+  }
+
+  std::string ModuleFolder() override {
+    Dl_info info;
+    if (::dladdr(reinterpret_cast<void*>(&DefaultPlatform), &info) == 0 || info.dli_fname == nullptr)
+      return std::string();
+    std::string path = info.dli_fname;
+    // A program's own name may come back bare; /proc knows where it lies.
+    if (path.find('/') == std::string::npos) path = ExecutablePath();
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return std::string();
+    return slash == 0 ? std::string("/") : path.substr(0, slash);
+  }
+
+  std::string FirebirdDirectory(FirebirdFolder folder) override {
+    Firebird::IConfigManager* manager = ConfigManager();
+    if (manager == nullptr) return std::string();
+    const char* text = nullptr;
+    switch (folder) {
+      case FirebirdFolder::kRoot: text = manager->getRootDirectory(); break;
+      case FirebirdFolder::kConfig: text = manager->getDirectory(Firebird::IConfigManager::DIR_CONF); break;
+      case FirebirdFolder::kSecurity: text = manager->getDirectory(Firebird::IConfigManager::DIR_SECDB); break;
+    }
+    std::string path = text != nullptr ? text : "";
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path;
+  }
+
+  std::string FirebirdSetting(const std::string& name) override {
+    Firebird::IConfigManager* manager = ConfigManager();
+    if (manager == nullptr) return std::string();
+    Firebird::IFirebirdConf* conf = manager->getFirebirdConf();
+    if (conf == nullptr) return std::string();
+    std::string value;
+    const unsigned key = conf->getKey(name.c_str());
+    if (key != ~0u) {
+      const char* text = conf->asString(key);
+      if (text != nullptr) value = text;
+    }
+    conf->release();
+    return value;
   }
 
   unsigned long ProcessId() override { return static_cast<unsigned long>(::getpid()); }

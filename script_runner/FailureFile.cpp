@@ -5,9 +5,24 @@
 
 namespace tolvane {
 
+namespace {
+
+thread_local const std::string* t_configured_folder = nullptr;
+
+}  // namespace
+
+FailureFolderScope::FailureFolderScope(std::string folder)
+    : folder_(std::move(folder)), previous_(t_configured_folder) {
+  t_configured_folder = &folder_;
+}
+
+FailureFolderScope::~FailureFolderScope() { t_configured_folder = previous_; }
+
 std::string FailureFolder(Platform& platform) {
   std::string folder = platform.GetEnvironment("UDFTOLVANE_FAILURE_DIR");
-  return folder.empty() ? std::string("/tmp") : folder;
+  if (!folder.empty()) return folder;
+  if (t_configured_folder != nullptr) return *t_configured_folder;
+  return std::string("/tmp");
 }
 
 std::string FailureFilePath(const std::string& folder, int index) {

@@ -99,8 +99,10 @@ void RunLog::OnRunEnd(const RunSummary& summary) noexcept {
   }
 }
 
-RunObserver* RunLogFromEnvironment(Platform& platform, std::optional<RunLog>* log) {
+RunObserver* RunLogFromEnvironment(Platform& platform, std::optional<RunLog>* log,
+                                   const std::string& configured_folder) {
   std::string folder = platform.GetEnvironment(kRunLogFolderVariable);
+  if (folder.empty()) folder = configured_folder;
   if (folder.empty()) return nullptr;
   return &log->emplace(platform, std::move(folder));
 }

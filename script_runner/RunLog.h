@@ -40,8 +40,10 @@ class RunLog final : public RunObserver {
 };
 
 // The run log the process's environment asks for: when
-// UDFTOLVANE_RUN_LOG_DIR names a folder, a log there is emplaced into *log
-// and returned; otherwise null, and a run costs what it always did.
-RunObserver* RunLogFromEnvironment(Platform& platform, std::optional<RunLog>* log);
+// UDFTOLVANE_RUN_LOG_DIR names a folder (else when configured_folder, the
+// configuration's run_log_dir, is not empty), a log there is emplaced into
+// *log and returned; otherwise null, and a run costs what it always did.
+RunObserver* RunLogFromEnvironment(Platform& platform, std::optional<RunLog>* log,
+                                   const std::string& configured_folder = std::string());
 
 }  // namespace tolvane

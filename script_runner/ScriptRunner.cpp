@@ -11,6 +11,9 @@
 #include "runtime/Messages.h"
 #include "script_runner/RunnerMessages.h"
 #include "runtime/Platform.h"
+#include "script_runner/ConfigFile.h"
+#include "script_runner/DatabaseTarget.h"
+#include "script_runner/FailureFile.h"
 #include "script_runner/ResultText.h"
 #include "script_runner/RunLog.h"
 #include "script_runner/ScriptRun.h"
@@ -88,7 +91,7 @@ void ConfigureRunnerConnection(TSQLConnection& connection, const std::string& da
   params.SetValue("Database", database_path);
   params.SetValue("User_Name", kRunnerUserName);
   params.SetValue("Password", kRunnerPassword);
-  params.SetValue("RoleName", "RoleName");
+  params.SetValue("RoleName", kRunnerRoleName);
   params.SetValue("SQLDialect", "3");
   params.SetValue("ServerCharSet", "");
   params.SetValue("BlobSize", "-1");
@@ -126,9 +129,21 @@ RunSummary RunBlob(Platform& platform, const blobcallback* blob, const std::stri
 const char* RunScript(Platform& platform, const blobcallback* blob, const char* database_path) {
   try {
     const std::string path = database_path != nullptr ? database_path : "";
+    // Without a file every setting below keeps the module's own behaviour.
+    const std::optional<ModuleConfig> config = LoadModuleConfig(platform);
+    RunSettings settings;
+    std::string log_folder;
+    std::optional<FailureFolderScope> failure_folder;
+    if (config) {
+      const std::string refusal = TargetRefusal(platform, *config, path);
+      if (!refusal.empty()) return Fail(refusal);
+      settings = ConfiguredRunSettings(platform, *config);
+      log_folder = config->run_log_dir.value;
+      if (config->failure_dir.IsSet()) failure_folder.emplace(config->failure_dir.value);
+    }
     std::optional<RunLog> log;
-    RunObserver* observers[1] = {RunLogFromEnvironment(platform, &log)};
-    RunSummary summary = RunBlob(platform, blob, path, RunSettings{},
+    RunObserver* observers[1] = {RunLogFromEnvironment(platform, &log, log_folder)};
+    RunSummary summary = RunBlob(platform, blob, path, settings,
                                  std::span(observers, observers[0] != nullptr ? 1 : 0));
     if (summary.result_ok) return kSResultOk;
     t_result_text.swap(summary.result_text);

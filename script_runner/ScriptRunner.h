@@ -22,6 +22,7 @@ inline constexpr const char* kRunnerLibraryName = "libfbdrv.so";
 inline constexpr const char* kRunnerVendorLib = "libfbclient.so.2";
 inline constexpr const char* kRunnerUserName = "SYSDBA";
 inline constexpr const char* kRunnerPassword = "ravenquil";
+inline constexpr const char* kRunnerRoleName = "RoleName";
 
 // The server's environment variable that names the run-log folder.
 inline constexpr const char* kRunLogFolderVariable = "UDFTOLVANE_RUN_LOG_DIR";
@@ -41,7 +42,9 @@ RunSummary RunBlob(Platform& platform, const blobcallback* blob, const std::stri
 // Reads the script from blob, runs each non-empty line on a connection of its
 // own to database_path, writes a failure file for each line that fails, and
 // returns "ok" (static) or an error text that stays valid until the calling
-// thread's next run. Never throws. A null blob, handle or get-segment routine
+// thread's next run. The module's configuration (ConfigFile.h), when there is
+// one, is read first: a file that cannot be used, or a target its rules
+// refuse, fails the call before any attach. Never throws. A null blob, handle or get-segment routine
 // reads as an empty script; a null path as an empty path.
 const char* RunScript(Platform& platform, const blobcallback* blob, const char* database_path);
 

@@ -26,8 +26,8 @@ SUPPRESSIONS="$TOLVANE_ROOT/tests/faults/valgrind-firebird.supp"
 # The unit-test programs and what they load; everything the "unit" label runs.
 UNIT_TARGETS=(runtime_tests connection_tests script_runner_tests fault_tests fakedrv fakedrv2
   fuzz_line_splitting_replay fuzz_integer_conversion_replay fuzz_parameter_list_replay
-  fuzz_registry_file_replay fuzz_script_run_replay fuzz_isql_splitter_replay)
-FUZZ_TARGETS=(line_splitting integer_conversion parameter_list registry_file script_run isql_splitter)
+  fuzz_registry_file_replay fuzz_script_run_replay fuzz_isql_splitter_replay fuzz_module_config_replay)
+FUZZ_TARGETS=(line_splitting integer_conversion parameter_list registry_file script_run isql_splitter module_config)
 
 # Only the targets this checkout has: a folder without sources builds none.
 existing_targets() {

@@ -14,6 +14,9 @@
 # Environment for the server process, all optional:
 #   TOLVANE_FB_FAILURE_DIR   failure-file folder (default: STATE/failures)
 #   TOLVANE_FB_LOCK_TIMEOUT  seconds a statement waits for a lock (default 3)
+#   TOLVANE_FB_CONF          the module's configuration file, UDFTOLVANE_CONF
+#                            (default: STATE/udftolvane.conf, which start
+#                            does not create: tests write it when they need it)
 #
 # "start" leaves STATE/server.env, a file of NAME=value lines
 # (TOLVANE_FB_PORT, TOLVANE_FB_ADDRESS, ...) for the tests to read.
@@ -51,6 +54,7 @@ root_dir="$state_dir/root"
 security_db="$state_dir/security3.fdb"
 failure_dir="${TOLVANE_FB_FAILURE_DIR:-$state_dir/failures}"
 lock_timeout="${TOLVANE_FB_LOCK_TIMEOUT:-3}"
+module_conf="${TOLVANE_FB_CONF:-$state_dir/udftolvane.conf}"
 
 # The environment every Firebird process of this instance runs with, the
 # embedded isql that makes the security database included.
@@ -78,6 +82,8 @@ make_root() {
   rm -rf "$root_dir"
   mkdir -p "$root_dir" "$state_dir/lock" "$state_dir/tmp" "$failure_dir"
   cp "$FB_CONFDIR"/*.conf "$root_dir/"
+  # The system's module configuration, if any, is no part of this server.
+  rm -f "$root_dir/udftolvane.conf"
   cp "$FB_LIBDIR/firebird.msg" "$root_dir/"
   # Without it every attachment logs "Can't load INTL module".
   ln -s "$FB_LIBDIR/intl" "$root_dir/intl"
@@ -128,7 +134,7 @@ try_port() {
   # exec, so that $! is the server itself and no shell waits behind it.
   (exec env FIREBIRD="$root_dir" FIREBIRD_LOCK="$state_dir/lock" FIREBIRD_TMP="$state_dir/tmp" \
     UDFTOLVANE_FAILURE_DIR="$failure_dir" TOLVANE_LOCK_TIMEOUT="$lock_timeout" \
-    "$FB_SERVER" >>"$state_dir/server.out" 2>&1 </dev/null) &
+    UDFTOLVANE_CONF="$module_conf" "$FB_SERVER" >>"$state_dir/server.out" 2>&1 </dev/null) &
   pid=$!
   echo "$pid" >"$state_dir/pid"
   for ((i = 0; i < 100; i++)); do
@@ -155,6 +161,8 @@ TOLVANE_FB_STATE=$state_dir
 TOLVANE_FB_FAILURE_DIR=$failure_dir
 TOLVANE_FB_LOCK_TIMEOUT=$lock_timeout
 TOLVANE_FB_LIB_DIR=$build_dir/lib
+TOLVANE_FB_CONF=$module_conf
+TOLVANE_FB_ROOT=$root_dir
 EOF
 }
 

@@ -19,6 +19,10 @@
 #   --database DB        declare EXECUTA_SQL in DB (a path, or host[/port]:path)
 #   --user NAME          user for --database (default SYSDBA)
 #   --password TEXT      password for --database (default: $ISC_PASSWORD)
+#   --password-file FILE the password for --database as the server's package
+#                        keeps it (an ISC_PASSWORD=... line; default, when
+#                        neither --password nor ISC_PASSWORD is given:
+#                        /etc/firebird/3.0/SYSDBA.password)
 #   --kind KIND          legacy (default): the external function in DIR;
 #                        udr: the UDR function in the UDR folder, which
 #                        UdfAccess does not govern; both: install both (a
@@ -33,6 +37,10 @@
 #   --restore-config     with --uninstall: put FILE back as it was before the
 #                        first UdfAccess change this script made (its oldest
 #                        backup), unless lines other than UdfAccess changed since
+#
+# The module's configuration: udftolvane.conf is written, from a commented
+# template, to the folder of FILE (--conf) when none is there (0640,
+# root:firebird); an existing one is never touched.
 #
 # The server reads its configuration at start: restart it after a change.
 set -euo pipefail
@@ -53,6 +61,7 @@ allow_access=false
 database=""
 user=SYSDBA
 password="${ISC_PASSWORD:-}"
+password_file=""
 kind=legacy
 install_files=true
 uninstall=false
@@ -68,6 +77,7 @@ while (($#)); do
     --database) database="${2:?}"; shift 2 ;;
     --user) user="${2:?}"; shift 2 ;;
     --password) password="${2:?}"; shift 2 ;;
+    --password-file) password_file="${2:?}"; shift 2 ;;
     --kind) kind="${2:?}"; shift 2 ;;
     --no-install) install_files=false; shift ;;
     --uninstall) uninstall=true; shift ;;
@@ -76,6 +86,41 @@ while (($#)); do
     *) echo "unknown option: $1" >&2; usage ;;
   esac
 done
+
+# --- the installer's own login: Debian's password file ---
+
+readonly DEBIAN_PASSWORD_FILE=/etc/firebird/3.0/SYSDBA.password
+
+# The ISC_PASSWORD value of a file in the server package's format. The file
+# is read, never sourced: its lines are plain assignments, not exported, and
+# nothing in it should run.
+password_from_file() {
+  local file="$1" line value
+  [[ -r "$file" ]] || tolvane_die "cannot read the password file $file"
+  line="$(grep -E '^[[:space:]]*(export[[:space:]]+)?ISC_PASSWORD=' "$file" | tail -n1 || true)"
+  [[ -n "$line" ]] || tolvane_die "$file holds no ISC_PASSWORD=... line"
+  value="${line#*=}"
+  value="${value#"${value%%[![:space:]]*}"}"
+  value="${value%"${value##*[![:space:]]}"}"
+  if [[ "$value" == \"*\" || "$value" == \'*\' ]]; then
+    value="${value:1:${#value}-2}"
+  fi
+  printf '%s' "$value"
+}
+
+# --password wins, then ISC_PASSWORD, then --password-file, then the
+# package's file when it is there.
+choose_password() {
+  [[ -n "$database" && -z "$password" ]] || return 0
+  if [[ -n "$password_file" ]]; then
+    password="$(password_from_file "$password_file")"
+  elif [[ -r "$DEBIAN_PASSWORD_FILE" ]]; then
+    password="$(password_from_file "$DEBIAN_PASSWORD_FILE")"
+    tolvane_log "logging in with the password of $DEBIAN_PASSWORD_FILE"
+  fi
+}
+
+choose_password
 
 case "$kind" in
   legacy | udr) ;;
@@ -222,6 +267,42 @@ COMMIT;
   tolvane_log "declared EXECUTA_SQL in $database"
 }
 
+# --- the module's configuration ---
+
+readonly CONFIG_TEMPLATE="$TOLVANE_ROOT/scripts/udftolvane.conf.template"
+# A commented udftolvane.conf beside the server's configuration, readable by
+# root and the server's group only; an existing file is left as it is.
+write_config_template() {
+  local folder target group=firebird
+  folder="$(dirname "$conf_file")"
+  target="$folder/udftolvane.conf"
+  if [[ -e "$target" || -L "$target" ]]; then
+    tolvane_log "$target exists; left as it is"
+    return 0
+  fi
+  [[ -d "$folder" && -w "$folder" ]] || {
+    tolvane_log "cannot write $target (no such folder, or no right to write there)"
+    return 0
+  }
+  getent group "$group" >/dev/null || group="$(id -gn)"
+  # Created with its final mode, so it is never readable by others.
+  (umask 027 && cp "$CONFIG_TEMPLATE" "$target.new.$$")
+  if [[ "$(id -u)" == 0 ]]; then
+    chown "root:$group" "$target.new.$$"
+  else
+    chgrp "$group" "$target.new.$$" 2>/dev/null || true
+  fi
+  chmod 0640 "$target.new.$$"
+  # No overwrite even if one appeared meanwhile.
+  if ! ln "$target.new.$$" "$target" 2>/dev/null; then
+    rm -f "$target.new.$$"
+    tolvane_log "$target exists; left as it is"
+    return 0
+  fi
+  rm -f "$target.new.$$"
+  tolvane_log "wrote $target (every setting commented out: the module behaves as without it)"
+}
+
 drop_function() {
   local declared statement
   declared="$(declared_kind)" || exit 1
@@ -301,6 +382,7 @@ main() {
   fi
   local access=true
   $install_files && install_libraries
+  write_config_template
   # UdfAccess governs the legacy module only.
   if [[ "$kind" != udr ]]; then
     ensure_udf_access || access=false

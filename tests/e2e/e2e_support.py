@@ -41,6 +41,10 @@ class PrivateServer:
         self.address = f"localhost/{self.port}"
         self.failure_dir = Path(values["TOLVANE_FB_FAILURE_DIR"])
         self.lock_timeout = float(values.get("TOLVANE_FB_LOCK_TIMEOUT", "3"))
+        self.state_dir = Path(values.get("TOLVANE_FB_STATE", BUILD_DIR / "fbserver"))
+        # The module's configuration file the server reads on every call.
+        self.conf_file = Path(values.get("TOLVANE_FB_CONF", self.state_dir / "udftolvane.conf"))
+        self.root_dir = Path(values.get("TOLVANE_FB_ROOT", self.state_dir / "root"))
         if not self.answers():
             raise RuntimeError(f"the private Firebird server on port {self.port} does not answer")
 

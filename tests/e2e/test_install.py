@@ -5,6 +5,7 @@ uninstall takes back the declaration and the files, and the setting only
 when asked."""
 
 import os
+import stat
 import subprocess
 import unittest
 
@@ -138,6 +139,42 @@ class InstallUdf(ServerTestCase):
                                "--database", db.remote, "--password", PASSWORD, "--conf", str(self.conf))
                 self.assertEqual(done.returncode, status, done.stderr)
                 self.assertEqual(db.values(COUNT_DECLARED), [left])
+
+class InstallConfiguration(ServerTestCase):
+    """The module's configuration template and the installer's own login."""
+
+    def install(self, *args):
+        env = {k: v for k, v in os.environ.items() if k != "ISC_PASSWORD"}
+        return subprocess.run(["bash", str(SCRIPT), "--build", str(BUILD_DIR), "--no-install",
+                               "--dir", str(BUILD_DIR / "lib"), "--conf", str(self.conf), *args],
+                              capture_output=True, text=True, timeout=120, env=env)
+
+    def setUp(self):
+        super().setUp()
+        self.dir = WorkDir.make(f"{type(self).__name__}/{self._testMethodName}")
+        self.conf = self.dir / "firebird.conf"
+        self.conf.write_text(f"UdfAccess = Restrict {BUILD_DIR / 'lib'}\n")
+
+    def test_the_template_is_written_once_and_a_password_file_logs_in(self):
+        db = ServerDatabase(self.dir, "pwfile", "DROP EXTERNAL FUNCTION EXECUTA_SQL;")
+        password_file = self.dir / "SYSDBA.password"
+        rows = [('ISC_USER=sysdba\nISC_PASSWORD="wrong"\n', False),
+                (f'# as the package writes it\nISC_USER=sysdba\nISC_PASSWORD="{PASSWORD}"\n', True)]
+        for text, logs_in in rows:
+            with self.subTest(text=text):
+                password_file.write_text(text)
+                done = self.install("--database", db.remote, "--password-file", str(password_file))
+                self.assertEqual(done.returncode == 0, logs_in, done.stderr)
+        self.assertEqual(db.call(b""), "ok")
+
+        written = self.dir / "udftolvane.conf"
+        self.assertEqual(written.read_bytes(),
+                         (SOURCE_DIR / "scripts" / "udftolvane.conf.template").read_bytes())
+        self.assertEqual(stat.S_IMODE(written.stat().st_mode), 0o640)
+        written.write_text("user = mine\n")
+        self.assertEqual(self.install().returncode, 0)
+        self.assertEqual(written.read_text(), "user = mine\n")
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -59,6 +59,14 @@ int FakePlatform::ReadWholeFile(const std::string& path, std::string* content) {
   return DefaultPlatform().ReadWholeFile(path, content);
 }
 
+int FakePlatform::ReadFileFacts(const std::string& path, FileFacts* facts) {
+  return DefaultPlatform().ReadFileFacts(path, facts);
+}
+
+int FakePlatform::RealPath(const std::string& path, std::string* resolved) {
+  return DefaultPlatform().RealPath(path, resolved);
+}
+
 std::string FakePlatform::ErrorText(int error) { return DefaultPlatform().ErrorText(error); }
 
 SettingValue FakePlatform::ReadSetting(const std::string& name) {
@@ -73,6 +81,18 @@ std::string FakePlatform::GetEnvironment(const std::string& name) {
 std::string FakePlatform::ExecutablePath() {
   Count(PlatformCall::kExecutablePath, nullptr);
   return executable_path ? executable_path() : DefaultPlatform().ExecutablePath();
+}
+
+std::string FakePlatform::ModuleFolder() {
+  return module_folder ? module_folder() : DefaultPlatform().ModuleFolder();
+}
+
+std::string FakePlatform::FirebirdDirectory(FirebirdFolder folder) {
+  return firebird_directory ? firebird_directory(folder) : DefaultPlatform().FirebirdDirectory(folder);
+}
+
+std::string FakePlatform::FirebirdSetting(const std::string& name) {
+  return firebird_setting ? firebird_setting(name) : DefaultPlatform().FirebirdSetting(name);
 }
 
 unsigned long FakePlatform::ProcessId() { return DefaultPlatform().ProcessId(); }

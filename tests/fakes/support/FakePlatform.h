@@ -33,6 +33,9 @@ class FakePlatform : public Platform {
   std::function<std::string(const std::string&)> get_environment;
   std::function<std::string()> executable_path;
   std::function<void*(const std::string&)> load_library;
+  std::function<std::string()> module_folder;
+  std::function<std::string(FirebirdFolder)> firebird_directory;
+  std::function<std::string(const std::string&)> firebird_setting;
 
   // Fails the N-th call (1-based) of kind with error (errno for files);
   // 0 disables. Counting starts when set.
@@ -49,10 +52,15 @@ class FakePlatform : public Platform {
   void CloseFile(int fd) override;
   bool FileExists(const std::string& path) override;
   int ReadWholeFile(const std::string& path, std::string* content) override;
+  int ReadFileFacts(const std::string& path, FileFacts* facts) override;
+  int RealPath(const std::string& path, std::string* resolved) override;
   std::string ErrorText(int error) override;
   SettingValue ReadSetting(const std::string& name) override;
   std::string GetEnvironment(const std::string& name) override;
   std::string ExecutablePath() override;
+  std::string ModuleFolder() override;
+  std::string FirebirdDirectory(FirebirdFolder folder) override;
+  std::string FirebirdSetting(const std::string& name) override;
   unsigned long ProcessId() override;
   void* LoadLibrary(const std::string& file_name) override;
   void* FindSymbol(void* library, const std::string& name) override;

@@ -1,0 +1,230 @@
+#include "script_runner/DatabaseTarget.h"
+
+#include <fnmatch.h>
+
+#include <cerrno>
+#include <optional>
+
+#include "runtime/Platform.h"
+#include "runtime/Text.h"
+#include "script_runner/ConfigFile.h"
+#include "script_runner/DatabaseAliases.h"
+
+namespace tolvane {
+namespace {
+
+std::string Quoted(const std::string& text) { return "'" + text + "'"; }
+
+// "name (Configuration F, line N)".
+std::string RuleName(const ModuleConfig& config, const char* name, int line) {
+  std::string where = ConfigProblem(config.file, line, "");
+  where.resize(where.size() - 2);  // the ": " a problem would follow
+  return std::string(name) + " (" + where + ")";
+}
+
+// path with links, "." and ".." resolved; a file not there yet counts by its
+// folder. Nothing when the folder cannot be resolved either.
+std::optional<std::string> Canonical(Platform& platform, const std::string& path) {
+  if (path.empty() || path.front() != '/') return std::nullopt;
+  std::string resolved;
+  if (platform.RealPath(path, &resolved) == 0) return resolved;
+  const std::size_t slash = path.rfind('/');
+  const std::string name = path.substr(slash + 1);
+  if (name.empty() || name == "." || name == "..") return std::nullopt;
+  const std::string folder = slash == 0 ? std::string("/") : path.substr(0, slash);
+  if (platform.RealPath(folder, &resolved) != 0) return std::nullopt;
+  return resolved == "/" ? "/" + name : resolved + "/" + name;
+}
+
+bool HasWildcard(std::string_view text) {
+  return text.find_first_of("*?[") != std::string_view::npos;
+}
+
+// The server's aliases, read when a rule needs them.
+class Aliases {
+ public:
+  explicit Aliases(Platform& platform) : platform_(platform) {}
+
+  const DatabaseAliases& Get() {
+    if (loaded_) return aliases_;
+    loaded_ = true;
+    const std::string folder = platform_.FirebirdDirectory(FirebirdFolder::kConfig);
+    if (folder.empty()) return aliases_;
+    const std::map<std::string, std::string> macros = {
+        {"root", platform_.FirebirdDirectory(FirebirdFolder::kRoot)},
+        {"dir_conf", folder},
+        {"dir_secdb", platform_.FirebirdDirectory(FirebirdFolder::kSecurity)}};
+    std::string text;
+    FileFacts facts;
+    const std::string path = folder + "/databases.conf";
+    if (platform_.ReadFileFacts(path, &facts) == 0 && platform_.ReadWholeFile(path, &text) == 0)
+      aliases_ = ParseDatabaseAliases(text, macros);
+    return aliases_;
+  }
+
+  // The path an alias stands for, or the spelling itself when it is none.
+  std::string Expand(const std::string& spelling) {
+    const auto found = Get().paths.find(spelling);
+    return found != Get().paths.end() ? found->second : spelling;
+  }
+
+ private:
+  Platform& platform_;
+  bool loaded_ = false;
+  DatabaseAliases aliases_;
+};
+
+// True when an allow-list entry admits target (a real path).
+bool Admits(Platform& platform, Aliases& aliases, const std::string& entry,
+            const std::string& target, std::string* refusal, const ModuleConfig& config) {
+  if (entry.front() != '/') {
+    const auto found = aliases.Get().paths.find(entry);
+    if (found == aliases.Get().paths.end()) {
+      *refusal = "Run refused: " +
+                 RuleName(config, "allowed_databases", config.allowed_databases.line) +
+                 " names alias " + Quoted(entry) + ", which the server's databases.conf does not hold";
+      return false;
+    }
+    const std::optional<std::string> path = Canonical(platform, found->second);
+    return path && *path == target;
+  }
+  if (entry.back() == '/') {
+    const std::optional<std::string> folder = Canonical(platform, entry.substr(0, entry.size() - 1));
+    if (!folder) return false;
+    const std::string prefix = *folder == "/" ? "/" : *folder + "/";
+    return target.compare(0, prefix.size(), prefix) == 0;
+  }
+  if (HasWildcard(entry)) {
+    // The fixed folders before the first wildcard are resolved like the target.
+    std::string pattern = entry;
+    const std::size_t slash = entry.rfind('/', entry.find_first_of("*?["));
+    if (slash > 0) {
+      if (const std::optional<std::string> folder = Canonical(platform, entry.substr(0, slash)))
+        pattern = *folder + entry.substr(slash);
+    }
+    return ::fnmatch(pattern.c_str(), target.c_str(), FNM_PATHNAME) == 0;
+  }
+  const std::optional<std::string> path = Canonical(platform, entry);
+  return (path ? *path : entry) == target;
+}
+
+// The security databases of this server, as real paths.
+std::vector<std::string> SecurityDatabases(Platform& platform, Aliases& aliases) {
+  std::vector<std::string> spellings;
+  std::string global = platform.FirebirdSetting("SecurityDatabase");
+  if (global.empty()) {
+    const std::string folder = platform.FirebirdDirectory(FirebirdFolder::kSecurity);
+    if (!folder.empty()) global = folder + "/security3.fdb";
+  }
+  if (!global.empty()) spellings.push_back(global);
+  for (const std::string& other : aliases.Get().security_databases) spellings.push_back(other);
+  std::vector<std::string> paths;
+  for (const std::string& spelling : spellings) {
+    const std::string expanded = aliases.Expand(spelling);
+    const std::optional<std::string> path = Canonical(platform, expanded);
+    paths.push_back(path ? *path : expanded);
+  }
+  return paths;
+}
+
+}  // namespace
+
+TargetSpelling SplitTarget(const std::string& database_path) {
+  TargetSpelling spelling;
+  const std::size_t scheme = database_path.find("://");
+  if (scheme != std::string::npos) {
+    const std::size_t host_start = scheme + 3;
+    const std::size_t slash = database_path.find('/', host_start);
+    if (slash == std::string::npos) {
+      spelling.host = database_path.substr(host_start);
+      return spelling;
+    }
+    spelling.host = database_path.substr(host_start, slash - host_start);
+    spelling.file = database_path.substr(slash + 1);
+    // "inet://host:port/file": the port is no part of the host's name.
+    const std::size_t port = spelling.host.rfind(':');
+    if (port != std::string::npos && spelling.host.find(']') == std::string::npos)
+      spelling.host.resize(port);
+    if (spelling.host.empty()) spelling.host = "localhost";
+    return spelling;
+  }
+  std::size_t colon;
+  if (!database_path.empty() && database_path.front() == '[') {
+    const std::size_t close = database_path.find(']');
+    colon = close == std::string::npos ? std::string::npos : database_path.find(':', close);
+  } else {
+    colon = database_path.find(':');
+  }
+  if (colon == std::string::npos) {
+    spelling.file = database_path;
+    return spelling;
+  }
+  spelling.host = database_path.substr(0, colon);
+  spelling.file = database_path.substr(colon + 1);
+  // "host/port" and "[v6]/port": the port goes.
+  const std::size_t port = spelling.host.find('/', spelling.host.find(']') == std::string::npos
+                                                       ? 0
+                                                       : spelling.host.find(']'));
+  if (port != std::string::npos) spelling.host.resize(port);
+  if (spelling.host.empty()) spelling.host = "localhost";
+  return spelling;
+}
+
+bool IsLocalHost(const std::string& host) {
+  return host.empty() || SameTextAscii(host, "localhost") || host == "127.0.0.1" ||
+         host == "::1" || host == "[::1]";
+}
+
+std::string TargetRefusal(Platform& platform, const ModuleConfig& config,
+                          const std::string& database_path) {
+  const bool listed = config.allowed_databases.IsSet() && !config.allowed_databases.value.empty();
+  const bool deny_security =
+      config.deny_security_database.IsSet() && config.deny_security_database.value;
+  if (!listed && !deny_security) return std::string();
+
+  Aliases aliases(platform);
+  const TargetSpelling spelling = SplitTarget(database_path);
+  const std::string named = Quoted(database_path);
+  const std::string list_rule =
+      listed ? RuleName(config, "allowed_databases", config.allowed_databases.line) : "";
+  if (listed && !IsLocalHost(spelling.host))
+    return "Run refused: database " + named + " names another server (" + spelling.host + "); " +
+           list_rule + " admits databases of this server only (write them as localhost:path)";
+
+  const std::string expanded = aliases.Expand(spelling.file);
+  const std::optional<std::string> target = Canonical(platform, expanded);
+  if (!target) {
+    // Only a target that resolves can be compared with any rule.
+    return "Run refused: database " + named +
+           " is neither an alias of the server's databases.conf nor an absolute path that "
+           "resolves, so " + (listed ? list_rule : RuleName(config, "deny_security_database",
+                                                            config.deny_security_database.line)) +
+           " cannot admit it";
+  }
+
+  if (deny_security) {
+    const std::vector<std::string> securities = SecurityDatabases(platform, aliases);
+    for (const std::string& security : securities)
+      if (security == *target)
+        return "Run refused: database " + named + " is the server's security database (" +
+               *target + "); " +
+               RuleName(config, "deny_security_database", config.deny_security_database.line) +
+               " forbids it";
+    if (securities.empty())
+      return "Run refused: the server's security database cannot be told, so " +
+             RuleName(config, "deny_security_database", config.deny_security_database.line) +
+             " cannot be kept";
+  }
+
+  if (listed) {
+    std::string refusal;
+    for (const std::string& entry : config.allowed_databases.value) {
+      if (Admits(platform, aliases, entry, *target, &refusal, config)) return std::string();
+      if (!refusal.empty()) return refusal;
+    }
+    return "Run refused: database " + named + " (" + *target + ") is not admitted by " + list_rule;
+  }
+  return std::string();
+}
+
+}  // namespace tolvane

@@ -1,0 +1,32 @@
+// Which databases a call may target: the allow-list and the security
+// database rule of the module's configuration, checked before any attach.
+// Every spelling is brought to one real path first (host prefix, alias,
+// ".", "..", symbolic links), so that none gets around the rules.
+#pragma once
+
+#include <string>
+
+#include "script_runner/ModuleConfig.h"
+
+namespace tolvane {
+
+class Platform;
+
+// The host and file parts of a database path as the client library reads
+// it: "host:file", "host/port:file", "[v6]/port:file", "proto://host[:port]/file"
+// or a bare file.
+struct TargetSpelling {
+  std::string host;  // empty: no host given
+  std::string file;
+};
+TargetSpelling SplitTarget(const std::string& database_path);
+
+// True for no host or a name of this machine's loopback.
+bool IsLocalHost(const std::string& host);
+
+// Empty when config lets a call target database_path; otherwise the text the
+// run fails with, naming the rule that refuses it.
+std::string TargetRefusal(Platform& platform, const ModuleConfig& config,
+                          const std::string& database_path);
+
+}  // namespace tolvane

@@ -1,0 +1,137 @@
+"""udftolvane.conf inside the private server: the login it names, the
+allow-list against every spelling of a target, the security database denied,
+each kind of bad file, and a change applying to the next call. The server
+reads the file named by TOLVANE_FB_CONF (its UDFTOLVANE_CONF) on every call;
+each test writes it and removes it again."""
+
+import os
+import unittest
+
+from e2e_support import SOURCE_DIR, ServerDatabase, ServerTestCase
+
+ADMIN = "TOLVANE_CONF_ADMIN"
+ADMIN_PASSWORD = "pw-from-conf"
+
+
+class ModuleConfiguration(ServerTestCase):
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        cls.conf = cls.server.conf_file
+        cls.conf.unlink(missing_ok=True)
+        for folder in ("allowed", "outside"):
+            (cls.work / folder).mkdir()
+        cls.db = ServerDatabase(cls.work / "allowed", "caller",
+                                "CREATE TABLE WHO (NAME VARCHAR(63));\n"
+                                f"CREATE OR ALTER USER {ADMIN} PASSWORD '{ADMIN_PASSWORD}';\n"
+                                f"COMMIT;\nGRANT ALL ON WHO TO {ADMIN};")
+        cls.outside = ServerDatabase(cls.work / "outside", "target")
+        (cls.work / "allowed" / "link").symlink_to(cls.work / "outside")
+        # An alias of the server pointing outside the list.
+        cls.aliases = cls.server.root_dir / "databases.conf"
+        cls.aliases_text = cls.aliases.read_text()
+        cls.aliases.write_text(cls.aliases_text + f"\ntolvane_outside = {cls.outside.path}\n"
+                                                  f"tolvane_inside = {cls.db.path}\n")
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.conf.unlink(missing_ok=True)
+        cls.aliases.write_text(cls.aliases_text)
+        cls.db.run(f"DROP USER {ADMIN};\nCOMMIT;\n", check=False)
+        super().tearDownClass()
+
+    def tearDown(self):
+        if self.conf.is_dir():
+            self.conf.rmdir()
+        self.conf.unlink(missing_ok=True)
+
+    def configure(self, text: str, mode: int = 0o600):
+        self.conf.unlink(missing_ok=True)
+        self.conf.write_text(text)
+        os.chmod(self.conf, mode)
+
+    def call(self, path: str, script: bytes = b"") -> str:
+        return self.db.call(script, path)
+
+    def test_the_login_comes_from_the_file(self):
+        insert = b"INSERT INTO WHO VALUES (CURRENT_USER)"
+        local = f"{self.server.address}:{self.db.path}"
+        self.assertEqual(self.call(local, insert), "ok")
+        self.configure(f"user = {ADMIN}\npassword = {ADMIN_PASSWORD}\n")
+        self.assertEqual(self.call(local, insert), "ok")
+        self.configure("password = not-the-password\n")
+        refused = self.call(local, insert)
+        self.assertIn("user name and password are not defined", refused)
+        self.assertEqual(self.db.values("SELECT NAME AS V FROM WHO ORDER BY NAME"),
+                         ["SYSDBA", ADMIN])
+
+    def test_the_allow_list_holds_for_every_spelling(self):
+        allowed = self.work / "allowed"
+        self.configure(f"allowed_databases = {allowed}/ ; tolvane_inside\n", 0o644)
+        rows = [
+            (self.db.path, None),
+            (f"{self.server.address}:{allowed}/./caller.fdb", None),
+            ("tolvane_inside", None),
+            (self.outside.path, "is not admitted by allowed_databases"),
+            (f"{allowed}/../outside/target.fdb", "is not admitted by allowed_databases"),
+            (f"localhost:{allowed}/link/target.fdb", "is not admitted by allowed_databases"),
+            ("tolvane_outside", "is not admitted by allowed_databases"),
+            ("elsewhere.invalid:/x.fdb", "names another server"),
+        ]
+        for path, refusal in rows:
+            with self.subTest(path=path):
+                result = self.call(path)
+                if refusal is None:
+                    self.assertEqual(result, "ok")
+                else:
+                    self.assertIn(refusal, result)
+                    self.assertIn(f"(Configuration {self.conf}, line 1)", result)
+        self.assertFailureFiles({})
+
+    def test_the_security_database_is_denied(self):
+        security = self.server.state_dir / "security3.fdb"
+        (self.work / "outside" / "sec").unlink(missing_ok=True)
+        (self.work / "outside" / "sec").symlink_to(security)
+        self.configure("deny_security_database = yes\n", 0o644)
+        around = os.path.relpath(security, self.work / "outside")
+        for path in (str(security), f"localhost:{self.work}/outside/sec",
+                     f"{self.server.address}:{self.work}/outside/{around}"):
+            with self.subTest(path=path):
+                self.assertIn("is the server's security database", self.call(path))
+        self.assertEqual(self.call(self.outside.path), "ok")
+
+    def test_each_bad_file_fails_every_call_with_its_reason(self):
+        rows = [
+            ("usr = x\n", 0o600, "line 1: unknown setting 'usr'"),
+            ("\nlock_timeout = soon\n", 0o600, "line 2: Bad value 'soon' for option lock_timeout"),
+            ("user = x\n", 0o666, "refused: others can write it (mode 0666)"),
+            ("password = x\n", 0o604, "refused: it holds a password that others can read"),
+            ("password_file = /nonexistent/pw\n", 0o600, "password_file /nonexistent/pw:"),
+        ]
+        for text, mode, reason in rows:
+            with self.subTest(text=text):
+                self.configure(text, mode)
+                result = self.call(self.db.path)
+                self.assertIn(f"Configuration {self.conf}", result)
+                self.assertIn(reason, result)
+        self.conf.unlink()
+        self.conf.mkdir()  # there, but no file to read
+        self.assertIn("is not a regular file", self.call(self.db.path))
+        self.conf.rmdir()
+        self.assertEqual(self.call(self.db.path), "ok")  # the next call reads no file
+        # The installer's template, every setting commented out, changes nothing.
+        self.configure((SOURCE_DIR / "scripts" / "udftolvane.conf.template").read_text(), 0o640)
+        self.assertEqual(self.call(self.db.path), "ok")
+        self.assertTrue(self.server.answers())
+
+    def test_the_run_log_folder_comes_from_the_file(self):
+        logs = self.work / "logs"
+        logs.mkdir(exist_ok=True)
+        self.configure(f"run_log_dir = {logs}\ndefault_options = mode=atomic\n")
+        self.assertEqual(self.call(self.db.path, b"SELECT 1 FROM RDB$DATABASE"), "ok")
+        self.assertEqual(len(list(logs.glob("udftolvane-*.jsonl"))), 1)
+
+
+if __name__ == "__main__":
+    unittest.main()
