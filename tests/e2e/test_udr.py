@@ -78,5 +78,26 @@ class Udr(ServerTestCase):
         self.assertEqual(results_in(granted.stdout.decode("latin-1")), ["ok"])
 
 
+    def test_a_long_broken_off_statement_gives_both_declarations_the_same_receivable_text(self):
+        # A folder at the failure file's name breaks the run off on a 40 KB
+        # statement; the text must fit the declared result of both.
+        statement = b"INSERT INTO NOWHERE VALUES ('" + b"x" * 40000 + b"')"
+        script_sql = (f"INSERT INTO S VALUES (CAST(x'{statement.hex()[:60000]}' AS BLOB SUB_TYPE TEXT) "
+                      f"|| CAST(x'{statement.hex()[60000:]}' AS BLOB SUB_TYPE TEXT));\nCOMMIT;\n")
+        results = []
+        for db in (self.legacy, self.udr):
+            db.run("RECREATE TABLE S (B BLOB SUB_TYPE TEXT);\nCOMMIT;\n" + script_sql)
+            blocker = self.server.failure_dir / "TESTE0.TXT"
+            blocker.mkdir()
+            try:
+                results.append(db.call_expr("(SELECT B FROM S)", quoted(db.path)))
+            finally:
+                blocker.rmdir()
+        legacy, udr = results
+        self.assertEqual(legacy, udr)
+        self.assertEqual(len(legacy.encode("latin-1")), 31999)
+        self.assertTrue(legacy.startswith('Cannot create file "'), legacy[:100])
+        self.assertIn("   -    INSERT INTO NOWHERE VALUES ('xxx", legacy)
+
 if __name__ == "__main__":
     unittest.main()
