@@ -53,8 +53,8 @@ TEST_F(OptionsTest, DialectDecidesWhatDoubleQuotesMean) {
   EXPECT_NE(outcome.text.find("Column unknown"), std::string::npos) << outcome.text;
 
   Held<tolvane::ISQLMetaData> meta1, meta3;
-  ASSERT_EQ(dialect1.Connection()->CreateMetaData(meta1.Out()), 0);
-  ASSERT_EQ(dialect3.Connection()->CreateMetaData(meta3.Out()), 0);
+  ASSERT_EQ(dialect1.Connection()->CreateMetaData(meta1.Put()), 0);
+  ASSERT_EQ(dialect3.Connection()->CreateMetaData(meta3.Put()), 0);
   char quote = 'x';
   ASSERT_EQ(meta3->GetMetaDataOption(tolvane::moQuoteChar, &quote, 1, nullptr), 0);
   EXPECT_EQ(quote, '"');
@@ -118,7 +118,7 @@ TEST_F(OptionsTest, UnsupportedOptionsAreRefusedAndRequiredOnesAccepted) {
   EXPECT_EQ(length, 4);
 
   Held<tolvane::ISQLMetaData> meta;
-  ASSERT_EQ(connection->CreateMetaData(meta.Out()), 0);
+  ASSERT_EQ(connection->CreateMetaData(meta.Put()), 0);
   EXPECT_EQ(meta->SetMetaDataOption(tolvane::moUserName, Text("SYSDBA")), 0);
   std::int32_t supported = 0;
   ASSERT_EQ(meta->GetMetaDataOption(tolvane::moTransactionsSupported, &supported, 4, nullptr), 0);
@@ -268,7 +268,7 @@ TEST_F(TransactionTest, CommitRetainKeepsTheTransactionButCommitsEachStatement) 
   EXPECT_EQ(Count(), "3");
   Session::Outcome cursor = session.Run("select * from t");
   ASSERT_TRUE(cursor.cursor);
-  cursor.cursor.Reset();
+  cursor.cursor.Release();
   session.Exec("delete from t where id = 4");
   EXPECT_EQ(Count(), "2");
 }
