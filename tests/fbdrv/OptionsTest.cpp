@@ -222,6 +222,19 @@ TEST_F(LockTest, WaitPastTheLockTimeoutFails) {
   EXPECT_EQ(session.Exec("update t set s = 'mine' where id = 1"), 1u);
 }
 
+TEST_F(LockTest, ConnectionsOwnLockTimeoutTakesThePlaceOfTheDriversDefault) {
+  setenv("TOLVANE_LOCK_TIMEOUT", "30", 1);
+  Session session(database_, {{tolvane::coWaitOnLocks, 1}, {tolvane::coLockTimeout, 2}});
+  const auto start = std::chrono::steady_clock::now();
+  Session::Outcome outcome = session.Run("update t set s = 'mine' where id = 1");
+  EXPECT_EQ(outcome.code, kDriverSqlError) << outcome.text;
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+  std::int32_t seconds = 0;
+  ASSERT_EQ(session.Connection()->GetConnectionOption(tolvane::coLockTimeout, &seconds, 4, nullptr),
+            0);
+  EXPECT_EQ(seconds, 2);
+}
+
 class TransactionTest : public OptionsTest {
  protected:
   std::string Count() { return Probe(database_).Query("select count(*) from t"); }
