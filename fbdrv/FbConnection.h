@@ -47,6 +47,9 @@ class FbConnection final : public RefCounted<ISQLConnection> {
 
   std::string DatabaseString(const char* database) const;
   int ConnectTimeout() const noexcept;
+  // The attach's parameter block.
+  BuilderHandle AttachParameters(const char* user_name, const char* password,
+                                 int connect_timeout);
   void Detach();
 
   const ClientLibrary& client_;

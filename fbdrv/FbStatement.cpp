@@ -6,6 +6,7 @@
 
 #include "fbdrv/DriverFailure.h"
 #include "fbdrv/DriverTexts.h"
+#include "fbdrv/FbHandle.h"
 #include "fbdrv/FbRowCursor.h"
 #include "fbdrv/StatementKind.h"
 
