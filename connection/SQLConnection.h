@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "connection/DriverRef.h"
+#include "driver/DriverRef.h"
 #include "driver/SqlDriver.h"
 #include "runtime/Component.h"
 #include "runtime/Platform.h"

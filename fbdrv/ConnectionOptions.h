@@ -1,7 +1,10 @@
 // What a connection has been told through SetConnectionOption.
 #pragma once
 
+#include <cstdint>
 #include <string>
+
+#include "driver/SqlDriver.h"
 
 namespace tolvane::fbdrv {
 
@@ -21,5 +24,13 @@ struct ConnectionOptions {
   std::string server_port;
   std::string server_char_set;
 };
+
+// One SetConnectionOption. Throws DriverFailure: 5 for an option or value the
+// driver does not support, 9 for a value out of range.
+void SetOption(ConnectionOptions& options, ConnectionOption id, OptionValue value);
+// One GetConnectionOption; `lock_timeout` is the one in force. Throws
+// DriverFailure: 5 for an option that cannot be read, 9 for a short buffer.
+void GetOption(const ConnectionOptions& options, int lock_timeout, ConnectionOption id,
+               void* buffer, std::int16_t buffer_length, std::int16_t* length);
 
 }  // namespace tolvane::fbdrv

@@ -1,80 +1,40 @@
 #include "fbdrv/FbConnection.h"
 
-#include <algorithm>
 #include <chrono>
-#include <cstring>
 #include <new>
+#include <string>
 
 #include "fbdrv/DriverFailure.h"
 #include "fbdrv/DriverTexts.h"
 #include "fbdrv/FbMetaData.h"
-#include "fbdrv/FbRowCursor.h"
 #include "fbdrv/FbStatement.h"
 
 namespace tolvane::fbdrv {
 namespace {
 
-std::string TextValue(OptionValue value) {
-  const char* text = reinterpret_cast<const char*>(value);
-  return text != nullptr ? std::string(text) : std::string();
-}
-
-[[noreturn]] void NotSupported(ConnectionOption id, OptionValue value) {
-  throw DriverFailure(kDriverNotSupported,
-                      FormatText(texts::kOptionNotSupported, static_cast<int>(id),
-                                 static_cast<long long>(value)));
-}
-
 [[noreturn]] void InvalidParameter(const char* what) {
   throw DriverFailure(kDriverInvalidParameter, FormatText(texts::kInvalidParameter, what));
 }
 
-// Releases an XPB builder on every way out.
-struct BuilderGuard {
-  Firebird::IXpbBuilder* builder;
-  ~BuilderGuard() { builder->dispose(); }
-};
-
-struct ProviderGuard {
-  Firebird::IProvider* provider;
-  ~ProviderGuard() { provider->release(); }
-};
-
-void WriteInt(std::int32_t value, void* buffer, std::int16_t buffer_length, std::int16_t* length) {
-  if (buffer == nullptr || buffer_length < static_cast<std::int16_t>(sizeof value)) {
-    InvalidParameter("buffer");
-  }
-  std::memcpy(buffer, &value, sizeof value);
-  if (length != nullptr) *length = sizeof value;
-}
-
-void WriteText(const std::string& value, void* buffer, std::int16_t buffer_length,
-               std::int16_t* length) {
-  if (buffer == nullptr || buffer_length <= 0 ||
-      value.size() >= static_cast<std::size_t>(buffer_length)) {
-    InvalidParameter("buffer");
-  }
-  std::memcpy(buffer, value.c_str(), value.size() + 1);
-  if (length != nullptr) *length = static_cast<std::int16_t>(value.size());
-}
-
 }  // namespace
 
-FbConnection::FbConnection(const ClientLibrary& client, int connect_timeout)
-    : client_(client), status_(client), default_connect_timeout_(connect_timeout) {}
+FbConnection::FbConnection(const ClientLibrary& client, int connect_timeout, int lock_timeout)
+    : client_(client),
+      status_(client),
+      default_connect_timeout_(connect_timeout),
+      transactions_(status_, options_, lock_timeout) {}
 
 FbConnection::~FbConnection() {
   try {
     Detach();
   } catch (...) {
-    // Nobody is left to hear about it; the attachment is dropped below.
+    // Nobody is left to hear about it; the attachment is released as it goes.
   }
-  if (attachment_ != nullptr) std::exchange(attachment_, nullptr)->release();
 }
 
 Firebird::IAttachment* FbConnection::RequireAttachment() {
-  if (attachment_ == nullptr) throw DriverFailure(kDriverInvalidHandle, texts::kNotAttached);
-  return attachment_;
+  if (!attachment_) throw DriverFailure(kDriverInvalidHandle, texts::kNotAttached);
+  return attachment_.Get();
 }
 
 std::string FbConnection::DatabaseString(const char* database) const {
@@ -90,46 +50,51 @@ int FbConnection::ConnectTimeout() const noexcept {
   return options_.connection_timeout > 0 ? options_.connection_timeout : default_connect_timeout_;
 }
 
+BuilderHandle FbConnection::AttachParameters(const char* user_name, const char* password,
+                                             int connect_timeout) {
+  BuilderHandle builder(status_, status_.Checked([&](Firebird::CheckStatusWrapper* s) {
+    return client_.util->getXpbBuilder(s, Firebird::IXpbBuilder::DPB, nullptr, 0);
+  }));
+  status_.Checked([&](Firebird::CheckStatusWrapper* s) {
+    builder->insertInt(s, isc_dpb_sql_dialect, options_.sql_dialect);
+    if (user_name != nullptr && *user_name != '\0') {
+      builder->insertString(s, isc_dpb_user_name, user_name);
+    }
+    if (password != nullptr && *password != '\0') {
+      builder->insertString(s, isc_dpb_password, password);
+    }
+    if (!options_.role_name.empty()) {
+      builder->insertString(s, isc_dpb_sql_role_name, options_.role_name.c_str());
+    }
+    if (!options_.server_char_set.empty()) {
+      builder->insertString(s, isc_dpb_lc_ctype, options_.server_char_set.c_str());
+    }
+    // Also bounds the wait for a peer that accepts and never answers.
+    if (connect_timeout > 0) builder->insertInt(s, isc_dpb_connect_timeout, connect_timeout);
+  });
+  return builder;
+}
+
 DriverResult FbConnection::AttachDatabase(const char* database, const char* user_name,
                                           const char* password) noexcept {
   return error_.Run([&] {
     if (database == nullptr) InvalidParameter("database");
-    if (attachment_ != nullptr) InvalidParameter(texts::kAlreadyAttached);
+    if (attachment_) InvalidParameter(texts::kAlreadyAttached);
 
     const int connect_timeout = ConnectTimeout();
-    Firebird::IXpbBuilder* builder = status_.Checked([&](Firebird::CheckStatusWrapper* s) {
-      return client_.util->getXpbBuilder(s, Firebird::IXpbBuilder::DPB, nullptr, 0);
-    });
-    BuilderGuard builder_guard{builder};
-    status_.Checked([&](Firebird::CheckStatusWrapper* s) {
-      builder->insertInt(s, isc_dpb_sql_dialect, options_.sql_dialect);
-      if (user_name != nullptr && *user_name != '\0') {
-        builder->insertString(s, isc_dpb_user_name, user_name);
-      }
-      if (password != nullptr && *password != '\0') {
-        builder->insertString(s, isc_dpb_password, password);
-      }
-      if (!options_.role_name.empty()) {
-        builder->insertString(s, isc_dpb_sql_role_name, options_.role_name.c_str());
-      }
-      if (!options_.server_char_set.empty()) {
-        builder->insertString(s, isc_dpb_lc_ctype, options_.server_char_set.c_str());
-      }
-      // Also bounds the wait for a peer that accepts and never answers.
-      if (connect_timeout > 0) builder->insertInt(s, isc_dpb_connect_timeout, connect_timeout);
-    });
+    const BuilderHandle builder = AttachParameters(user_name, password, connect_timeout);
     const unsigned length = status_.Checked(
         [&](Firebird::CheckStatusWrapper* s) { return builder->getBufferLength(s); });
     const unsigned char* bytes = status_.Checked(
         [&](Firebird::CheckStatusWrapper* s) { return builder->getBuffer(s); });
 
-    ProviderGuard provider{client_.master->getDispatcher()};
+    const ProviderHandle provider(status_, client_.master->getDispatcher());
     const std::string target = DatabaseString(database);
     const auto started = std::chrono::steady_clock::now();
     try {
-      attachment_ = status_.Checked([&](Firebird::CheckStatusWrapper* s) {
-        return provider.provider->attachDatabase(s, target.c_str(), length, bytes);
-      });
+      attachment_ = AttachmentHandle(status_, status_.Checked([&](Firebird::CheckStatusWrapper* s) {
+        return provider->attachDatabase(s, target.c_str(), length, bytes);
+      }));
     } catch (const DriverFailure& failure) {
       // The client reports a timed-out wait as a rejected connection; say
       // what happened, with the client's own lines after it.
@@ -143,18 +108,16 @@ DriverResult FbConnection::AttachDatabase(const char* database, const char* user
                               "\n-" + failure.Text(),
                           failure.Details());
     }
-    lock_timeout_ = options_.lock_timeout >= 0 ? options_.lock_timeout : LockTimeoutFromEnvironment();
-    RebuildTransactionParameters();
+    transactions_.Configure(true);
   });
 }
 
 void FbConnection::Detach() {
-  if (attachment_ == nullptr) return;
-  // Cursors still held lose their work: what they read is rolled back.
-  while (!open_cursors_.empty()) open_cursors_.back()->Abandon();
-  if (kept_transaction_ != nullptr) RollbackQuietly(std::exchange(kept_transaction_, nullptr));
-  status_.Checked([&](Firebird::CheckStatusWrapper* s) { attachment_->detach(s); });
-  attachment_ = nullptr;  // a successful detach releases the interface
+  if (!attachment_) return;
+  transactions_.Abandon();
+  attachment_.End([](Firebird::IAttachment* attachment, Firebird::CheckStatusWrapper* s) {
+    attachment->detach(s);
+  });
 }
 
 DriverResult FbConnection::DetachDatabase() noexcept {
@@ -168,7 +131,7 @@ DriverResult FbConnection::CreateCommand(ISQLStatement** statement) noexcept {
   return error_.Run([&] {
     if (statement == nullptr) InvalidParameter("statement");
     RequireAttachment();
-    *statement = new FbStatement(Ref<FbConnection>::Retain(this));
+    *statement = new FbStatement(DriverRef<FbConnection>::Retain(this));
   });
 }
 
@@ -176,228 +139,28 @@ DriverResult FbConnection::CreateMetaData(ISQLMetaData** meta_data) noexcept {
   return error_.Run([&] {
     if (meta_data == nullptr) InvalidParameter("meta_data");
     RequireAttachment();
-    *meta_data = new FbMetaData(Ref<FbConnection>::Retain(this));
+    *meta_data = new FbMetaData(DriverRef<FbConnection>::Retain(this));
   });
-}
-
-void FbConnection::RebuildTransactionParameters() noexcept {
-  transaction_parameters_ = TransactionParameters(options_, lock_timeout_);
 }
 
 DriverResult FbConnection::SetConnectionOption(ConnectionOption id, OptionValue value) noexcept {
   return error_.Run([&] {
-    switch (id) {
-      case coAutoCommit:
-        options_.auto_commit = value != 0;
-        break;
-      case coBlockingMode:
-        if (value == 0) NotSupported(id, value);  // calls always block until done
-        break;
-      case coBlobSize:
-        options_.blob_size = static_cast<int>(value);
-        break;
-      case coRoleName:
-        options_.role_name = TextValue(value);
-        break;
-      case coWaitOnLocks:
-        options_.wait_on_locks = value != 0;
-        break;
-      case coCommitRetain:
-        options_.commit_retain = value != 0;
-        break;
-      case coTransIsolation:
-        if (value == 1) {
-          options_.isolation = Isolation::kSnapshot;
-        } else if (value == 0 || value == 2) {
-          options_.isolation = Isolation::kReadCommitted;
-        } else {
-          InvalidParameter("isolation");
-        }
-        break;
-      case coHostName:
-        options_.host_name = TextValue(value);
-        break;
-      case coServerCharSet:
-        options_.server_char_set = TextValue(value);
-        break;
-      case coSqlDialect:
-        if (value < 1 || value > 3) InvalidParameter("dialect");
-        options_.sql_dialect = static_cast<int>(value);
-        break;
-      case coServerPort:
-        options_.server_port = TextValue(value);
-        break;
-      case coConnectionTimeout:
-        if (value < 0) InvalidParameter("timeout");
-        options_.connection_timeout = static_cast<int>(value);
-        break;
-      case coLockTimeout:
-        if (value < 0 || value > kMaxLockTimeout) InvalidParameter("lock timeout");
-        options_.lock_timeout = static_cast<int>(value);
-        if (attachment_ != nullptr) lock_timeout_ = options_.lock_timeout;
-        RebuildTransactionParameters();
-        break;
-      case coTraceCallback:
-      case coTraceClientData:
-      case coOSAuthentication:
-      case coMultipleTransaction:
-      case coTrimChar:
-        // Only "off" is supported: no tracing, no OS logins, one transaction,
-        // and no data is fetched that could be trimmed.
-        if (value != 0) NotSupported(id, value);
-        break;
-      case coCustomString:
-        if (!TextValue(value).empty()) NotSupported(id, value);
-        break;
-      default:
-        NotSupported(id, value);
-    }
-    RebuildTransactionParameters();
+    SetOption(options_, id, value);
+    transactions_.Configure(Attached());
   });
 }
 
 DriverResult FbConnection::GetConnectionOption(ConnectionOption id, void* buffer,
                                                std::int16_t buffer_length,
                                                std::int16_t* length) noexcept {
-  return error_.Run([&] {
-    switch (id) {
-      case coMaxActiveStatements:
-        WriteInt(0, buffer, buffer_length, length);  // no limit
-        break;
-      case coAutoCommit:
-        WriteInt(options_.auto_commit, buffer, buffer_length, length);
-        break;
-      case coWaitOnLocks:
-        WriteInt(options_.wait_on_locks, buffer, buffer_length, length);
-        break;
-      case coCommitRetain:
-        WriteInt(options_.commit_retain, buffer, buffer_length, length);
-        break;
-      case coTransIsolation:
-        WriteInt(options_.isolation == Isolation::kSnapshot ? 1 : 0, buffer, buffer_length, length);
-        break;
-      case coSqlDialect:
-        WriteInt(options_.sql_dialect, buffer, buffer_length, length);
-        break;
-      case coBlobSize:
-        WriteInt(options_.blob_size, buffer, buffer_length, length);
-        break;
-      case coConnectionTimeout:
-        WriteInt(options_.connection_timeout, buffer, buffer_length, length);
-        break;
-      case coLockTimeout:
-        WriteInt(lock_timeout_, buffer, buffer_length, length);
-        break;
-      case coRoleName:
-        WriteText(options_.role_name, buffer, buffer_length, length);
-        break;
-      case coHostName:
-        WriteText(options_.host_name, buffer, buffer_length, length);
-        break;
-      case coServerCharSet:
-        WriteText(options_.server_char_set, buffer, buffer_length, length);
-        break;
-      case coServerPort:
-        WriteText(options_.server_port, buffer, buffer_length, length);
-        break;
-      default:
-        NotSupported(id, 0);
-    }
-  });
+  return error_.Run(
+      [&] { GetOption(options_, transactions_.LockTimeout(), id, buffer, buffer_length, length); });
 }
 
 DriverResult FbConnection::GetErrorText(char* buffer) noexcept { return error_.GetText(buffer); }
 
 DriverResult FbConnection::GetErrorTextLength(std::int16_t* length) noexcept {
   return error_.GetLength(length);
-}
-
-Firebird::ITransaction* FbConnection::BeginWork() {
-  Firebird::IAttachment* attachment = RequireAttachment();
-  auto start = [&] {
-    return status_.Checked([&](Firebird::CheckStatusWrapper* s) {
-      return attachment->startTransaction(s, transaction_parameters_.Length(),
-                                          transaction_parameters_.Data());
-    });
-  };
-  if (OwnsWorkTransaction()) return start();
-  if (kept_transaction_ == nullptr) kept_transaction_ = start();
-  return kept_transaction_;
-}
-
-void FbConnection::RollbackQuietly(Firebird::ITransaction* transaction) noexcept {
-  if (transaction == nullptr) return;
-  // A successful rollback releases the interface; otherwise drop it here.
-  if (!status_.Quiet([&](Firebird::CheckStatusWrapper* s) { transaction->rollback(s); })) {
-    transaction->release();
-  }
-}
-
-void FbConnection::FinishWork(Firebird::ITransaction* transaction, bool succeeded) {
-  if (OwnsWorkTransaction()) {
-    if (transaction == nullptr) return;
-    if (!succeeded) {
-      RollbackQuietly(transaction);
-      return;
-    }
-    try {
-      status_.Checked([&](Firebird::CheckStatusWrapper* s) { transaction->commit(s); });
-    } catch (...) {
-      RollbackQuietly(transaction);
-      throw;
-    }
-    return;
-  }
-  // The kept transaction: a statement may have ended it itself.
-  if (succeeded) kept_transaction_ = transaction;
-  if (!succeeded || !options_.auto_commit || kept_transaction_ == nullptr) return;
-  try {
-    status_.Checked([&](Firebird::CheckStatusWrapper* s) { kept_transaction_->commitRetaining(s); });
-  } catch (...) {
-    RollbackQuietly(std::exchange(kept_transaction_, nullptr));
-    throw;
-  }
-}
-
-void FbConnection::FinishCursorWork(Firebird::ITransaction* own) {
-  if (own != nullptr) {
-    try {
-      status_.Checked([&](Firebird::CheckStatusWrapper* s) { own->commit(s); });
-    } catch (...) {
-      RollbackQuietly(own);
-      throw;
-    }
-    return;
-  }
-  if (kept_transaction_ != nullptr) FinishWork(kept_transaction_, true);
-}
-
-void FbConnection::EndTransaction(bool commit) {
-  RequireAttachment();
-  if (options_.auto_commit || kept_transaction_ == nullptr) return;
-  Firebird::ITransaction* transaction = std::exchange(kept_transaction_, nullptr);
-  try {
-    status_.Checked([&](Firebird::CheckStatusWrapper* s) {
-      if (commit) {
-        transaction->commit(s);
-      } else {
-        transaction->rollback(s);
-      }
-    });
-  } catch (...) {
-    if (commit) {
-      RollbackQuietly(transaction);
-    } else {
-      transaction->release();
-    }
-    throw;
-  }
-}
-
-void FbConnection::RegisterCursor(FbRowCursor* cursor) { open_cursors_.push_back(cursor); }
-
-void FbConnection::ForgetCursor(FbRowCursor* cursor) noexcept {
-  std::erase(open_cursors_, cursor);
 }
 
 }  // namespace tolvane::fbdrv

@@ -1,35 +1,27 @@
-// One attachment to a Firebird database and the transactions its statements
-// run in.
+// One attachment to a Firebird database, its options, and the transactions
+// its statements run in (FbTransactions).
 #pragma once
 
 #include <string>
-#include <vector>
 
 #include "driver/SqlDriver.h"
 #include "fbdrv/ClientLibrary.h"
 #include "fbdrv/ConnectionOptions.h"
 #include "fbdrv/ErrorSlot.h"
+#include "fbdrv/FbHandle.h"
+#include "fbdrv/FbTransactions.h"
 #include "fbdrv/RefCounted.h"
 #include "fbdrv/ServerStatus.h"
-#include "fbdrv/TransactionParameters.h"
 
 namespace tolvane::fbdrv {
 
-class FbRowCursor;
-
-// Transactions:
-//  - auto-commit (the default): each statement runs in a transaction of its
-//    own, committed when it succeeds (for rows, when its cursor is released)
-//    and rolled back when it fails;
-//  - auto-commit with commit-retain: one transaction is kept and committed
-//    with retaining after each successful statement;
-//  - auto-commit off: one transaction is kept across statements until a
-//    COMMIT or ROLLBACK line ends it; detaching rolls back what is left.
 class FbConnection final : public RefCounted<ISQLConnection> {
  public:
   // connect_timeout: seconds an attach waits for the server when the
   // connection's own option does not say; 0 = the client's configuration.
-  FbConnection(const ClientLibrary& client, int connect_timeout);
+  // lock_timeout: seconds a statement waits for a lock when the connection's
+  // own option does not say; 0 = no limit.
+  FbConnection(const ClientLibrary& client, int connect_timeout, int lock_timeout);
 
   DriverResult AttachDatabase(const char* database, const char* user_name,
                               const char* password) noexcept override;
@@ -43,51 +35,31 @@ class FbConnection final : public RefCounted<ISQLConnection> {
   DriverResult GetErrorTextLength(std::int16_t* length) noexcept override;
 
   // --- for the connection's statements, cursors and metadata ---
-  bool Attached() const noexcept { return attachment_ != nullptr; }
+  bool Attached() const noexcept { return static_cast<bool>(attachment_); }
   // Throws DriverFailure (4) when not attached.
   Firebird::IAttachment* RequireAttachment();
   ServerStatus& Status() noexcept { return status_; }
   unsigned Dialect() const noexcept { return static_cast<unsigned>(options_.sql_dialect); }
-
-  // The transaction one statement is to run in: a new one in plain
-  // auto-commit, otherwise the kept one (started when there is none).
-  Firebird::ITransaction* BeginWork();
-  // Ends one statement's work. `transaction` is what BeginWork gave, or
-  // what the statement's execution returned when it succeeded (null when the
-  // statement itself ended the transaction). Throws DriverFailure when a
-  // commit fails; the transaction is then rolled back.
-  void FinishWork(Firebird::ITransaction* transaction, bool succeeded);
-  // Ends the work of a released cursor: `own` is the transaction it owns, or
-  // null when it ran in the kept one.
-  void FinishCursorWork(Firebird::ITransaction* own);
-  void RollbackQuietly(Firebird::ITransaction* transaction) noexcept;
-  // Whether BeginWork hands out a transaction the statement owns.
-  bool OwnsWorkTransaction() const noexcept { return options_.auto_commit && !options_.commit_retain; }
-  // A COMMIT or ROLLBACK line: ends the kept transaction when auto-commit is
-  // off; has no effect otherwise.
-  void EndTransaction(bool commit);
-
-  void RegisterCursor(FbRowCursor* cursor);
-  void ForgetCursor(FbRowCursor* cursor) noexcept;
+  FbTransactions& Transactions() noexcept { return transactions_; }
 
  private:
   ~FbConnection() override;
 
   std::string DatabaseString(const char* database) const;
   int ConnectTimeout() const noexcept;
+  // The attach's parameter block.
+  BuilderHandle AttachParameters(const char* user_name, const char* password,
+                                 int connect_timeout);
   void Detach();
-  void RebuildTransactionParameters() noexcept;
 
   const ClientLibrary& client_;
   ServerStatus status_;
   ErrorSlot error_;
   ConnectionOptions options_;
   int default_connect_timeout_;
-  int lock_timeout_ = kDefaultLockTimeout;
-  TransactionParameters transaction_parameters_{options_, lock_timeout_};
-  Firebird::IAttachment* attachment_ = nullptr;
-  Firebird::ITransaction* kept_transaction_ = nullptr;
-  std::vector<FbRowCursor*> open_cursors_;
+  FbTransactions transactions_;
+  // Last, so that it goes first.
+  AttachmentHandle attachment_{status_};
 };
 
 }  // namespace tolvane::fbdrv

@@ -10,7 +10,8 @@ namespace tolvane::fbdrv {
 
 class FbDriver final : public RefCounted<ISQLDriver> {
  public:
-  // Reads the process's connect timeout once, for every connection it makes.
+  // Reads the process's connect and lock timeouts once, for every connection
+  // it makes.
   explicit FbDriver(const ClientLibrary& client) noexcept;
 
   DriverResult CreateConnection(ISQLConnection** connection) noexcept override;
@@ -20,6 +21,7 @@ class FbDriver final : public RefCounted<ISQLDriver> {
 
   const ClientLibrary& client_;
   int connect_timeout_;
+  int lock_timeout_;
 };
 
 }  // namespace tolvane::fbdrv

@@ -16,7 +16,7 @@ DriverResult WriteBytes(const void* value, std::int16_t size, void* buffer,
 
 }  // namespace
 
-FbMetaData::FbMetaData(Ref<FbConnection> connection) noexcept
+FbMetaData::FbMetaData(DriverRef<FbConnection> connection) noexcept
     : connection_(std::move(connection)) {}
 
 DriverResult FbMetaData::SetMetaDataOption(MetaDataOption id, OptionValue value) noexcept {

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "driver/DriverRef.h"
 #include "driver/SqlDriver.h"
 #include "fbdrv/FbConnection.h"
 #include "fbdrv/RefCounted.h"
@@ -11,7 +12,7 @@ namespace tolvane::fbdrv {
 
 class FbMetaData final : public RefCounted<ISQLMetaData> {
  public:
-  explicit FbMetaData(Ref<FbConnection> connection) noexcept;
+  explicit FbMetaData(DriverRef<FbConnection> connection) noexcept;
 
   DriverResult SetMetaDataOption(MetaDataOption id, OptionValue value) noexcept override;
   DriverResult GetMetaDataOption(MetaDataOption id, void* buffer, std::int16_t buffer_length,
@@ -20,7 +21,7 @@ class FbMetaData final : public RefCounted<ISQLMetaData> {
  private:
   ~FbMetaData() override = default;
 
-  Ref<FbConnection> connection_;
+  DriverRef<FbConnection> connection_;
   std::string user_name_;
 };
 

@@ -4,42 +4,38 @@
 
 namespace tolvane::fbdrv {
 
-FbRowCursor::FbRowCursor(Ref<FbConnection> connection, Firebird::IStatement* statement,
-                         Firebird::IResultSet* results, Firebird::ITransaction* own_transaction)
+FbRowCursor::FbRowCursor(DriverRef<FbConnection> connection, StatementHandle&& statement,
+                         ResultSetHandle&& results, Firebird::ITransaction* own_transaction)
     : connection_(std::move(connection)),
-      statement_(statement),
-      results_(results),
-      own_transaction_(own_transaction) {
-  connection_->RegisterCursor(this);
+      statement_(connection_->Status()),
+      results_(connection_->Status()),
+      own_transaction_(connection_->Status()) {
+  connection_->Transactions().Register(this);
+  statement_ = std::move(statement);
+  results_ = std::move(results);
+  own_transaction_ = TransactionHandle(connection_->Status(), own_transaction);
 }
 
 FbRowCursor::~FbRowCursor() {
-  if (results_ == nullptr) return;  // abandoned when the connection detached
+  if (!results_) return;  // abandoned when the connection detached
   CloseResults();
   try {
-    connection_->FinishCursorWork(std::exchange(own_transaction_, nullptr));
+    connection_->Transactions().FinishCursor(std::move(own_transaction_));
   } catch (...) {
     // Release cannot report; the failed commit has been rolled back.
   }
 }
 
 void FbRowCursor::CloseResults() noexcept {
-  connection_->ForgetCursor(this);
-  ServerStatus& status = connection_->Status();
-  Firebird::IResultSet* results = std::exchange(results_, nullptr);
-  if (!status.Quiet([&](Firebird::CheckStatusWrapper* s) { results->close(s); })) {
-    results->release();
-  }
-  Firebird::IStatement* statement = std::exchange(statement_, nullptr);
-  if (!status.Quiet([&](Firebird::CheckStatusWrapper* s) { statement->free(s); })) {
-    statement->release();
-  }
+  connection_->Transactions().Forget(this);
+  results_.Release();
+  statement_.Release();
 }
 
 void FbRowCursor::Abandon() noexcept {
-  if (results_ == nullptr) return;
+  if (!results_) return;
   CloseResults();
-  connection_->RollbackQuietly(std::exchange(own_transaction_, nullptr));
+  own_transaction_.Release();
 }
 
 }  // namespace tolvane::fbdrv

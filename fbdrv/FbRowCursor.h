@@ -5,22 +5,25 @@
 
 #include <firebird/Interface.h>
 
+#include "driver/DriverRef.h"
 #include "driver/SqlDriver.h"
 #include "fbdrv/FbConnection.h"
+#include "fbdrv/FbHandle.h"
 #include "fbdrv/RefCounted.h"
 
 namespace tolvane::fbdrv {
 
 class FbRowCursor final : public RefCounted<ISQLRowCursor> {
  public:
-  // Takes over the result set and the prepared statement; `own_transaction`
-  // is the transaction the cursor owns, or null when it reads in the
-  // connection's kept transaction.
-  FbRowCursor(Ref<FbConnection> connection, Firebird::IStatement* statement,
-              Firebird::IResultSet* results, Firebird::ITransaction* own_transaction);
+  // Registers with the connection's transactions, then takes over the result
+  // set and the prepared statement (they stay with the caller when the
+  // registration fails); `own_transaction` is the transaction the cursor
+  // owns, or null when it reads in the connection's kept transaction.
+  FbRowCursor(DriverRef<FbConnection> connection, StatementHandle&& statement,
+              ResultSetHandle&& results, Firebird::ITransaction* own_transaction);
 
-  // Called by the connection when it detaches first: closes the cursor and
-  // rolls its transaction back.
+  // Called by the connection's transactions when it detaches first: closes
+  // the cursor and rolls its transaction back.
   void Abandon() noexcept;
 
  private:
@@ -28,10 +31,10 @@ class FbRowCursor final : public RefCounted<ISQLRowCursor> {
 
   void CloseResults() noexcept;
 
-  Ref<FbConnection> connection_;
-  Firebird::IStatement* statement_;
-  Firebird::IResultSet* results_;
-  Firebird::ITransaction* own_transaction_;
+  DriverRef<FbConnection> connection_;
+  StatementHandle statement_;
+  ResultSetHandle results_;
+  TransactionHandle own_transaction_;
 };
 
 }  // namespace tolvane::fbdrv

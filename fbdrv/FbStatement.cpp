@@ -6,6 +6,7 @@
 
 #include "fbdrv/DriverFailure.h"
 #include "fbdrv/DriverTexts.h"
+#include "fbdrv/FbHandle.h"
 #include "fbdrv/FbRowCursor.h"
 #include "fbdrv/StatementKind.h"
 
@@ -14,55 +15,12 @@ namespace {
 
 using Firebird::CheckStatusWrapper;
 
-// Frees a prepared statement on every way out unless a cursor took it over.
-class PreparedStatement {
- public:
-  explicit PreparedStatement(ServerStatus& status) noexcept : status_(status) {}
-  PreparedStatement(const PreparedStatement&) = delete;
-  PreparedStatement& operator=(const PreparedStatement&) = delete;
-  ~PreparedStatement() {
-    if (statement_ == nullptr) return;
-    if (!status_.Quiet([&](CheckStatusWrapper* s) { statement_->free(s); })) {
-      statement_->release();
-    }
-  }
-  Firebird::IStatement*& Slot() noexcept { return statement_; }
-  Firebird::IStatement* operator->() const noexcept { return statement_; }
-  Firebird::IStatement* Take() noexcept { return std::exchange(statement_, nullptr); }
-
- private:
-  ServerStatus& status_;
-  Firebird::IStatement* statement_ = nullptr;
-};
-
-// Closes an opened result set unless a cursor took it over.
-class OpenResults {
- public:
-  explicit OpenResults(ServerStatus& status) noexcept : status_(status) {}
-  OpenResults(const OpenResults&) = delete;
-  OpenResults& operator=(const OpenResults&) = delete;
-  ~OpenResults() {
-    if (results_ == nullptr) return;
-    if (!status_.Quiet([&](CheckStatusWrapper* s) { results_->close(s); })) results_->release();
-  }
-  Firebird::IResultSet*& Slot() noexcept { return results_; }
-  Firebird::IResultSet* Take() noexcept { return std::exchange(results_, nullptr); }
-
- private:
-  ServerStatus& status_;
-  Firebird::IResultSet* results_ = nullptr;
-};
-
 // Fetches and discards every row, as isql does: what the rows do (a
 // sequence advanced, the writes of a selectable procedure, a failure in a
 // later row) happens only when they are fetched.
 void FetchToEnd(ServerStatus& status, Firebird::IResultSet* results) {
-  Firebird::IMessageMetadata* metadata =
-      status.Checked([&](CheckStatusWrapper* s) { return results->getMetadata(s); });
-  struct Release {
-    Firebird::IMessageMetadata* metadata;
-    ~Release() { metadata->release(); }
-  } release{metadata};
+  const MetadataHandle metadata(
+      status, status.Checked([&](CheckStatusWrapper* s) { return results->getMetadata(s); }));
   const unsigned length =
       status.Checked([&](CheckStatusWrapper* s) { return metadata->getMessageLength(s); });
   std::vector<unsigned char> row(length > 0 ? length : 1);
@@ -78,7 +36,7 @@ bool ReturnsRows(unsigned statement_type) noexcept {
 
 }  // namespace
 
-FbStatement::FbStatement(Ref<FbConnection> connection) noexcept
+FbStatement::FbStatement(DriverRef<FbConnection> connection) noexcept
     : connection_(std::move(connection)) {}
 
 DriverResult FbStatement::SetStatementOption(StatementOption id, OptionValue value) noexcept {
@@ -102,10 +60,10 @@ DriverResult FbStatement::ExecuteSqlText(const char* sql, ISQLRowCursor** cursor
     ISQLRowCursor* opened = nullptr;
     switch (ClassifyStatement(sql)) {
       case StatementKind::kCommit:
-        connection_->EndTransaction(true);
+        connection_->Transactions().End(true);
         break;
       case StatementKind::kRollback:
-        connection_->EndTransaction(false);
+        connection_->Transactions().End(false);
         break;
       case StatementKind::kCreateDatabase:
         throw DriverFailure(kDriverSqlError, texts::kCreateDatabaseRefused);
@@ -125,8 +83,9 @@ DriverResult FbStatement::ExecuteSqlText(const char* sql, ISQLRowCursor** cursor
 
 void FbStatement::RunImmediate(const char* sql) {
   FbConnection& connection = *connection_.Get();
+  FbTransactions& transactions = connection.Transactions();
   Firebird::IAttachment* attachment = connection.RequireAttachment();
-  Firebird::ITransaction* transaction = connection.BeginWork();
+  Firebird::ITransaction* transaction = transactions.Begin(attachment);
   Firebird::ITransaction* after = nullptr;
   try {
     after = connection.Status().Checked([&](CheckStatusWrapper* s) {
@@ -134,47 +93,44 @@ void FbStatement::RunImmediate(const char* sql) {
                                  nullptr, nullptr);
     });
   } catch (...) {
-    connection.FinishWork(transaction, false);
+    transactions.Finish(transaction, false);
     throw;
   }
-  connection.FinishWork(after, true);
+  transactions.Finish(after, true);
 }
 
 ISQLRowCursor* FbStatement::RunPrepared(const char* sql, bool may_return_rows) {
   FbConnection& connection = *connection_.Get();
+  FbTransactions& transactions = connection.Transactions();
   ServerStatus& status = connection.Status();
   Firebird::IAttachment* attachment = connection.RequireAttachment();
-  Firebird::ITransaction* transaction = connection.BeginWork();
+  Firebird::ITransaction* transaction = transactions.Begin(attachment);
   Firebird::ITransaction* after = nullptr;
   try {
-    PreparedStatement statement(status);
     // The statement type costs nothing extra when asked for with the prepare.
     const unsigned flags =
         may_return_rows ? Firebird::IStatement::PREPARE_PREFETCH_TYPE : 0;
-    statement.Slot() = status.Checked([&](CheckStatusWrapper* s) {
+    StatementHandle statement(status, status.Checked([&](CheckStatusWrapper* s) {
       return attachment->prepare(s, transaction, 0, sql, connection.Dialect(), flags);
-    });
+    }));
     if (may_return_rows &&
         ReturnsRows(status.Checked([&](CheckStatusWrapper* s) { return statement->getType(s); }))) {
-      OpenResults results(status);
-      results.Slot() = status.Checked([&](CheckStatusWrapper* s) {
+      ResultSetHandle results(status, status.Checked([&](CheckStatusWrapper* s) {
         return statement->openCursor(s, transaction, nullptr, nullptr, nullptr, 0);
-      });
-      FetchToEnd(status, results.Slot());
-      auto* cursor = new FbRowCursor(Ref<FbConnection>::Retain(&connection), statement.Take(),
-                                     results.Take(),
-                                     connection.OwnsWorkTransaction() ? transaction : nullptr);
-      return cursor;
+      }));
+      FetchToEnd(status, results.Get());
+      return new FbRowCursor(DriverRef<FbConnection>::Retain(&connection), std::move(statement),
+                             std::move(results), transactions.OwnsWork() ? transaction : nullptr);
     }
     after = status.Checked([&](CheckStatusWrapper* s) {
       return statement->execute(s, transaction, nullptr, nullptr, nullptr, nullptr);
     });
     rows_ = status.Checked([&](CheckStatusWrapper* s) { return statement->getAffectedRecords(s); });
   } catch (...) {
-    connection.FinishWork(transaction, false);
+    transactions.Finish(transaction, false);
     throw;
   }
-  connection.FinishWork(after, true);
+  transactions.Finish(after, true);
   return nullptr;
 }
 

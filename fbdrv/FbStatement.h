@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "driver/DriverRef.h"
 #include "driver/SqlDriver.h"
 #include "fbdrv/ErrorSlot.h"
 #include "fbdrv/FbConnection.h"
@@ -13,7 +14,7 @@ namespace tolvane::fbdrv {
 
 class FbStatement final : public RefCounted<ISQLStatement> {
  public:
-  explicit FbStatement(Ref<FbConnection> connection) noexcept;
+  explicit FbStatement(DriverRef<FbConnection> connection) noexcept;
 
   DriverResult SetStatementOption(StatementOption id, OptionValue value) noexcept override;
   // Statements that may return rows are prepared; when the server says they
@@ -34,7 +35,7 @@ class FbStatement final : public RefCounted<ISQLStatement> {
   // Returns the cursor when the statement returns rows, else null.
   ISQLRowCursor* RunPrepared(const char* sql, bool may_return_rows);
 
-  Ref<FbConnection> connection_;
+  DriverRef<FbConnection> connection_;
   ErrorSlot error_;
   std::uint64_t rows_ = 0;
 };

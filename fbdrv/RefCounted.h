@@ -3,7 +3,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <utility>
 
 namespace tolvane::fbdrv {
 
@@ -26,45 +25,6 @@ class RefCounted : public Interface {
 
  private:
   std::atomic<std::uint32_t> references_{1};
-};
-
-// Holds one counted reference and drops it when it goes.
-template <typename T>
-class Ref {
- public:
-  Ref() = default;
-  // Takes over a reference the caller already owns.
-  static Ref Adopt(T* object) noexcept {
-    Ref ref;
-    ref.object_ = object;
-    return ref;
-  }
-  // Takes a reference of its own.
-  static Ref Retain(T* object) noexcept {
-    if (object != nullptr) object->AddRef();
-    return Adopt(object);
-  }
-  Ref(const Ref&) = delete;
-  Ref& operator=(const Ref&) = delete;
-  Ref(Ref&& other) noexcept : object_(other.object_) { other.object_ = nullptr; }
-  Ref& operator=(Ref&& other) noexcept {
-    if (this != &other) {
-      Reset();
-      object_ = other.object_;
-      other.object_ = nullptr;
-    }
-    return *this;
-  }
-  ~Ref() { Reset(); }
-
-  void Reset() noexcept {
-    if (object_ != nullptr) std::exchange(object_, nullptr)->Release();
-  }
-  T* Get() const noexcept { return object_; }
-  T* operator->() const noexcept { return object_; }
-
- private:
-  T* object_ = nullptr;
 };
 
 }  // namespace tolvane::fbdrv

@@ -2,19 +2,7 @@
 
 #include <ibase.h>
 
-#include <cstdlib>
-
-#include "fbdrv/EnvironmentSeconds.h"
-
 namespace tolvane::fbdrv {
-
-int ParseLockTimeout(const char* value) noexcept {
-  return ParseSeconds(value, kDefaultLockTimeout, kMaxLockTimeout);
-}
-
-int LockTimeoutFromEnvironment() noexcept {
-  return ParseLockTimeout(std::getenv(kLockTimeoutVariable));
-}
 
 TransactionParameters::TransactionParameters(const ConnectionOptions& options,
                                              int lock_timeout) noexcept {

@@ -20,7 +20,7 @@ TolvaneDriverEntry DriverEntry() {
 
 Held<tolvane::ISQLDriver> LoadDriver() {
   Held<tolvane::ISQLDriver> driver;
-  const tolvane::DriverResult result = DriverEntry()(kClientLibrary, "", driver.Out());
+  const tolvane::DriverResult result = DriverEntry()(kClientLibrary, "", driver.Put());
   if (result != 0 || !driver) throw std::runtime_error("driver entry failed");
   return driver;
 }
@@ -28,7 +28,7 @@ Held<tolvane::ISQLDriver> LoadDriver() {
 Session::Session(const std::string& database, const std::vector<Option>& options,
                  const char* user, const char* password)
     : driver_(LoadDriver()) {
-  if (driver_->CreateConnection(connection_.Out()) != 0) {
+  if (driver_->CreateConnection(connection_.Put()) != 0) {
     throw std::runtime_error("CreateConnection failed");
   }
   for (const Option& option : options) {
@@ -41,13 +41,13 @@ Session::Session(const std::string& database, const std::vector<Option>& options
 Session::Outcome Session::Run(const std::string& sql) {
   Outcome outcome;
   Held<tolvane::ISQLStatement> statement;
-  outcome.code = connection_->CreateCommand(statement.Out());
+  outcome.code = connection_->CreateCommand(statement.Put());
   if (outcome.code != 0) {
     outcome.text = ErrorText(connection_.Get());
     return outcome;
   }
   statement->SetStatementOption(tolvane::soRowsetSize, 20);
-  outcome.code = statement->ExecuteSqlText(sql.c_str(), outcome.cursor.Out());
+  outcome.code = statement->ExecuteSqlText(sql.c_str(), outcome.cursor.Put());
   if (outcome.code == 0) outcome.code = statement->GetAffectedRowCount(&outcome.rows);
   if (outcome.code == 0 && !outcome.cursor) statement->CloseStatement();
   if (outcome.code != 0) {

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
+#include "driver/DriverRef.h"
 #include "driver/FailureDetails.h"
 #include "driver/SqlDriver.h"
 
@@ -16,35 +16,8 @@ namespace fbdrv_test {
 
 inline constexpr char kClientLibrary[] = "libfbclient.so.2";
 
-// Holds one counted driver reference.
 template <typename T>
-class Held {
- public:
-  Held() = default;
-  explicit Held(T* object) : object_(object) {}
-  Held(const Held&) = delete;
-  Held& operator=(const Held&) = delete;
-  Held(Held&& other) noexcept : object_(std::exchange(other.object_, nullptr)) {}
-  Held& operator=(Held&& other) noexcept {
-    Reset();
-    object_ = std::exchange(other.object_, nullptr);
-    return *this;
-  }
-  ~Held() { Reset(); }
-  void Reset() {
-    if (object_ != nullptr) std::exchange(object_, nullptr)->Release();
-  }
-  T** Out() {
-    Reset();
-    return &object_;
-  }
-  T* Get() const { return object_; }
-  T* operator->() const { return object_; }
-  explicit operator bool() const { return object_ != nullptr; }
-
- private:
-  T* object_ = nullptr;
-};
+using Held = tolvane::DriverRef<T>;
 
 TolvaneDriverEntry DriverEntry();
 Held<tolvane::ISQLDriver> LoadDriver();

@@ -11,8 +11,8 @@
 
 #include "DriverHarness.h"
 #include "fbdrv/ConnectTimeout.h"
+#include "fbdrv/LockTimeout.h"
 #include "fbdrv/StatementKind.h"
-#include "fbdrv/TransactionParameters.h"
 
 namespace fbdrv_test {
 namespace {

@@ -98,7 +98,7 @@ TEST_F(ExecutionTest, SelectHandsBackCursorWhoseTransactionEndsOnRelease) {
     EXPECT_TRUE(outcome.cursor) << query;
     EXPECT_EQ(outcome.rows, 0u);
     EXPECT_EQ(probe.Query(open_transactions), "1") << "the cursor keeps its transaction open";
-    outcome.cursor.Reset();
+    outcome.cursor.Release();
     EXPECT_EQ(probe.Query(open_transactions), "0") << "released cursor ends it";
   }
   // Statements without rows hand back none, even when prepared.
@@ -116,7 +116,7 @@ TEST_F(ExecutionTest, LockedRowReadThroughCursorIsCommittedOnRelease) {
   session.Exec("insert into t values (1)");
   Session::Outcome locked = session.Run("select id from t with lock");
   ASSERT_EQ(locked.code, 0) << locked.text;
-  locked.cursor.Reset();
+  locked.cursor.Release();
   // Had the cursor's transaction stayed open, this would fail on the lock.
   Session other(database_, {{tolvane::coWaitOnLocks, 0}});
   EXPECT_EQ(other.Exec("update t set id = 2"), 1u);
@@ -130,7 +130,7 @@ TEST_F(ExecutionTest, DetachWithCursorStillHeldRollsItsWorkBack) {
   Session::Outcome outcome = session.Run("select id from t");
   ASSERT_TRUE(outcome.cursor);
   EXPECT_EQ(session.Connection()->DetachDatabase(), 0);
-  outcome.cursor.Reset();  // after the detach: must not touch the gone attachment
+  outcome.cursor.Release();  // after the detach: must not touch the gone attachment
   EXPECT_EQ(probe.Query("select count(*) from mon$attachments where mon$attachment_id <> "
                         "current_connection and mon$system_flag = 0"),
             "0");
@@ -139,14 +139,14 @@ TEST_F(ExecutionTest, DetachWithCursorStillHeldRollsItsWorkBack) {
 TEST_F(ExecutionTest, OperationsOnDetachedConnectionGiveInvalidHandle) {
   Session session(database_);
   Held<tolvane::ISQLStatement> statement;
-  ASSERT_EQ(session.Connection()->CreateCommand(statement.Out()), 0);
+  ASSERT_EQ(session.Connection()->CreateCommand(statement.Put()), 0);
   ASSERT_EQ(session.Connection()->DetachDatabase(), 0);
   Held<tolvane::ISQLRowCursor> cursor;
-  EXPECT_EQ(statement->ExecuteSqlText("select 1 from rdb$database", cursor.Out()),
+  EXPECT_EQ(statement->ExecuteSqlText("select 1 from rdb$database", cursor.Put()),
             tolvane::kDriverInvalidHandle);
   EXPECT_FALSE(ErrorText(statement.Get()).empty());
   Held<tolvane::ISQLStatement> another;
-  EXPECT_EQ(session.Connection()->CreateCommand(another.Out()), tolvane::kDriverInvalidHandle);
+  EXPECT_EQ(session.Connection()->CreateCommand(another.Put()), tolvane::kDriverInvalidHandle);
   EXPECT_EQ(session.Connection()->DetachDatabase(), tolvane::kDriverInvalidHandle);
 }
 

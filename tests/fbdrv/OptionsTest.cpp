@@ -53,8 +53,8 @@ TEST_F(OptionsTest, DialectDecidesWhatDoubleQuotesMean) {
   EXPECT_NE(outcome.text.find("Column unknown"), std::string::npos) << outcome.text;
 
   Held<tolvane::ISQLMetaData> meta1, meta3;
-  ASSERT_EQ(dialect1.Connection()->CreateMetaData(meta1.Out()), 0);
-  ASSERT_EQ(dialect3.Connection()->CreateMetaData(meta3.Out()), 0);
+  ASSERT_EQ(dialect1.Connection()->CreateMetaData(meta1.Put()), 0);
+  ASSERT_EQ(dialect3.Connection()->CreateMetaData(meta3.Put()), 0);
   char quote = 'x';
   ASSERT_EQ(meta3->GetMetaDataOption(tolvane::moQuoteChar, &quote, 1, nullptr), 0);
   EXPECT_EQ(quote, '"');
@@ -118,7 +118,7 @@ TEST_F(OptionsTest, UnsupportedOptionsAreRefusedAndRequiredOnesAccepted) {
   EXPECT_EQ(length, 4);
 
   Held<tolvane::ISQLMetaData> meta;
-  ASSERT_EQ(connection->CreateMetaData(meta.Out()), 0);
+  ASSERT_EQ(connection->CreateMetaData(meta.Put()), 0);
   EXPECT_EQ(meta->SetMetaDataOption(tolvane::moUserName, Text("SYSDBA")), 0);
   std::int32_t supported = 0;
   ASSERT_EQ(meta->GetMetaDataOption(tolvane::moTransactionsSupported, &supported, 4, nullptr), 0);
@@ -222,6 +222,19 @@ TEST_F(LockTest, WaitPastTheLockTimeoutFails) {
   EXPECT_EQ(session.Exec("update t set s = 'mine' where id = 1"), 1u);
 }
 
+TEST_F(LockTest, ConnectionsOwnLockTimeoutTakesThePlaceOfTheDriversDefault) {
+  setenv("TOLVANE_LOCK_TIMEOUT", "30", 1);
+  Session session(database_, {{tolvane::coWaitOnLocks, 1}, {tolvane::coLockTimeout, 2}});
+  const auto start = std::chrono::steady_clock::now();
+  Session::Outcome outcome = session.Run("update t set s = 'mine' where id = 1");
+  EXPECT_EQ(outcome.code, kDriverSqlError) << outcome.text;
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+  std::int32_t seconds = 0;
+  ASSERT_EQ(session.Connection()->GetConnectionOption(tolvane::coLockTimeout, &seconds, 4, nullptr),
+            0);
+  EXPECT_EQ(seconds, 2);
+}
+
 class TransactionTest : public OptionsTest {
  protected:
   std::string Count() { return Probe(database_).Query("select count(*) from t"); }
@@ -268,7 +281,7 @@ TEST_F(TransactionTest, CommitRetainKeepsTheTransactionButCommitsEachStatement) 
   EXPECT_EQ(Count(), "3");
   Session::Outcome cursor = session.Run("select * from t");
   ASSERT_TRUE(cursor.cursor);
-  cursor.cursor.Reset();
+  cursor.cursor.Release();
   session.Exec("delete from t where id = 4");
   EXPECT_EQ(Count(), "2");
 }

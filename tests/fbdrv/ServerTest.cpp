@@ -154,7 +154,7 @@ TEST_F(ServerTest, StatementsDoAllTheirWorkOrFail) {
     Session::Outcome outcome = session.Run(row.sql);
     EXPECT_EQ(outcome.code == 0, row.succeeds) << row.sql << "\n" << outcome.text;
     EXPECT_NE(outcome.text.find(row.text_part), std::string::npos) << row.sql << "\n" << outcome.text;
-    outcome.cursor.Reset();  // ends the statement's transaction
+    outcome.cursor.Release();  // ends the statement's transaction
     if (!row.check.empty()) {
       EXPECT_EQ(Probe(Remote(), "SYSDBA", kPassword).Query(row.check), row.expected) << row.sql;
     }

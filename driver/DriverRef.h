@@ -1,15 +1,28 @@
-// A small owning handle for one counted driver reference.
+// One owning handle for a counted driver reference, used on both sides of the
+// driver contract.
 #pragma once
-
-#include "driver/SqlDriver.h"
 
 namespace tolvane {
 
+// T is any interface with AddRef/Release (driver/SqlDriver.h's IInterface and
+// what derives from it).
 template <class T>
 class DriverRef {
  public:
   DriverRef() = default;
   ~DriverRef() { Release(); }
+
+  // Takes over a reference the caller already owns.
+  static DriverRef Adopt(T* object) noexcept {
+    DriverRef ref;
+    ref.ptr_ = object;
+    return ref;
+  }
+  // Takes a reference of its own.
+  static DriverRef Retain(T* object) noexcept {
+    if (object != nullptr) object->AddRef();
+    return Adopt(object);
+  }
 
   DriverRef(const DriverRef&) = delete;
   DriverRef& operator=(const DriverRef&) = delete;
@@ -26,7 +39,7 @@ class DriverRef {
   // Releases the reference held, if any, and hands out the empty slot for a
   // driver call to fill: a reference is released immediately before the call
   // that fills it again.
-  T** Put() {
+  T** Put() noexcept {
     Release();
     return &ptr_;
   }
@@ -38,9 +51,9 @@ class DriverRef {
     if (old != nullptr) old->Release();
   }
 
-  T* Get() const { return ptr_; }
-  T* operator->() const { return ptr_; }
-  explicit operator bool() const { return ptr_ != nullptr; }
+  T* Get() const noexcept { return ptr_; }
+  T* operator->() const noexcept { return ptr_; }
+  explicit operator bool() const noexcept { return ptr_ != nullptr; }
 
  private:
   T* ptr_ = nullptr;

@@ -1,0 +1,74 @@
+// The transactions one connection's statements run in, and who commits when:
+//  - auto-commit (the default): each statement runs in a transaction of its
+//    own, committed when it succeeds (for rows, when its cursor is released)
+//    and rolled back when it fails;
+//  - auto-commit with commit-retain: one transaction is kept and committed
+//    with retaining after each successful statement;
+//  - auto-commit off: one transaction is kept across statements until a
+//    COMMIT or ROLLBACK line ends it; detaching rolls back what is left.
+#pragma once
+
+#include <firebird/Interface.h>
+
+#include <vector>
+
+#include "fbdrv/ConnectionOptions.h"
+#include "fbdrv/FbHandle.h"
+#include "fbdrv/LockTimeout.h"
+#include "fbdrv/ServerStatus.h"
+#include "fbdrv/TransactionParameters.h"
+
+namespace tolvane::fbdrv {
+
+class FbRowCursor;
+
+class FbTransactions {
+ public:
+  // options: the connection's, read at each Configure and each statement.
+  // default_lock_timeout: the driver's, for a connection whose own option
+  // does not say.
+  FbTransactions(ServerStatus& status, const ConnectionOptions& options,
+                 int default_lock_timeout) noexcept;
+  FbTransactions(const FbTransactions&) = delete;
+  FbTransactions& operator=(const FbTransactions&) = delete;
+
+  // After the options changed, or the attach (`attached`): rebuilds the
+  // parameter block. The lock timeout is fixed at the attach, from the
+  // option or the driver's default, and follows the option while attached.
+  void Configure(bool attached) noexcept;
+  int LockTimeout() const noexcept { return lock_timeout_; }
+
+  // Whether Begin hands out a transaction the statement owns.
+  bool OwnsWork() const noexcept { return options_.auto_commit && !options_.commit_retain; }
+  // The transaction one statement is to run in: a new one in plain
+  // auto-commit, otherwise the kept one (started when there is none).
+  Firebird::ITransaction* Begin(Firebird::IAttachment* attachment);
+  // Ends one statement's work. `transaction` is what Begin gave, or what the
+  // statement's execution returned when it succeeded (null when the
+  // statement itself ended the transaction). Throws DriverFailure when a
+  // commit fails; the transaction is then rolled back.
+  void Finish(Firebird::ITransaction* transaction, bool succeeded);
+  // Ends the work of a released cursor: `own` holds the transaction it owns,
+  // or nothing when it ran in the kept one.
+  void FinishCursor(TransactionHandle own);
+  // A COMMIT or ROLLBACK line: ends the kept transaction when auto-commit is
+  // off; has no effect otherwise.
+  void End(bool commit);
+  // Before a detach: cursors still held lose their work (what they read is
+  // rolled back), and so does the kept transaction.
+  void Abandon() noexcept;
+
+  void Register(FbRowCursor* cursor);
+  void Forget(FbRowCursor* cursor) noexcept;
+
+ private:
+  ServerStatus& status_;
+  const ConnectionOptions& options_;
+  const int default_lock_timeout_;
+  int lock_timeout_ = kDefaultLockTimeout;
+  TransactionParameters parameters_{options_, lock_timeout_};
+  TransactionHandle kept_{status_};
+  std::vector<FbRowCursor*> open_cursors_;
+};
+
+}  // namespace tolvane::fbdrv
