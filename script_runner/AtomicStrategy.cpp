@@ -29,15 +29,7 @@ class AtomicStrategy final : public TransactionStrategy {
     run.RolledBack();
     return false;
   }
-  void Finish(RunTransaction& run) override {
-    try {
-      run.ExecuteControl("COMMIT");
-    } catch (...) {
-      run.RolledBack();
-      throw;
-    }
-    run.Committed();
-  }
+  void Finish(RunTransaction& run) override { CommitPendingWork(run); }
   bool KeepsPendingWork() const override { return true; }
   bool SetBail(bool) override { return false; }
 };

@@ -32,15 +32,7 @@ class BatchStrategy final : public TransactionStrategy {
     }
     return true;
   }
-  void Finish(RunTransaction& run) override {
-    try {
-      run.ExecuteControl("COMMIT");
-    } catch (...) {
-      run.RolledBack();
-      throw;
-    }
-    run.Committed();
-  }
+  void Finish(RunTransaction& run) override { CommitPendingWork(run); }
   bool KeepsPendingWork() const override { return true; }
   bool SetBail(bool) override { return false; }
 

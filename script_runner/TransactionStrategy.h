@@ -47,6 +47,18 @@ class TransactionStrategy {
   virtual bool SetBail(bool on) = 0;
 };
 
+// The last commit of a mode that keeps work open: its work is durable, or,
+// when the commit fails, rolled back, and the failure raised.
+inline void CommitPendingWork(RunTransaction& run) {
+  try {
+    run.ExecuteControl("COMMIT");
+  } catch (...) {
+    run.RolledBack();
+    throw;
+  }
+  run.Committed();
+}
+
 std::unique_ptr<TransactionStrategy> MakeContinueStrategy(bool bail);
 std::unique_ptr<TransactionStrategy> MakeAtomicStrategy();
 std::unique_ptr<TransactionStrategy> MakeBatchStrategy();
