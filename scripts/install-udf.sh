@@ -16,7 +16,8 @@
 #   --allow-udf-access   when UdfAccess does not allow DIR, change that one
 #                        setting (a backup of FILE is kept); without it the
 #                        script only says what is missing
-#   --database DB        declare EXECUTA_SQL in DB (a path, or host[/port]:path)
+#   --database DB        declare EXECUTA_SQL (and, for udr, TOLVANE_RUN) in DB
+#                        (a path, or host[/port]:path)
 #   --user NAME          user for --database (default SYSDBA)
 #   --password TEXT      password for --database (default: $ISC_PASSWORD)
 #   --kind KIND          legacy (default): the external function in DIR;
@@ -25,6 +26,12 @@
 #                        database holds only one EXECUTA_SQL, so --database
 #                        then needs legacy or udr)
 #   --no-install         skip copying the libraries (only check and declare)
+#   --grant USER         with --kind udr and --database: grant EXECUTE on
+#                        EXECUTA_SQL and TOLVANE_RUN to USER (repeatable).
+#                        EXECUTE on the function means full administrator
+#                        rights: it runs every statement as SYSDBA, on any
+#                        database. EXECUTE on the procedure means the caller's
+#                        own rights: it runs under the caller's login and role.
 #
 # The server reads its configuration at start: restart it after a change.
 set -euo pipefail
@@ -47,6 +54,7 @@ user=SYSDBA
 password="${ISC_PASSWORD:-}"
 kind=legacy
 install_files=true
+grantees=()
 
 while (($#)); do
   case "$1" in
@@ -60,6 +68,7 @@ while (($#)); do
     --password) password="${2:?}"; shift 2 ;;
     --kind) kind="${2:?}"; shift 2 ;;
     --no-install) install_files=false; shift ;;
+    --grant) grantees+=("${2:?}"); shift 2 ;;
     -h | --help) usage ;;
     *) echo "unknown option: $1" >&2; usage ;;
   esac
@@ -73,6 +82,8 @@ case "$kind" in
     ;;
   *) tolvane_die "--kind takes legacy, udr or both, not '$kind'" ;;
 esac
+((${#grantees[@]} == 0)) || [[ "$kind" == udr && -n "$database" ]] ||
+  tolvane_die "--grant needs --kind udr and --database: EXECUTE is granted on the UDR routines"
 
 # Copies a module and the driver side by side: the module finds the driver
 # through its own folder.
@@ -167,16 +178,29 @@ declare_function() {
   [[ -f "$declaration" ]] || tolvane_die "$declaration is missing"
   local -a credentials=(-user "$user")
   [[ -n "$password" ]] && credentials+=(-password "$password")
-  declared="$(printf "SET LIST ON;\nSELECT COUNT(*) AS N FROM RDB\$FUNCTIONS WHERE RDB\$FUNCTION_NAME = 'EXECUTA_SQL';\n" |
+  # The UDR declaration counts as there when TOLVANE_RUN is there too.
+  declared="$(printf "SET LIST ON;\nSELECT (SELECT COUNT(*) FROM RDB\$FUNCTIONS WHERE RDB\$FUNCTION_NAME = 'EXECUTA_SQL') - IIF('%s' = 'udr' AND NOT EXISTS (SELECT 1 FROM RDB\$PROCEDURES WHERE RDB\$PROCEDURE_NAME = 'TOLVANE_RUN'), 1, 0) AS N FROM RDB\$DATABASE;\n" "$kind" |
     isql-fb -q -bail "${credentials[@]}" "$database" | awk '$1 == "N" { print $2 }')" ||
     tolvane_die "cannot reach $database"
-  if [[ "$declared" != "0" ]]; then
+  if [[ "$declared" == "1" ]]; then
     tolvane_log "EXECUTA_SQL is already declared in $database; left as it is"
     return 0
   fi
   printf "INPUT '%s';\nCOMMIT;\n" "$declaration" |
     isql-fb -q -bail "${credentials[@]}" "$database"
   tolvane_log "declared EXECUTA_SQL in $database"
+}
+
+grant_execute() {
+  local grantee
+  local -a credentials=(-user "$user")
+  [[ -n "$password" ]] && credentials+=(-password "$password")
+  for grantee in "${grantees[@]}"; do
+    printf 'GRANT EXECUTE ON FUNCTION EXECUTA_SQL TO USER %s;\nGRANT EXECUTE ON PROCEDURE TOLVANE_RUN TO USER %s;\nCOMMIT;\n' \
+      "$grantee" "$grantee" | isql-fb -q -bail "${credentials[@]}" "$database" ||
+      tolvane_die "cannot grant EXECUTE to $grantee in $database"
+    tolvane_log "granted EXECUTE on EXECUTA_SQL (administrator rights) and TOLVANE_RUN (own rights) to $grantee"
+  done
 }
 
 main() {
@@ -187,6 +211,7 @@ main() {
     ensure_udf_access || status=1
   fi
   [[ -z "$database" ]] || declare_function
+  ((${#grantees[@]} == 0)) || grant_execute
   return "$status"
 }
 
