@@ -15,6 +15,7 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/Messages.h"
 #include "runtime/Platform.h"
 #include "script_runner/StatementOutcome.h"
 #include "udr/ProcedureRun.h"
@@ -129,7 +130,9 @@ FB_UDR_BEGIN_PROCEDURE(tolvane_run)
     } catch (const FbException& e) {
       run = std::make_unique<tolvane::ProcedureRun>(ErrorText(context, e));
     } catch (const std::bad_alloc&) {
-      run = std::make_unique<tolvane::ProcedureRun>(std::string("Out of memory"));
+      run = std::make_unique<tolvane::ProcedureRun>(std::string(tolvane::kSOutOfMemory));
+    } catch (const std::exception& e) {
+      run = std::make_unique<tolvane::ProcedureRun>(std::string(e.what()));
     }
   }
 
