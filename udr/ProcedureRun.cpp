@@ -50,6 +50,7 @@ ProcedureRun::ProcedureRun(Platform& platform, ProcedureArguments arguments) {
     script_ = std::move(*arguments.script);
     run_ = std::make_unique<ScriptRun>(platform, script_, std::move(*arguments.database_path),
                                        settings);
+    if (RunObserver* log = RunLogFromEnvironment(platform, &log_)) run_->AddObserver(log);
   } catch (const Exception& e) {
     Refuse(e.Message());
   } catch (const std::bad_alloc&) {

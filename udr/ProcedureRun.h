@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "script_runner/RunLog.h"
 #include "script_runner/ScriptRun.h"
 #include "script_runner/StatementOutcome.h"
 #include "udr/CallerIdentity.h"
@@ -49,6 +50,7 @@ class ProcedureRun {
   void Refuse(std::string text);
 
   std::string script_;  // the run reads it in place
+  std::optional<RunLog> log_;  // the server's run log, when it keeps one
   std::unique_ptr<ScriptRun> run_;
   bool result_given_ = false;
   bool result_ok_ = true;

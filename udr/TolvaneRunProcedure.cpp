@@ -176,8 +176,8 @@ FB_UDR_BEGIN_PROCEDURE(tolvane_run)
       out->rows_affected = outcome.rows_affected;
       out->rows_affectedNull = FB_FALSE;
     }
-    if (outcome.status == tolvane::OutcomeStatus::kOk ||
-        outcome.status == tolvane::OutcomeStatus::kFailed) {
+    if (outcome.status != tolvane::OutcomeStatus::kSkipped &&
+        outcome.status != tolvane::OutcomeStatus::kNotRun) {
       out->elapsed_us = outcome.elapsed_us;
       out->elapsed_usNull = FB_FALSE;
     }
