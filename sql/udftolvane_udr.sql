@@ -31,7 +31,8 @@ ENGINE UDR;
 
 -- TOLVANE_RUN: the same run, one row per statement as it runs, under the
 -- caller's own login and role (no password is needed or kept: a plain path
--- opens through this server's own engine; a path with a host is refused).
+-- opens through this server's own engine; a path with a host, or a database
+-- that takes its users from another security database, is refused).
 --   SCRIPT   the script; NULL runs nothing and gives an ok result row
 --   DB       the database's plain path on this server (or its alias)
 --   OPTIONS  "name=value; ..." (mode, dialect, lock_timeout, failure_files);

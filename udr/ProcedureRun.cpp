@@ -26,7 +26,7 @@ std::string Formatted(const char* pattern, std::string_view value) {
 std::string CallerRefusal(const ProcedureArguments& arguments, const std::string& target) {
   if (arguments.caller_user.empty()) return kNoCaller;
   if (TargetHasHost(target)) return Formatted(kHostNeedsPassword, target);
-  return std::string();
+  return arguments.target_refusal ? arguments.target_refusal(target) : std::string();
 }
 
 }  // namespace

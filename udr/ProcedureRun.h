@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,6 +26,9 @@ struct ProcedureArguments {
   ProcedureIdentity identity = ProcedureIdentity::kCaller;
   std::string caller_user;  // the caller's login and CURRENT_ROLE
   std::string caller_role;
+  // Why the caller's identity cannot take a target, or empty; asked after
+  // every other check, so that a refused target is never opened.
+  std::function<std::string(const std::string& target)> target_refusal;
 };
 
 class ProcedureRun {

@@ -19,6 +19,7 @@
 #include "runtime/Platform.h"
 #include "script_runner/StatementOutcome.h"
 #include "udr/ProcedureRun.h"
+#include "udr/SecurityDatabaseCheck.h"
 #include "udr/UdrHandles.h"
 #include "udr/UdrLimits.h"
 
@@ -55,23 +56,6 @@ std::string ReadScript(ThrowStatusWrapper* status, IExternalContext* context, IS
   }
   blob.Close();
   return script;
-}
-
-// The caller's CURRENT_ROLE, asked through the routine's own attachment and
-// transaction: the role the caller's statement runs with.
-std::string CallerRole(ThrowStatusWrapper* status, IExternalContext* context) {
-  FB_MESSAGE(RoleMessage, ThrowStatusWrapper, (FB_VARCHAR(252), role));
-  RoleMessage role(status, context->getMaster());
-  Released<IAttachment> attachment(context->getAttachment(status));
-  Released<ITransaction> transaction(context->getTransaction(status));
-  attachment->execute(status, transaction.Get(), 0,
-                      "SELECT CAST(CURRENT_ROLE AS VARCHAR(252) CHARACTER SET UNICODE_FSS) "
-                      "FROM RDB$DATABASE",
-                      SQL_DIALECT_V6, nullptr, nullptr, role.getMetadata(), role.getData());
-  if (role->roleNull) return std::string();
-  std::string name(role->role.str, role->role.length);
-  while (!name.empty() && name.back() == ' ') name.pop_back();
-  return name;
 }
 
 // A Firebird error as one line of text.
@@ -123,7 +107,13 @@ FB_UDR_BEGIN_PROCEDURE(tolvane_run)
       if (arguments.identity == tolvane::ProcedureIdentity::kCaller) {
         const char* user = context->getUserName();
         arguments.caller_user = user != nullptr ? user : "";
-        arguments.caller_role = CallerRole(status, context);
+        tolvane::CallerDatabase home = tolvane::ReadCallerDatabase(status, context);
+        arguments.caller_role = std::move(home.role);
+        arguments.target_refusal = [context, security = std::move(home.security),
+                                    name = tolvane::AttachName(arguments.caller_user)](
+                                       const std::string& target) {
+          return tolvane::TargetSecurityRefusal(context, security, target, name);
+        };
       }
       run = std::make_unique<tolvane::ProcedureRun>(tolvane::DefaultPlatform(),
                                                     std::move(arguments));
