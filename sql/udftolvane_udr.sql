@@ -41,8 +41,9 @@ ENGINE UDR;
 -- Columns, one row per statement, then one row with STATUS 'result':
 --   LINE_NUMBER, LAST_LINE  the statement's first and last line (1-based)
 --   STATEMENT      the statement as sent
---   STATUS         ok, failed, skipped, not run (after the run broke off),
---                  result (the last row)
+--   STATUS         ok, failed, skipped, rolled back (undone by the run's
+--                  rollback), not run (after the run broke off), result (the
+--                  last row)
 --   SQL_STATE, ERROR_CODE the database's codes for a failed statement
 --   MESSAGE        why it failed or was skipped; on the result row "ok" or
 --                  the text that ended the run (cut at 8000 bytes)

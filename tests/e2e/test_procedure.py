@@ -137,14 +137,29 @@ class TolvaneRun(ServerTestCase):
         self.assertEqual([r["status"] for r in off], ["failed", "result"])
         self.assertFailureFiles({})
 
-    def test_bail_ends_the_run_at_the_first_failure(self):
-        rows = self.rows(b"SELECT 1 FROM RDB$DATABASE\nSELECT 1 FROM NOWHERE\n"
-                         b"SELECT 2 FROM RDB$DATABASE\n", "mode=bail")
-        if rows[2]["status"] == "ok":
-            self.skipTest("the engine does not honour mode=bail yet")
-        self.assertEqual([(r["line"], r["status"]) for r in rows],
-                         [("1", "ok"), ("2", "failed"), ("3", "not run"), (None, "result")])
-        self.assertTrue(rows[-1]["message"].endswith("   -    SELECT 1 FROM NOWHERE"), rows[-1])
+    def test_each_mode_reports_its_statements_as_rows(self):
+        script = b"INSERT INTO T VALUES (1)\nINSERT INTO NOWHERE VALUES (1)\nINSERT INTO T VALUES (3)\n"
+        broken_off = "   -    INSERT INTO NOWHERE VALUES (1)"
+        cases = [
+            # (mode, (line, status) of each row, the result's end, rows left in T)
+            ("continue", [("1", "ok"), ("2", "failed"), ("3", "ok")], "ok", "1,3"),
+            ("bail", [("1", "ok"), ("2", "failed"), ("3", "not run")], broken_off, "1"),
+            ("atomic", [("1", "ok"), ("2", "failed"), ("1", "rolled back"), ("3", "not run")],
+             broken_off, None),
+            ("batch", [("1", "ok"), ("2", "failed"), ("3", "ok")], "ok", "1,3"),
+        ]
+        for mode, statements, result, left in cases:
+            with self.subTest(mode=mode):
+                self.target.run("DELETE FROM T;\n")
+                rows = self.rows(script, f"mode={mode}")
+                if mode in ("bail", "atomic") and rows[2]["status"] == "ok":
+                    self.skipTest(f"the engine does not honour mode={mode} yet")
+                self.assertEqual([(r["line"], r["status"]) for r in rows],
+                                 statements + [(None, "result")])
+                self.assertTrue(rows[-1]["message"].endswith(result), rows[-1]["message"])
+                self.assertEqual(self.target.values(
+                    "SELECT CAST(LIST(ID) AS VARCHAR(100)) AS V FROM (SELECT ID FROM T ORDER BY ID)"),
+                    [left or "<null>"])
 
     def test_arguments_it_cannot_take_come_back_as_the_result_row(self):
         cases = [
