@@ -2,10 +2,9 @@
 
 namespace tolvane {
 
-ProcedureIdentity ConfiguredProcedureIdentity() {
-  // The server's configuration (procedure_identity = caller | module) is read
-  // here once it exists; the caller's identity is the safe default.
-  return ProcedureIdentity::kCaller;
+bool ConfiguredToRunAsModule() {
+  // The caller's identity is the safe default.
+  return false;
 }
 
 bool TargetHasHost(std::string_view target) {

@@ -14,15 +14,11 @@
 
 namespace tolvane {
 
-// Whose identity the procedure's runs take. kModule (the module's own
-// administrator login) only ever comes from the server's configuration,
-// never from a caller's options.
-enum class ProcedureIdentity { kCaller, kModule };
-
-// The configuration hook: the server administrator's procedure_identity
-// setting (caller | module) belongs here. Until that setting is read, every
-// run takes the caller's identity.
-ProcedureIdentity ConfiguredProcedureIdentity();
+// CONFIGURATION HOOK: true when the server's administrator has set
+// procedure_identity = module, so that runs take the module's own login
+// instead of the caller's. Only the configuration can say so, never a
+// caller's options. Until the setting is read here, always false.
+bool ConfiguredToRunAsModule();
 
 // Whether the server reads target as a connection through the network:
 // host:path, host/port:path, [address]:path, protocol://..., \\host\path.

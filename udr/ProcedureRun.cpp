@@ -39,7 +39,7 @@ ProcedureRun::ProcedureRun(Platform& platform, ProcedureArguments arguments) {
       Refuse(kNoPath);
       return;
     }
-    if (arguments.identity == ProcedureIdentity::kCaller) {
+    if (!arguments.as_module) {
       std::string refusal = CallerRefusal(arguments, *arguments.database_path);
       if (!refusal.empty()) {
         Refuse(std::move(refusal));

@@ -23,7 +23,7 @@ struct ProcedureArguments {
   std::optional<std::string> script;  // NULL: nothing to run
   std::optional<std::string> database_path;
   std::optional<std::string> options;  // NULL or empty: the defaults
-  ProcedureIdentity identity = ProcedureIdentity::kCaller;
+  bool as_module = false;  // the configuration's choice; see ConfiguredToRunAsModule()
   std::string caller_user;  // the caller's login and CURRENT_ROLE
   std::string caller_role;
   // Why the caller's identity cannot take a target, or empty; asked after

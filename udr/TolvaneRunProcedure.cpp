@@ -102,9 +102,9 @@ FB_UDR_BEGIN_PROCEDURE(tolvane_run)
       if (!in->scriptNull) arguments.script = ReadScript(status, context, in->script);
       if (!in->dbNull) arguments.database_path.emplace(in->db.str, in->db.length);
       if (!in->optionsNull) arguments.options.emplace(in->options.str, in->options.length);
-      // The hook: the server's configuration alone may give the module's identity.
-      arguments.identity = tolvane::ConfiguredProcedureIdentity();
-      if (arguments.identity == tolvane::ProcedureIdentity::kCaller) {
+      // The server's configuration alone may give the module's identity.
+      arguments.as_module = tolvane::ConfiguredToRunAsModule();
+      if (!arguments.as_module) {
         const char* user = context->getUserName();
         arguments.caller_user = user != nullptr ? user : "";
         tolvane::CallerDatabase home = tolvane::ReadCallerDatabase(status, context);
