@@ -111,11 +111,15 @@ std::string TargetSecurityRefusal(IExternalContext* context, const SecurityDatab
         status, target.c_str(), dpb->getBufferLength(status), dpb->getBuffer(status));
     try {
       found = Read(status, master, attachment).security;
-      attachment->detach(status);
     } catch (...) {
-      attachment->release();
+      try {
+        attachment->detach(status);
+      } catch (...) {
+        attachment->release();
+      }
       throw;
     }
+    attachment->detach(status);
   } catch (const FbException& e) {
     return "The database '" + target + "' cannot be opened: " + ErrorText(master, e);
   } catch (...) {
