@@ -112,6 +112,7 @@ std::optional<ModuleConfig> LoadModuleConfig(Platform& platform) {
 RunSettings ConfiguredRunSettings(Platform& platform, const ModuleConfig& config) {
   RunSettings settings = ConfiguredDefaults(config);
   settings.identity = ModuleIdentity(config);
+  if (config.failure_dir.IsSet()) settings.failure_folder = config.failure_dir.value;
   if (config.lock_timeout.IsSet() && platform.GetEnvironment(kDriverLockTimeoutVariable).empty())
     settings.lock_timeout = config.lock_timeout.value;
   return settings;

@@ -32,7 +32,8 @@ std::optional<ModuleConfig> LoadModuleConfig(Platform& platform);
 inline constexpr const char* kDriverLockTimeoutVariable = "TOLVANE_LOCK_TIMEOUT";
 
 // The settings every run of the function takes from config: default_options,
-// then the login and lock_timeout (unless TOLVANE_LOCK_TIMEOUT is set).
+// then the login, failure_dir and lock_timeout (unless TOLVANE_LOCK_TIMEOUT
+// is set).
 RunSettings ConfiguredRunSettings(Platform& platform, const ModuleConfig& config);
 
 // The login the configuration gives (each part not set keeps the module's

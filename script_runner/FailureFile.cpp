@@ -5,23 +5,10 @@
 
 namespace tolvane {
 
-namespace {
-
-thread_local const std::string* t_configured_folder = nullptr;
-
-}  // namespace
-
-FailureFolderScope::FailureFolderScope(std::string folder)
-    : folder_(std::move(folder)), previous_(t_configured_folder) {
-  t_configured_folder = &folder_;
-}
-
-FailureFolderScope::~FailureFolderScope() { t_configured_folder = previous_; }
-
-std::string FailureFolder(Platform& platform) {
+std::string FailureFolder(Platform& platform, const std::string& configured) {
   std::string folder = platform.GetEnvironment("UDFTOLVANE_FAILURE_DIR");
   if (!folder.empty()) return folder;
-  if (t_configured_folder != nullptr) return *t_configured_folder;
+  if (!configured.empty()) return configured;
   return std::string("/tmp");
 }
 

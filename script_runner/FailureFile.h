@@ -9,23 +9,9 @@ namespace tolvane {
 class Platform;
 
 // The folder of the failure files: UDFTOLVANE_FAILURE_DIR when set and not
-// empty, else the folder a FailureFolderScope of this thread names, else /tmp.
-std::string FailureFolder(Platform& platform);
-
-// While it lives, runs on this thread that find no UDFTOLVANE_FAILURE_DIR
-// write their failure files to folder (the configuration's failure_dir).
-// Scopes nest; each restores the one before it.
-class FailureFolderScope {
- public:
-  explicit FailureFolderScope(std::string folder);
-  ~FailureFolderScope();
-  FailureFolderScope(const FailureFolderScope&) = delete;
-  FailureFolderScope& operator=(const FailureFolderScope&) = delete;
-
- private:
-  std::string folder_;
-  const std::string* previous_;
-};
+// empty, else configured (the configuration's failure_dir) when not empty,
+// else /tmp.
+std::string FailureFolder(Platform& platform, const std::string& configured = std::string());
 
 // folder + "/TESTE" + index + ".TXT".
 std::string FailureFilePath(const std::string& folder, int index);

@@ -35,6 +35,9 @@ struct RunSettings {
   // kLockNoWait does not wait. Unset: the driver's default.
   std::optional<int> lock_timeout;
   bool failure_files = true;  // a failed statement leaves TESTE<index>.TXT
+  // Where failure files go when UDFTOLVANE_FAILURE_DIR is not set; empty:
+  // /tmp. The configuration's failure_dir.
+  std::string failure_folder;
   std::optional<RunIdentity> identity;
 };
 

@@ -234,7 +234,7 @@ void ScriptRun::RecordFailure(int index, StatementOutcome* outcome) {
   outcome->status = OutcomeStatus::kFailed;
   if (!settings_.failure_files) return;
   try {
-    if (failure_folder_.empty()) failure_folder_ = FailureFolder(platform_);
+    if (failure_folder_.empty()) failure_folder_ = FailureFolder(platform_, settings_.failure_folder);
     WriteFailureFile(platform_, FailureFilePath(failure_folder_, index), current_statement_,
                      database_path_);
     outcome->failure_file = true;

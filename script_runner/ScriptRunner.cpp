@@ -133,13 +133,11 @@ const char* RunScript(Platform& platform, const blobcallback* blob, const char* 
     const std::optional<ModuleConfig> config = LoadModuleConfig(platform);
     RunSettings settings;
     std::string log_folder;
-    std::optional<FailureFolderScope> failure_folder;
     if (config) {
       const std::string refusal = TargetRefusal(platform, *config, path);
       if (!refusal.empty()) return Fail(refusal);
       settings = ConfiguredRunSettings(platform, *config);
       log_folder = config->run_log_dir.value;
-      if (config->failure_dir.IsSet()) failure_folder.emplace(config->failure_dir.value);
     }
     std::optional<RunLog> log;
     RunObserver* observers[1] = {RunLogFromEnvironment(platform, &log, log_folder)};

@@ -16,7 +16,8 @@
 #   --allow-udf-access   when UdfAccess does not allow DIR, change that one
 #                        setting (a backup of FILE is kept); without it the
 #                        script only says what is missing
-#   --database DB        declare EXECUTA_SQL in DB (a path, or host[/port]:path)
+#   --database DB        declare EXECUTA_SQL (and, for udr, TOLVANE_RUN) in DB
+#                        (a path, or host[/port]:path)
 #   --user NAME          user for --database (default SYSDBA)
 #   --password TEXT      password for --database (default: $ISC_PASSWORD)
 #   --password-file FILE the password for --database as the server's package
@@ -30,6 +31,12 @@
 #                        then needs legacy or udr)
 #   --no-install         skip copying the libraries (only check and declare);
 #                        with --uninstall, skip removing them
+#   --grant USER         with --kind udr and --database: grant EXECUTE on
+#                        EXECUTA_SQL and TOLVANE_RUN to USER (repeatable).
+#                        EXECUTE on the function means full administrator
+#                        rights: it runs every statement as SYSDBA, on any
+#                        database. EXECUTE on the procedure means the caller's
+#                        own rights: it runs under the caller's login and role.
 #   --uninstall          undo an install: drop this module's EXECUTA_SQL from
 #                        --database, if given, then remove the module(s) of
 #                        --kind from DIR / the UDR folder, and libfbdrv.so with
@@ -66,6 +73,7 @@ kind=legacy
 install_files=true
 uninstall=false
 restore_config=false
+grantees=()
 
 while (($#)); do
   case "$1" in
@@ -80,6 +88,7 @@ while (($#)); do
     --password-file) password_file="${2:?}"; shift 2 ;;
     --kind) kind="${2:?}"; shift 2 ;;
     --no-install) install_files=false; shift ;;
+    --grant) grantees+=("${2:?}"); shift 2 ;;
     --uninstall) uninstall=true; shift ;;
     --restore-config) restore_config=true; shift ;;
     -h | --help) usage ;;
@@ -131,6 +140,8 @@ case "$kind" in
   *) tolvane_die "--kind takes legacy, udr or both, not '$kind'" ;;
 esac
 $uninstall || ! $restore_config || tolvane_die "--restore-config goes with --uninstall"
+((${#grantees[@]} == 0)) || [[ "$kind" == udr && -n "$database" ]] ||
+  tolvane_die "--grant needs --kind udr and --database: EXECUTE is granted on the UDR routines"
 
 credentials=(-user "$user")
 [[ -z "$password" ]] || credentials+=(-password "$password")
@@ -252,12 +263,31 @@ FROM RDB\$FUNCTIONS WHERE RDB\$FUNCTION_NAME = 'EXECUTA_SQL' AND RDB\$PACKAGE_NA
 " "cannot reach" | awk '$1 == "K" { print $2 }'
 }
 
+procedure_declared() {
+  run_sql "SET LIST ON;
+SELECT COUNT(*) AS N FROM RDB\$PROCEDURES WHERE RDB\$PROCEDURE_NAME = 'TOLVANE_RUN';
+" "cannot reach" | awk '$1 == "N" { print $2 }'
+}
+
+grant_execute() {
+  local grantee
+  for grantee in "${grantees[@]}"; do
+    run_sql "GRANT EXECUTE ON FUNCTION EXECUTA_SQL TO USER $grantee;
+GRANT EXECUTE ON PROCEDURE TOLVANE_RUN TO USER $grantee;
+COMMIT;
+" "cannot grant EXECUTE to $grantee in" >/dev/null
+    tolvane_log "granted EXECUTE on EXECUTA_SQL (administrator rights) and TOLVANE_RUN (own rights) to $grantee"
+  done
+}
+
 declare_function() {
   local declared declaration="$TOLVANE_ROOT/sql/udftolvane.sql"
   [[ "$kind" == udr ]] && declaration="$TOLVANE_ROOT/sql/udftolvane_udr.sql"
   [[ -f "$declaration" ]] || tolvane_die "$declaration is missing"
   declared="$(declared_kind)" || exit 1
-  if [[ -n "$declared" ]]; then
+  # The UDR declaration (CREATE OR ALTER) is run again when the procedure is
+  # missing from an older install.
+  if [[ -n "$declared" && ! ( "$declared" == udr && "$(procedure_declared)" == 0 ) ]]; then
     tolvane_log "EXECUTA_SQL is already declared in $database; left as it is"
     return 0
   fi
@@ -309,7 +339,11 @@ drop_function() {
   case "$declared" in
     "") tolvane_log "EXECUTA_SQL is not declared in $database"; return 0 ;;
     legacy) statement="DROP EXTERNAL FUNCTION EXECUTA_SQL" ;;
-    udr) statement="DROP FUNCTION EXECUTA_SQL" ;;
+    udr)
+      statement="DROP FUNCTION EXECUTA_SQL"
+      [[ "$(procedure_declared)" == 0 ]] || statement="DROP PROCEDURE TOLVANE_RUN;
+$statement"
+      ;;
     *) tolvane_die "the EXECUTA_SQL of $database is not this module's; left as it is" ;;
   esac
   run_sql "$statement;
@@ -388,6 +422,7 @@ main() {
     ensure_udf_access || access=false
   fi
   [[ -z "$database" ]] || declare_function
+  ((${#grantees[@]} == 0)) || grant_execute
   if ! $access; then
     [[ -z "$database" ]] ||
       tolvane_log "NOT USABLE YET: EXECUTA_SQL is declared in $database, but the server cannot load UDFTolvane.so until UdfAccess allows $target_dir and the server has restarted"

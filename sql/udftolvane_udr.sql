@@ -12,7 +12,7 @@
 --          followed by "   -    " and the statement that broke the run off;
 --          a longer text is cut at 32000 bytes.
 -- A database holds either this declaration or the legacy one, not both: they
--- share the name EXECUTA_SQL.
+-- share the name EXECUTA_SQL. TOLVANE_RUN below has no legacy twin.
 
 CREATE OR ALTER FUNCTION EXECUTA_SQL (
   SCRIPT BLOB SUB_TYPE TEXT,
@@ -28,3 +28,50 @@ ENGINE UDR;
 --   SELECT EXECUTA_SQL(CAST('CREATE TABLE T (ID INTEGER)' AS BLOB SUB_TYPE TEXT),
 --                      '/var/lib/firebird/3.0/data/work.fdb')
 --     FROM RDB$DATABASE;
+
+-- TOLVANE_RUN: the same run, one row per statement as it runs, under the
+-- caller's own login and role (no password is needed or kept: a plain path
+-- opens through this server's own engine; a path with a host, or a database
+-- that takes its users from another security database, is refused).
+--   SCRIPT   the script; NULL runs nothing and gives an ok result row
+--   DB       the database's plain path on this server (or its alias)
+--   OPTIONS  "name=value; ..." (mode, dialect, lock_timeout, failure_files);
+--            NULL or '' for the defaults
+-- Each fetch runs the next statement; closing the cursor stops the run.
+-- Columns, one row per statement, then one row with STATUS 'result':
+--   LINE_NUMBER, LAST_LINE  the statement's first and last line (1-based)
+--   STATEMENT      the statement as sent
+--   STATUS         ok, failed, skipped, rolled back (undone by the run's
+--                  rollback), not run (after the run broke off), result (the
+--                  last row)
+--   SQL_STATE, ERROR_CODE the database's codes for a failed statement
+--   MESSAGE        why it failed or was skipped; on the result row "ok" or
+--                  the text that ended the run (cut at 8000 bytes)
+--   ROWS_AFFECTED  rows the statement changed (ok rows)
+--   ELAPSED_US     microseconds the statement took; the whole run's on the
+--                  result row
+CREATE OR ALTER PROCEDURE TOLVANE_RUN (
+  SCRIPT BLOB SUB_TYPE TEXT,
+  DB VARCHAR(1024) CHARACTER SET NONE,
+  OPTIONS VARCHAR(1024) CHARACTER SET NONE = NULL)
+RETURNS (
+  LINE_NUMBER INTEGER,
+  LAST_LINE INTEGER,
+  STATEMENT BLOB SUB_TYPE TEXT CHARACTER SET NONE,
+  STATUS VARCHAR(16) CHARACTER SET NONE,
+  SQL_STATE CHAR(5) CHARACTER SET NONE,
+  ERROR_CODE BIGINT,
+  MESSAGE VARCHAR(8000) CHARACTER SET NONE,
+  ROWS_AFFECTED BIGINT,
+  ELAPSED_US BIGINT)
+EXTERNAL NAME 'udftolvane_udr!tolvane_run'
+ENGINE UDR;
+
+-- The procedure can do no more than the caller could with a direct login:
+-- granting it gives a user nothing beyond that user's own rights.
+-- GRANT EXECUTE ON PROCEDURE TOLVANE_RUN TO USER APP_DEPLOY;
+--
+-- Example:
+--   SELECT LINE_NUMBER, STATUS, SQL_STATE, MESSAGE
+--     FROM TOLVANE_RUN(CAST('CREATE TABLE T (ID INTEGER)' AS BLOB SUB_TYPE TEXT),
+--                      '/var/lib/firebird/3.0/data/work.fdb', 'mode=bail');

@@ -13,6 +13,7 @@
 
 #include "runtime/Platform.h"
 #include "script_runner/ScriptRunner.h"
+#include "udr/UdrHandles.h"
 #include "udr/UdrLimits.h"
 
 namespace {
@@ -20,6 +21,8 @@ namespace {
 using Firebird::IBlob;
 using Firebird::IStatus;
 using Firebird::ThrowStatusWrapper;
+using tolvane::OpenBlob;
+using tolvane::Released;
 
 // What the runner's get-segment routine needs to reach the open BLOB.
 struct UdrBlobSource {
@@ -54,45 +57,6 @@ ISC_LONG TotalLength(IBlob* blob, ThrowStatusWrapper* status) {
   for (unsigned i = 0; i < length; ++i) value |= std::uint64_t{info[3 + i]} << (8 * i);
   return value > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<ISC_LONG>(value);
 }
-
-// Releases a reference the routine's context handed out, on every way out.
-template <class Interface>
-class Released {
- public:
-  explicit Released(Interface* object) : object_(object) {}
-  ~Released() { Reset(); }
-  Released(const Released&) = delete;
-  Released& operator=(const Released&) = delete;
-  Interface* operator->() const { return object_; }
-  Interface* Get() const { return object_; }
-  void Reset() {
-    if (object_ != nullptr) std::exchange(object_, nullptr)->release();
-  }
-
- private:
-  Interface* object_;
-};
-
-// Closes the BLOB on every way out.
-class OpenBlob {
- public:
-  OpenBlob(IBlob* blob, ThrowStatusWrapper* status) : blob_(blob), status_(status) {}
-  ~OpenBlob() {
-    if (blob_ == nullptr) return;
-    try {
-      blob_->close(status_);
-    } catch (...) {
-      blob_->release();
-    }
-  }
-  OpenBlob(const OpenBlob&) = delete;
-  OpenBlob& operator=(const OpenBlob&) = delete;
-  IBlob* Get() const { return blob_; }
-
- private:
-  IBlob* blob_;
-  ThrowStatusWrapper* status_;
-};
 
 }  // namespace
 

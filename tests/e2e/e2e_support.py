@@ -40,6 +40,8 @@ class PrivateServer:
         self.port = values["TOLVANE_FB_PORT"]
         self.address = f"localhost/{self.port}"
         self.failure_dir = Path(values["TOLVANE_FB_FAILURE_DIR"])
+        self.pid = values.get("TOLVANE_FB_PID")
+        self.state_dir = Path(values.get("TOLVANE_FB_STATE", BUILD_DIR / "fbserver"))
         self.lock_timeout = float(values.get("TOLVANE_FB_LOCK_TIMEOUT", "3"))
         self.state_dir = Path(values.get("TOLVANE_FB_STATE", BUILD_DIR / "fbserver"))
         # The module's configuration file the server reads on every call.

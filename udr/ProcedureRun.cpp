@@ -1,0 +1,99 @@
+#include "udr/ProcedureRun.h"
+
+#include <new>
+#include <utility>
+
+#include "runtime/Exceptions.h"
+#include "runtime/Messages.h"
+#include "script_runner/ConfigFile.h"
+#include "script_runner/DatabaseTarget.h"
+#include "script_runner/RunnerMessages.h"
+#include "script_runner/RunOptions.h"
+
+namespace tolvane {
+namespace {
+
+constexpr const char* kNoPath = "The database path is NULL: give the database to run the script on";
+constexpr const char* kNoCaller = "The caller's user name is unknown: the run has no identity to take";
+constexpr const char* kHostNeedsPassword =
+    "The database path names a host ('%s'): a run takes the caller's identity, which has no "
+    "password to log in through the network; give the database's plain path on this server";
+
+std::string Formatted(const char* pattern, std::string_view value) {
+  std::string text(pattern);
+  text.replace(text.find("%s"), 2, value);
+  return text;
+}
+
+// Why a caller's run cannot start on target, or empty.
+std::string CallerRefusal(const ProcedureArguments& arguments, const std::string& target) {
+  if (arguments.caller_user.empty()) return kNoCaller;
+  if (TargetHasHost(target)) return Formatted(kHostNeedsPassword, target);
+  return arguments.target_refusal ? arguments.target_refusal(target) : std::string();
+}
+
+}  // namespace
+
+ProcedureRun::ProcedureRun(Platform& platform, ProcedureArguments arguments) {
+  try {
+    const RunSettings base = arguments.config ? ConfiguredRunSettings(platform, *arguments.config)
+                                              : RunSettings{};
+    RunSettings settings = ParseRunOptions(arguments.options.value_or(std::string()), base);
+    if (!arguments.script) return;  // nothing to run: no rows, an ok result
+    if (!arguments.database_path) {
+      Refuse(kNoPath);
+      return;
+    }
+    if (arguments.config) {
+      std::string refusal = TargetRefusal(platform, *arguments.config, *arguments.database_path);
+      if (!refusal.empty()) {
+        Refuse(std::move(refusal));
+        return;
+      }
+    }
+    if (!arguments.as_module) {
+      std::string refusal = CallerRefusal(arguments, *arguments.database_path);
+      if (!refusal.empty()) {
+        Refuse(std::move(refusal));
+        return;
+      }
+      settings.identity = CallerRunIdentity(arguments.caller_user, arguments.caller_role);
+    }
+    script_ = std::move(*arguments.script);
+    run_ = std::make_unique<ScriptRun>(platform, script_, std::move(*arguments.database_path),
+                                       settings);
+    const std::string log_folder = arguments.config ? arguments.config->run_log_dir.value : "";
+    if (RunObserver* log = RunLogFromEnvironment(platform, &log_, log_folder)) run_->AddObserver(log);
+  } catch (const Exception& e) {
+    Refuse(e.Message());
+  } catch (const std::bad_alloc&) {
+    Refuse(kSOutOfMemory);
+  } catch (const std::exception& e) {
+    Refuse(e.what());
+  }
+}
+
+ProcedureRun::ProcedureRun(std::string refusal) { Refuse(std::move(refusal)); }
+
+void ProcedureRun::Refuse(std::string text) {
+  run_.reset();
+  result_ok_ = false;
+  result_text_ = std::move(text);
+}
+
+ProcedureRun::Row ProcedureRun::Next(StatementOutcome* outcome) {
+  if (result_given_) return Row::kEnd;
+  if (run_ != nullptr) {
+    if (run_->Step(outcome)) return Row::kStatement;
+    result_ok_ = run_->ResultOk();
+    result_text_ = run_->ResultText();
+    elapsed_us_ = run_->Summary().elapsed_us;
+    run_.reset();  // the run's connection is gone already; nothing is held on
+  } else if (result_ok_) {
+    result_text_ = kSResultOk;
+  }
+  result_given_ = true;
+  return Row::kResult;
+}
+
+}  // namespace tolvane

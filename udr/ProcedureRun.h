@@ -1,0 +1,70 @@
+// One call of TOLVANE_RUN apart from the server's interfaces: the arguments
+// checked, the run's settings and identity chosen, and the rows handed out
+// one at a time, each statement row running one statement.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "script_runner/ModuleConfig.h"
+#include "script_runner/RunLog.h"
+#include "script_runner/ScriptRun.h"
+#include "script_runner/StatementOutcome.h"
+#include "udr/CallerIdentity.h"
+
+namespace tolvane {
+
+class Platform;
+
+struct ProcedureArguments {
+  std::optional<std::string> script;  // NULL: nothing to run
+  std::optional<std::string> database_path;
+  std::optional<std::string> options;  // NULL or empty: the defaults
+  // The server's configuration, when it has one: the base settings, the
+  // allow-list, and whether runs take the module's login instead of the
+  // caller's (procedure_identity = module; never a caller's choice).
+  std::optional<ModuleConfig> config;
+  bool as_module = false;
+  std::string caller_user;  // the caller's login and CURRENT_ROLE
+  std::string caller_role;
+  // Why the caller's identity cannot take a target, or empty; asked after
+  // every other check, so that a refused target is never opened.
+  std::function<std::string(const std::string& target)> target_refusal;
+};
+
+class ProcedureRun {
+ public:
+  enum class Row { kStatement, kResult, kEnd };
+
+  // Never throws for bad arguments: they become the result row.
+  ProcedureRun(Platform& platform, ProcedureArguments arguments);
+  // A call that could not even gather its arguments: only the result row.
+  explicit ProcedureRun(std::string refusal);
+
+  // kStatement: *outcome holds the next statement's outcome (its texts valid
+  // until the next call); kResult: the run's end, once, after the last
+  // statement; then kEnd. A failing statement or connection is a row, never
+  // an exception.
+  Row Next(StatementOutcome* outcome);
+
+  bool ResultOk() const { return result_ok_; }
+  const std::string& ResultText() const { return result_text_; }
+  std::int64_t ElapsedMicroseconds() const { return elapsed_us_; }
+
+ private:
+  void Refuse(std::string text);
+
+  std::string script_;  // the run reads it in place
+  std::optional<RunLog> log_;  // the server's run log, when it keeps one
+  std::unique_ptr<ScriptRun> run_;
+  bool result_given_ = false;
+  bool result_ok_ = true;
+  std::string result_text_;
+  std::int64_t elapsed_us_ = 0;
+};
+
+}  // namespace tolvane

@@ -1,0 +1,193 @@
+// TOLVANE_RUN: the run engine's report as rows, under the caller's own
+// identity. The script is read whole when the cursor opens (the run reads it
+// in place while it goes); each fetch runs one statement and returns its row,
+// so rows stream and a caller that stops fetching stops the run. The last row
+// (STATUS 'result') holds the run's result text.
+#define FB_UDR_STATUS_TYPE ::Firebird::ThrowStatusWrapper
+
+#include <ibase.h>
+#include <firebird/UdrCppEngine.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+#include <string_view>
+
+#include "runtime/Messages.h"
+#include "runtime/Platform.h"
+#include "script_runner/StatementOutcome.h"
+#include "script_runner/ConfigFile.h"
+#include "udr/ProcedureRun.h"
+#include "udr/SecurityDatabaseCheck.h"
+#include "udr/UdrHandles.h"
+#include "udr/UdrLimits.h"
+
+namespace {
+
+using Firebird::FbException;
+using Firebird::IAttachment;
+using Firebird::IExternalContext;
+using Firebird::IStatus;
+using Firebird::ITransaction;
+using Firebird::ThrowStatusWrapper;
+using tolvane::OpenBlob;
+using tolvane::Released;
+
+constexpr unsigned kSegmentBytes = 65535;
+constexpr std::string_view kResultStatus = "result";
+
+// The script as the run reads it: up to its first zero byte, as executa_sql
+// reads it.
+std::string ReadScript(ThrowStatusWrapper* status, IExternalContext* context, ISC_QUAD id) {
+  Released<IAttachment> attachment(context->getAttachment(status));
+  Released<ITransaction> transaction(context->getTransaction(status));
+  OpenBlob blob(attachment->openBlob(status, transaction.Get(), &id, 0, nullptr), status);
+  std::string script;
+  std::string segment(kSegmentBytes, '\0');
+  for (;;) {
+    unsigned length = 0;
+    const int result = blob.Get()->getSegment(status, kSegmentBytes, segment.data(), &length);
+    if (result != IStatus::RESULT_OK && result != IStatus::RESULT_SEGMENT) break;
+    const std::string_view piece(segment.data(), std::min(length, kSegmentBytes));
+    const std::size_t zero = piece.find('\0');
+    script.append(piece.substr(0, zero));
+    if (zero != std::string_view::npos) break;
+  }
+  blob.Close();
+  return script;
+}
+
+// A Firebird error as one line of text.
+std::string ErrorText(IExternalContext* context, const FbException& error) {
+  char text[1024] = {};
+  context->getMaster()->getUtilInterface()->formatStatus(text, sizeof text - 1, error.getStatus());
+  return text;
+}
+
+// A text column, cut to its declared length.
+template <unsigned kBytes>
+void SetText(Firebird::FbVarChar<kBytes>* field, ISC_SHORT* null, std::string_view text) {
+  const std::size_t length = std::min<std::size_t>(text.size(), kBytes);
+  std::memcpy(field->str, text.data(), length);
+  field->length = static_cast<ISC_USHORT>(length);
+  *null = FB_FALSE;
+}
+
+}  // namespace
+
+FB_UDR_BEGIN_PROCEDURE(tolvane_run)
+  FB_UDR_MESSAGE(InMessage,
+    (FB_BLOB, script)
+    (FB_VARCHAR(tolvane::kUdrPathBytes), db)
+    (FB_VARCHAR(tolvane::kUdrOptionsBytes), options)
+  );
+
+  FB_UDR_MESSAGE(OutMessage,
+    (FB_INTEGER, line_number)
+    (FB_INTEGER, last_line)
+    (FB_BLOB, statement)
+    (FB_VARCHAR(tolvane::kUdrStatusBytes), status)
+    (FB_CHAR(5), sql_state)
+    (FB_BIGINT, error_code)
+    (FB_VARCHAR(tolvane::kUdrMessageBytes), message)
+    (FB_BIGINT, rows_affected)
+    (FB_BIGINT, elapsed_us)
+  );
+
+  FB_UDR_EXECUTE_PROCEDURE
+  {
+    try {
+      tolvane::ProcedureArguments arguments;
+      if (!in->scriptNull) arguments.script = ReadScript(status, context, in->script);
+      if (!in->dbNull) arguments.database_path.emplace(in->db.str, in->db.length);
+      if (!in->optionsNull) arguments.options.emplace(in->options.str, in->options.length);
+      // The server's configuration alone may give the module's identity.
+      arguments.config = tolvane::LoadModuleConfig(tolvane::DefaultPlatform());
+      arguments.as_module = arguments.config && tolvane::ProcedureRunsAsModule(*arguments.config);
+      if (!arguments.as_module) {
+        const char* user = context->getUserName();
+        arguments.caller_user = user != nullptr ? user : "";
+        tolvane::CallerDatabase home = tolvane::ReadCallerDatabase(status, context);
+        arguments.caller_role = std::move(home.role);
+        arguments.target_refusal = [context, security = std::move(home.security),
+                                    name = tolvane::AttachName(arguments.caller_user)](
+                                       const std::string& target) {
+          return tolvane::TargetSecurityRefusal(context, security, target, name);
+        };
+      }
+      run = std::make_unique<tolvane::ProcedureRun>(tolvane::DefaultPlatform(),
+                                                    std::move(arguments));
+    } catch (const FbException& e) {
+      run = std::make_unique<tolvane::ProcedureRun>(ErrorText(context, e));
+    } catch (const std::bad_alloc&) {
+      run = std::make_unique<tolvane::ProcedureRun>(std::string(tolvane::kSOutOfMemory));
+    } catch (const std::exception& e) {
+      run = std::make_unique<tolvane::ProcedureRun>(std::string(e.what()));
+    }
+  }
+
+  std::unique_ptr<tolvane::ProcedureRun> run;
+  tolvane::StatementOutcome outcome;
+
+  FB_UDR_FETCH_PROCEDURE
+  {
+    std::memset(static_cast<void*>(out), 0, sizeof *out);
+    out->line_numberNull = out->last_lineNull = out->statementNull = out->sql_stateNull =
+        out->error_codeNull = out->messageNull = out->rows_affectedNull = out->elapsed_usNull =
+            FB_TRUE;
+    switch (run->Next(&outcome)) {
+      case tolvane::ProcedureRun::Row::kEnd:
+        return false;
+      case tolvane::ProcedureRun::Row::kResult:
+        SetText(&out->status, &out->statusNull, kResultStatus);
+        SetText(&out->message, &out->messageNull, run->ResultText());
+        out->elapsed_us = run->ElapsedMicroseconds();
+        out->elapsed_usNull = FB_FALSE;
+        return true;
+      case tolvane::ProcedureRun::Row::kStatement:
+        break;
+    }
+    out->line_number = outcome.first_line;
+    out->last_line = outcome.last_line;
+    out->line_numberNull = out->last_lineNull = FB_FALSE;
+    WriteStatement(status, outcome.statement);
+    SetText(&out->status, &out->statusNull, tolvane::OutcomeStatusName(outcome.status));
+    if (!outcome.message.empty())
+      SetText(&out->message, &out->messageNull, outcome.message);
+    if (outcome.sqlstate.size() == sizeof out->sql_state.str) {
+      std::memcpy(out->sql_state.str, outcome.sqlstate.data(), sizeof out->sql_state.str);
+      out->sql_stateNull = FB_FALSE;
+    }
+    if (outcome.error_code != 0) {
+      out->error_code = outcome.error_code;
+      out->error_codeNull = FB_FALSE;
+    }
+    if (outcome.status == tolvane::OutcomeStatus::kOk) {
+      out->rows_affected = outcome.rows_affected;
+      out->rows_affectedNull = FB_FALSE;
+    }
+    if (outcome.status != tolvane::OutcomeStatus::kSkipped &&
+        outcome.status != tolvane::OutcomeStatus::kNotRun) {
+      out->elapsed_us = outcome.elapsed_us;
+      out->elapsed_usNull = FB_FALSE;
+    }
+    return true;
+  }
+
+  // The statement's text as a BLOB of the caller's transaction.
+  void WriteStatement(ThrowStatusWrapper* status, std::string_view text) {
+    Released<IAttachment> attachment(context->getAttachment(status));
+    Released<ITransaction> transaction(context->getTransaction(status));
+    OpenBlob blob(attachment->createBlob(status, transaction.Get(), &out->statement, 0, nullptr),
+                  status);
+    while (!text.empty()) {
+      const auto length = static_cast<unsigned>(std::min<std::size_t>(text.size(), kSegmentBytes));
+      blob.Get()->putSegment(status, length, text.data());
+      text.remove_prefix(length);
+    }
+    blob.Close();
+    out->statementNull = FB_FALSE;
+  }
+FB_UDR_END_PROCEDURE
