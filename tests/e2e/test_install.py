@@ -3,10 +3,12 @@ libraries land side by side, UdfAccess is only reported unless the change is
 asked for, and then only that setting changes, with a backup kept."""
 
 import os
+import shutil
 import subprocess
 import unittest
+from pathlib import Path
 
-from e2e_support import BUILD_DIR, PASSWORD, SOURCE_DIR, ServerDatabase, ServerTestCase, WorkDir
+from e2e_support import BUILD_DIR, FB5_TREE, PASSWORD, SOURCE_DIR, ServerDatabase, ServerTestCase, WorkDir
 
 SCRIPT = SOURCE_DIR / "scripts" / "install-udf.sh"
 
@@ -75,6 +77,23 @@ class InstallUdf(ServerTestCase):
         self.assertNotEqual(done.returncode, 0)
         self.assertIn("only one EXECUTA_SQL", done.stderr)
         self.assertFalse(self.target.exists())
+    def test_a_firebird_root_names_its_udf_and_udr_folders_and_its_configuration(self):
+        # The server's own shipped configuration: UdfAccess = None on Firebird
+        # 3 (Debian), the same only as a comment (the default) on Firebird 5.
+        shipped = {"fb3": Path("/etc/firebird/3.0"), "fb5": FB5_TREE}[self.server.kind]
+        root = self.dir / "firebird"
+        root.mkdir()
+        for name in ["firebird.conf", "plugins.conf"]:
+            shutil.copy(shipped / name, root / name)
+        done = install("--firebird-root", str(root), "--kind", "both", "--allow-udf-access")
+        self.assertEqual(done.returncode, 0, done.stderr)
+        for folder, module in [("UDF", "UDFTolvane.so"), ("plugins/udr", "libudftolvane_udr.so")]:
+            self.assertTrue((root / folder / module).is_file(), folder)
+            self.assertTrue((root / folder / "libfbdrv.so").is_file(), folder)
+        active = [line for line in (root / "firebird.conf").read_text().splitlines()
+                  if line.startswith("UdfAccess")]
+        self.assertEqual(active, [f"UdfAccess = Restrict {root / 'UDF'}"])
+
 
 if __name__ == "__main__":
     unittest.main()
