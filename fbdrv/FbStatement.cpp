@@ -1,7 +1,9 @@
 #include "fbdrv/FbStatement.h"
 
 #include <limits>
+#include <memory>
 #include <utility>
+#include <vector>
 
 #include "fbdrv/DriverFailure.h"
 #include "fbdrv/DriverTexts.h"
@@ -55,6 +57,29 @@ class OpenResults {
 bool ReturnsRows(unsigned statement_type) noexcept {
   return statement_type == isc_info_sql_stmt_select ||
          statement_type == isc_info_sql_stmt_select_for_upd;
+}
+
+// Firebird 5 runs UPDATE, DELETE, MERGE and UPDATE OR INSERT with RETURNING
+// as a cursor, which its engine refuses to execute: the rows change as the
+// cursor is fetched, so it is fetched to its end and closed.
+void FetchToEnd(ServerStatus& status, Firebird::IStatement* statement,
+                Firebird::ITransaction* transaction) {
+  Firebird::IMessageMetadata* metadata =
+      status.Checked([&](CheckStatusWrapper* s) { return statement->getOutputMetadata(s); });
+  const std::unique_ptr<Firebird::IMessageMetadata, void (*)(Firebird::IMessageMetadata*)> owned(
+      metadata, [](Firebird::IMessageMetadata* m) { m->release(); });
+  std::vector<unsigned char> row(
+      status.Checked([&](CheckStatusWrapper* s) { return metadata->getMessageLength(s); }));
+  OpenResults results(status);
+  results.Slot() = status.Checked([&](CheckStatusWrapper* s) {
+    return statement->openCursor(s, transaction, nullptr, nullptr, metadata, 0);
+  });
+  while (status.Checked([&](CheckStatusWrapper* s) {
+    return results.Slot()->fetchNext(s, row.data());
+  }) == Firebird::IStatus::RESULT_OK) {
+  }
+  Firebird::IResultSet* closing = results.Take();
+  status.Checked([&](CheckStatusWrapper* s) { closing->close(s); });
 }
 
 }  // namespace
@@ -128,13 +153,13 @@ ISQLRowCursor* FbStatement::RunPrepared(const char* sql, bool may_return_rows) {
   try {
     PreparedStatement statement(status);
     // The statement type costs nothing extra when asked for with the prepare.
-    const unsigned flags =
-        may_return_rows ? Firebird::IStatement::PREPARE_PREFETCH_TYPE : 0;
     statement.Slot() = status.Checked([&](CheckStatusWrapper* s) {
-      return attachment->prepare(s, transaction, 0, sql, connection.Dialect(), flags);
+      return attachment->prepare(s, transaction, 0, sql, connection.Dialect(),
+                                 Firebird::IStatement::PREPARE_PREFETCH_TYPE);
     });
-    if (may_return_rows &&
-        ReturnsRows(status.Checked([&](CheckStatusWrapper* s) { return statement->getType(s); }))) {
+    const bool returns_rows =
+        ReturnsRows(status.Checked([&](CheckStatusWrapper* s) { return statement->getType(s); }));
+    if (may_return_rows && returns_rows) {
       OpenResults results(status);
       results.Slot() = status.Checked([&](CheckStatusWrapper* s) {
         return statement->openCursor(s, transaction, nullptr, nullptr, nullptr, 0);
@@ -144,9 +169,14 @@ ISQLRowCursor* FbStatement::RunPrepared(const char* sql, bool may_return_rows) {
                                      connection.OwnsWorkTransaction() ? transaction : nullptr);
       return cursor;
     }
-    after = status.Checked([&](CheckStatusWrapper* s) {
-      return statement->execute(s, transaction, nullptr, nullptr, nullptr, nullptr);
-    });
+    if (returns_rows) {
+      FetchToEnd(status, statement.Slot(), transaction);
+      after = transaction;
+    } else {
+      after = status.Checked([&](CheckStatusWrapper* s) {
+        return statement->execute(s, transaction, nullptr, nullptr, nullptr, nullptr);
+      });
+    }
     rows_ = status.Checked([&](CheckStatusWrapper* s) { return statement->getAffectedRecords(s); });
   } catch (...) {
     connection.FinishWork(transaction, false);
