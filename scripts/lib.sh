@@ -85,10 +85,11 @@ tolvane_stop_pid() {
 }
 
 tolvane_missing_packages() {
-  local pkg status
+  local pkg
   for pkg in "${TOLVANE_PACKAGES[@]}"; do
-    status="$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null || true)"
-    [[ "$status" == "install ok installed" ]] || printf '%s\n' "$pkg"
+    # A library installed for more than one architecture has a line for each.
+    dpkg-query -W -f='${Status}\n' "$pkg" 2>/dev/null | grep -qx 'install ok installed' ||
+      printf '%s\n' "$pkg"
   done
 }
 
