@@ -1123,7 +1123,9 @@ def main():
     png = write_plot(results, args.results)
     if png:
         log(f"plot: {png}")
-    update_readme(text)
+    # Only the results kept in the repository go into its README.
+    if os.path.abspath(args.results) == os.path.join(ROOT, "bench", "results"):
+        update_readme(text)
     return 0
 
 
