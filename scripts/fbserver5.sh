@@ -79,7 +79,7 @@ make_root() {
   done
   cp "$tree/firebird.conf" "$root_dir/firebird.conf"
   for name in RemoteServicePort RemoteBindAddress ServerMode UdfAccess; do
-    sed -i -E "s/^([[:space:]]*$name[[:space:]]*=)/#\1/" "$root_dir/firebird.conf"
+    sed -i -E "s/^([[:space:]]*${name}[[:space:]]*=)/#\1/" "$root_dir/firebird.conf"
   done
   cat >>"$root_dir/firebird.conf" <<EOF
 
@@ -112,6 +112,11 @@ EOF
 answers() {
   server_env "$tree/bin/fbsvcmgr" "localhost/$1:service_mgr" -user SYSDBA \
     -password "$SYSDBA_PASSWORD" -info_server_version >/dev/null 2>&1
+}
+
+server_version() {
+  server_env "$tree/bin/fbsvcmgr" "localhost/$1:service_mgr" -user SYSDBA -password "$SYSDBA_PASSWORD" \
+    -info_server_version 2>/dev/null | sed -n 's/^Server version: *//p'
 }
 
 try_port() {
@@ -170,7 +175,7 @@ start() {
     if try_port "$port"; then
       pid="$(<"$state_dir/pid")"
       write_state "$port" "$pid"
-      tolvane_log "private Firebird 5 server on port $port (pid $pid, state $state_dir)"
+      tolvane_log "private Firebird 5 server $(server_version "$port") on port $port (pid $pid, state $state_dir)"
       return 0
     fi
   done
