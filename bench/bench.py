@@ -116,7 +116,7 @@ def run(cmd, *, env=None, input_text=None, check=True, timeout=3600):
     cpu_before = children_cpu()
     started = time.perf_counter()
     proc = subprocess.run(cmd, env=env or embedded_env(), input=input_text, capture_output=True,
-                          text=True, timeout=timeout)
+                          text=True, errors="replace", timeout=timeout)
     elapsed = time.perf_counter() - started
     last_cpu = children_cpu() - cpu_before
     if check and proc.returncode != 0:
@@ -566,6 +566,10 @@ class Bench:
             if not os.access(tool, os.X_OK):
                 raise BenchFailure(f"missing {tool}: build first (bench/run.sh does)")
         self.work = tempfile.mkdtemp(prefix="tolvane-bench-", dir=args.work_root)
+        # Failure files of the embedded paths stay in the work folder: /tmp is
+        # shared, and tolvane-exec lists whatever TESTE files change there.
+        os.environ["UDFTOLVANE_FAILURE_DIR"] = os.path.join(self.work, "failures")
+        os.makedirs(os.environ["UDFTOLVANE_FAILURE_DIR"])
         self.dbs = Databases(self.work, self.tools)
         self.server = Server(self.build, self.work)
         self.server5 = Server5(self.build, self.work)
