@@ -11,9 +11,12 @@ committed transaction:
   e  EXECUTE BLOCK: EXECUTE STATEMENT ... ON EXTERNAL DATA SOURCE ... WITH
      AUTONOMOUS TRANSACTION per line, from isql-fb (N = 1,000 only)
   f  isql-fb running the script with a COMMIT after every line, embedded
+  g  (c) on a private Firebird 5 server (scripts/fbserver5.sh), its own isql
+  h  (d) on that Firebird 5 server
+     (g) and (h) run in the full bench only, where the Firebird 5 tarball is
 
-Timing: (a), (b) and (f) are whole processes, timed from outside. (c), (d)
-and (e) are the one SELECT (or EXECUTE BLOCK) as isql-fb's SET STATS reports
+Timing: (a), (b) and (f) are whole processes, timed from outside. (c), (d),
+(e), (g) and (h) are the one SELECT (or EXECUTE BLOCK) as isql-fb's SET STATS reports
 it: isql's start and its attachment are outside, loading the BLOB too.
 Microseconds per line are (T(N) - T(empty)) / N, the path's own fixed cost
 taken out; ratios compare whole times of the same N.
@@ -49,7 +52,12 @@ PATH_NAMES = {
     "d": "minimal external function in the server",
     "e": "EXECUTE STATEMENT ... ON EXTERNAL DATA SOURCE, autonomous",
     "f": "isql-fb with COMMIT after each line, embedded",
+    "g": "module in the Firebird 5 server",
+    "h": "minimal external function in the Firebird 5 server",
 }
+# The paths that run inside a server, and the Firebird 5 ones among them.
+SERVER_PATHS = "cdegh"
+FB5_PATHS = "gh"
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
@@ -108,7 +116,7 @@ def run(cmd, *, env=None, input_text=None, check=True, timeout=3600):
     cpu_before = children_cpu()
     started = time.perf_counter()
     proc = subprocess.run(cmd, env=env or embedded_env(), input=input_text, capture_output=True,
-                          text=True, timeout=timeout)
+                          text=True, errors="replace", timeout=timeout)
     elapsed = time.perf_counter() - started
     last_cpu = children_cpu() - cpu_before
     if check and proc.returncode != 0:
@@ -134,6 +142,11 @@ def run_peak_rss(cmd):
 def isql_embedded(database, sql):
     proc, _ = run(["isql-fb", "-q", "-bail", "-m", "-user", "SYSDBA", database], input_text=sql)
     return proc.stdout
+
+
+def fb5_tarball():
+    return os.environ.get("TOLVANE_FB5_TARBALL", os.path.join(os.path.dirname(ROOT), "shared", "firebird5",
+                                                             "firebird-5.0.4-linux-x64.tar.xz"))
 
 
 # ---------------------------------------------------------------- scripts
@@ -296,6 +309,62 @@ class Server:
         return proc.stdout
 
 
+class Server5:
+    """The private Firebird 5 server of scripts/fbserver5.sh, in the work
+    folder, with the tree's own isql and client environment. Its databases
+    are made with its own tools (on-disk structure 13)."""
+
+    def __init__(self, build, work):
+        self.build = build
+        self.state = os.path.join(work, "fbserver5")
+        self.values = None
+        self.port = None
+        self.pid = None
+        self.kind = None
+
+    def cpu(self):
+        return process_cpu(self.pid) if self.pid else 0.0
+
+    def start(self):
+        proc, _ = run(["bash", os.path.join(ROOT, "scripts", "fbserver5.sh"), "start", "--build", self.build,
+                       "--state", self.state], check=False)
+        env_file = os.path.join(self.state, "server.env")
+        if proc.returncode != 0 or not os.path.exists(env_file):
+            raise BenchFailure(f"scripts/fbserver5.sh did not start a server:\n{proc.stderr[-1500:]}")
+        self.values = dict(line.strip().split("=", 1) for line in open(env_file) if "=" in line)
+        self.port = int(self.values["TOLVANE_FB_PORT"])
+        self.pid = int(self.values["TOLVANE_FB_PID"])
+        self.kind = f"scripts/fbserver5.sh, Firebird 5, port {self.port}"
+
+    def stop(self):
+        if self.values is not None:
+            run(["bash", os.path.join(ROOT, "scripts", "fbserver5.sh"), "stop", "--build", self.build,
+                 "--state", self.state], check=False)
+            self.values = None
+
+    def env(self):
+        """For the tree's tools and for programs that load the client library
+        by name (the script loader): the tree's library first."""
+        env = embedded_env()
+        env.update(FIREBIRD=self.values["TOLVANE_FB_ROOT"], FIREBIRD_LOCK=self.values["TOLVANE_FB_LOCK_DIR"],
+                   FIREBIRD_TMP=self.values["TOLVANE_FB_TMP_DIR"],
+                   LD_LIBRARY_PATH=os.path.join(self.values["TOLVANE_FB_TREE"], "lib"))
+        return env
+
+    def tool(self, name):
+        return os.path.join(self.values["TOLVANE_FB_TREE"], "bin", name)
+
+    def address(self, database):
+        return f"localhost/{self.port}:{database}"
+
+    def isql(self, database, sql):
+        proc, _ = run([self.tool("isql"), "-q", "-bail", "-m", "-user", "SYSDBA", "-password", PASSWORD,
+                       self.address(database)], input_text=sql, check=False, env=self.env())
+        if proc.returncode != 0:
+            raise BenchFailure(f"isql on the Firebird 5 server failed:\n{compact(proc.stdout)[-3000:]}")
+        return proc.stdout
+
+
 def servers_of_root(root):
     found = []
     for entry in os.listdir("/proc"):
@@ -333,34 +402,43 @@ class Databases:
         self.tools = tools
         self.templates = {}
         self.counter = 0
+        self.server5 = None
 
-    def make_templates(self):
-        base = os.path.join(self.work, "template.fdb")
-        run(["isql-fb", "-q", "-bail"], input_text=(
-            f"create database '{base}' user SYSDBA page_size 8192;\n"
-            "create table t (id integer, v varchar(60));\n"
-            "create table scripts (id integer, script blob sub_type text);\n"
-            + "\n".join(declarations()) + "\ncommit;\n"))
-        for mode in ("off", "on"):
-            path = os.path.join(self.work, f"template-fw-{mode}.fdb")
-            shutil.copyfile(base, path)
-            run(["gfix", "-write", "async" if mode == "off" else "sync", "-user", "SYSDBA", path])
-            self.templates[mode] = path
-        os.remove(base)
+    def make_templates(self, server5=None):
+        """Templates for the Firebird 3 paths, and with server5 also for the
+        Firebird 5 ones, made by that server's own tools."""
+        self.server5 = server5
+        engines = [("3", "isql-fb", "gfix", None)]
+        if server5 is not None:
+            engines.append(("5", server5.tool("isql"), server5.tool("gfix"), server5.env()))
+        for engine, isql, gfix, env in engines:
+            base = os.path.join(self.work, f"template{engine}.fdb")
+            run([isql, "-q", "-bail"], env=env, input_text=(
+                f"create database '{base}' user SYSDBA page_size 8192;\n"
+                "create table t (id integer, v varchar(60));\n"
+                "create table scripts (id integer, script blob sub_type text);\n"
+                + "\n".join(declarations()) + "\ncommit;\n"))
+            for mode in ("off", "on"):
+                path = os.path.join(self.work, f"template{engine}-fw-{mode}.fdb")
+                shutil.copyfile(base, path)
+                run([gfix, "-write", "async" if mode == "off" else "sync", "-user", "SYSDBA", path], env=env)
+                self.templates[engine, mode] = path
+            os.remove(base)
 
-    def fresh(self, forced_writes, scripts=()):
+    def fresh(self, forced_writes, scripts=(), engine="3"):
         """A new database; scripts is a list of (id, file) to load as BLOBs."""
         self.counter += 1
         path = os.path.join(self.work, f"run-{self.counter}.fdb")
-        shutil.copyfile(self.templates[forced_writes], path)
+        shutil.copyfile(self.templates[engine, forced_writes], path)
+        env = self.server5.env() if engine == "5" else None
         for script_id, file in scripts:
-            run([self.tools["load"], path, str(script_id), file])
+            run([self.tools["load"], path, str(script_id), file], env=env)
         return path
 
 
 # --------------------------------------------------------------- paths
 
-ELAPSED = re.compile(r"Elapsed time=\s*([0-9.]+)\s*sec")
+ELAPSED = re.compile(r"Elapsed time\s*=\s*([0-9.]+)\s*sec")  # Firebird 3: "time=", 5: "time ="
 
 
 def compact(text):
@@ -401,7 +479,8 @@ def time_embedded(path_key, tools, db, script, isql_script, expected_rows):
 
 
 def udf_call_sql(path_key, db, where):
-    function = {"c": "EXECUTA_SQL", "d": "TOLVANE_BENCH_EXECUTA"}[path_key]
+    function = {"c": "EXECUTA_SQL", "d": "TOLVANE_BENCH_EXECUTA",
+                "g": "EXECUTA_SQL", "h": "TOLVANE_BENCH_EXECUTA"}[path_key]
     return f"select {function}(script, '{db}') as result from scripts where {where};"
 
 
@@ -454,7 +533,7 @@ def time_server(path_key, server, db, where, expected_rows, calls=1):
     match = ELAPSED.search(out)
     if not match:
         raise BenchFailure(f"no elapsed time from isql:\n{out[-2000:]}")
-    if path_key in "cd":
+    if path_key in "cdgh":
         results = re.findall(r"^(\S.*?)\s*$", out.split("=====", 1)[-1], re.M)
         oks = sum(1 for r in results if r == "ok")
         if oks != calls:
@@ -488,8 +567,13 @@ class Bench:
             if not os.access(tool, os.X_OK):
                 raise BenchFailure(f"missing {tool}: build first (bench/run.sh does)")
         self.work = tempfile.mkdtemp(prefix="tolvane-bench-", dir=args.work_root)
+        # Failure files of the embedded paths stay in the work folder: /tmp is
+        # shared, and tolvane-exec lists whatever TESTE files change there.
+        os.environ["UDFTOLVANE_FAILURE_DIR"] = os.path.join(self.work, "failures")
+        os.makedirs(os.environ["UDFTOLVANE_FAILURE_DIR"])
         self.dbs = Databases(self.work, self.tools)
         self.server = Server(self.build, self.work)
+        self.server5 = Server5(self.build, self.work)
         self.results = {"cases": {}, "empty": {}, "memory": {}}
         self.paths = [p for p in args.paths if p in PATH_NAMES]
 
@@ -504,11 +588,17 @@ class Bench:
                 return time_embedded(key, self.tools, db, plain, committed, n)
             finally:
                 os.remove(db)
-        db = self.dbs.fresh(fw, [(1, plain)])
+        db = self.dbs.fresh(fw, [(1, plain)], self.engine(key))
         try:
-            return time_server(key, self.server, db, "id = 1", n)
+            return time_server(key, self.server_of(key), db, "id = 1", n)
         finally:
             os.remove(db)
+
+    def engine(self, key):
+        return "5" if key in FB5_PATHS else "3"
+
+    def server_of(self, key):
+        return self.server5 if key in FB5_PATHS else self.server
 
     def measure(self, fw, n, keys, runs):
         scripts = write_scripts(self.work, n)
@@ -564,8 +654,8 @@ class Bench:
                     db = self.dbs.fresh("off", [(1, empty)])
                     samples[key].append(time_server(key, self.server, db, "id = 1", 0))
                 else:
-                    db = self.dbs.fresh("off", [(i, empty) for i in range(1, calls + 1)])
-                    samples[key].append(time_server(key, self.server, db, "id > 0", 0, calls))
+                    db = self.dbs.fresh("off", [(i, empty) for i in range(1, calls + 1)], self.engine(key))
+                    samples[key].append(time_server(key, self.server_of(key), db, "id > 0", 0, calls))
                 os.remove(db)
         for key in self.paths:
             self.results["empty"][key] = summary(samples[key])
@@ -718,6 +808,12 @@ class Bench:
     def probe_server(self):
         """One call of each external function, so that a server that cannot
         load them fails here, loudly, before anything is timed."""
+        for key in [k for k in "hg" if k in self.paths]:
+            db = self.dbs.fresh("off", [(1, os.devnull)], "5")
+            try:
+                time_server(key, self.server5, db, "id = 1", 0)
+            finally:
+                os.remove(db)
         db = self.dbs.fresh("off", [(1, os.devnull)])
         try:
             for key in [k for k in "dc" if k in self.paths]:
@@ -735,11 +831,16 @@ class Bench:
     def execute(self):
         a = self.args
         started = time.time()
-        self.dbs.make_templates()
         try:
-            if any(k in self.paths for k in "cde"):
-                self.server.start()
-                log(f"server: {self.server.kind}")
+            if any(k in self.paths for k in FB5_PATHS):
+                self.server5.start()
+                log(f"server: {self.server5.kind}")
+                self.results["server5"] = self.server5.kind
+            self.dbs.make_templates(self.server5 if self.server5.values else None)
+            if any(k in self.paths for k in SERVER_PATHS):
+                if any(k in self.paths for k in "cde"):
+                    self.server.start()
+                    log(f"server: {self.server.kind}")
                 self.probe_server()
             self.results["server"] = self.server.kind
             if a.config_only:
@@ -761,6 +862,7 @@ class Bench:
                     self.measure_server_instructions(a.instructions_n)
         finally:
             self.server.stop()
+            self.server5.stop()
         self.results["seconds"] = time.time() - started
         return self.results
 
@@ -818,7 +920,7 @@ def targets(results):
 
     for fw, ns, limit in (("off", (10000, 100000), 1.10), ("on", (10000,), 1.05)):
         for n in ns:
-            for top, bottom in (("b", "a"), ("c", "d")):
+            for top, bottom in (("b", "a"), ("c", "d"), ("g", "h")):
                 judge(f"({top})/({bottom}), forced writes {fw}, N={n:,} <= {limit:.2f}",
                       ratio(results, top, bottom, fw, n), lambda v, l=limit: v <= l)
     for fw in ("off", "on"):
@@ -855,6 +957,8 @@ def report_text(results, meta, judge=True):
     out.append(f"Machine: {meta['machine']}")
     out.append(f"Versions: {meta['versions']}")
     out.append(f"Server for (c)/(d)/(e): {results.get('server')}")
+    if results.get("server5"):
+        out.append(f"Server for (g)/(h): {results['server5']}")
     out.append(f"Date: {meta['date']}; total bench time {results['seconds']:.0f} s")
     out.append("")
     out.append("Whole time in ms: median (min..max) over the runs. us/line: (median(N) - median(1)) / (N - 1),")
@@ -865,7 +969,7 @@ def report_text(results, meta, judge=True):
     out.append("")
     out.append("| forced writes | N | path | runs | ms median (min..max) | us/line | ratio | CPU ratio |")
     out.append("|---|---:|---|---:|---|---:|---|---|")
-    anchors = {"a": None, "b": "a", "c": "d", "d": None, "e": "c", "f": "a"}
+    anchors = {"a": None, "b": "a", "c": "d", "d": None, "e": "c", "f": "a", "g": "h", "h": None}
     for fw in ("off", "on"):
         for n in sorted({n for k in results["cases"] for n in results["cases"][k].get(fw, {})}):
             for key in PATH_NAMES:
@@ -957,7 +1061,7 @@ def write_plot(results, folder):
             if not points:
                 continue
             blocks.append("\n".join(f"{n} {v:.3f}" for n, v in points))
-            titles.append((f"({key}) forced writes {fw}", fw, "abcdef".index(key) + 1))
+            titles.append((f"({key}) forced writes {fw}", fw, "abcdefgh".index(key) + 1))
     with open(data, "w") as out:
         out.write("\n\n\n".join(blocks) + "\n")
     png = os.path.join(folder, "latest.png")
@@ -1019,7 +1123,8 @@ def parse_args():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", required=True)
     parser.add_argument("--smoke", action="store_true", help="a few tens of seconds; checks every path works")
-    parser.add_argument("--paths", default="abcdef")
+    parser.add_argument("--paths", default=None,
+                        help="default abcdef, and gh in the full run where the Firebird 5 tarball is")
     parser.add_argument("--runs", type=int, default=9, help="runs with forced writes off, N <= 10,000")
     parser.add_argument("--on-runs", type=int, default=5, help="runs with forced writes on")
     parser.add_argument("--big-runs", type=int, default=5, help="runs for N = 100,000")
@@ -1033,6 +1138,9 @@ def parse_args():
     parser.add_argument("--config-only", action="store_true",
                         help="only what reading udftolvane.conf costs (c)'s empty call; prints, writes nothing")
     args = parser.parse_args()
+    if args.paths is None:
+        full = not args.smoke and not args.quick
+        args.paths = "abcdef" + ("gh" if full and os.path.isfile(fb5_tarball()) else "")
     if args.quick:
         args.plan = [("off", 1, 2), ("off", 1000, 2), ("off", 10000, 2), ("on", 1, 2), ("on", 1000, 2)]
         args.empty_runs, args.empty_calls, args.memory_mb = 2, 5, 5
@@ -1093,7 +1201,9 @@ def main():
     png = write_plot(results, args.results)
     if png:
         log(f"plot: {png}")
-    update_readme(text)
+    # Only the results kept in the repository go into its README.
+    if os.path.abspath(args.results) == os.path.join(ROOT, "bench", "results"):
+        update_readme(text)
     return 0
 
 

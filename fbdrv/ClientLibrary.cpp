@@ -38,6 +38,9 @@ const ClientLibrary& ClientLibrary::Load(const std::string& name) {
   if (auto found = loaded->find(name); found != loaded->end()) return *found->second;
 
   // Never closed: attachments made through it may outlive any one driver.
+  // Inside a server the name (a soname) matches the server's own client
+  // library, already loaded, whichever Firebird that is: no second client
+  // library comes into its process (e2e host_contract checks its maps).
   void* handle = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle == nullptr) {
     const char* reason = dlerror();

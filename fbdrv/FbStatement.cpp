@@ -108,13 +108,14 @@ ISQLRowCursor* FbStatement::RunPrepared(const char* sql, bool may_return_rows) {
   Firebird::ITransaction* after = nullptr;
   try {
     // The statement type costs nothing extra when asked for with the prepare.
-    const unsigned flags =
-        may_return_rows ? Firebird::IStatement::PREPARE_PREFETCH_TYPE : 0;
+    // DML needs it too: with RETURNING it may be a cursor (below).
     StatementHandle statement(status, status.Checked([&](CheckStatusWrapper* s) {
-      return attachment->prepare(s, transaction, 0, sql, connection.Dialect(), flags);
+      return attachment->prepare(s, transaction, 0, sql, connection.Dialect(),
+                                 Firebird::IStatement::PREPARE_PREFETCH_TYPE);
     }));
-    if (may_return_rows &&
-        ReturnsRows(status.Checked([&](CheckStatusWrapper* s) { return statement->getType(s); }))) {
+    const bool returns_rows =
+        ReturnsRows(status.Checked([&](CheckStatusWrapper* s) { return statement->getType(s); }));
+    if (may_return_rows && returns_rows) {
       ResultSetHandle results(status, status.Checked([&](CheckStatusWrapper* s) {
         return statement->openCursor(s, transaction, nullptr, nullptr, nullptr, 0);
       }));
@@ -122,9 +123,22 @@ ISQLRowCursor* FbStatement::RunPrepared(const char* sql, bool may_return_rows) {
       return new FbRowCursor(DriverRef<FbConnection>::Retain(&connection), std::move(statement),
                              std::move(results), transactions.OwnsWork() ? transaction : nullptr);
     }
-    after = status.Checked([&](CheckStatusWrapper* s) {
-      return statement->execute(s, transaction, nullptr, nullptr, nullptr, nullptr);
-    });
+    if (returns_rows) {
+      // Firebird 5 runs UPDATE, DELETE, MERGE and UPDATE OR INSERT with
+      // RETURNING as a cursor, which its engine refuses to execute: the rows
+      // change as the cursor is fetched, so it is fetched to its end and
+      // closed here.
+      ResultSetHandle results(status, status.Checked([&](CheckStatusWrapper* s) {
+        return statement->openCursor(s, transaction, nullptr, nullptr, nullptr, 0);
+      }));
+      FetchToEnd(status, results.Get());
+      results.End([](Firebird::IResultSet* open, CheckStatusWrapper* s) { open->close(s); });
+      after = transaction;
+    } else {
+      after = status.Checked([&](CheckStatusWrapper* s) {
+        return statement->execute(s, transaction, nullptr, nullptr, nullptr, nullptr);
+      });
+    }
     rows_ = status.Checked([&](CheckStatusWrapper* s) { return statement->getAffectedRecords(s); });
   } catch (...) {
     transactions.Finish(transaction, false);

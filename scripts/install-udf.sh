@@ -13,6 +13,10 @@
 #                        default: /usr/lib/x86_64-linux-gnu/firebird/3.0/plugins/udr)
 #   --conf FILE          the server's configuration
 #                        (default: /etc/firebird/3.0/firebird.conf)
+#   --firebird-root DIR  a server installed in DIR (Firebird 3, 4 or 5, e.g.
+#                        /opt/firebird): DIR/firebird.conf, DIR/UDF and the
+#                        UDR folder DIR/plugins.conf names become the
+#                        defaults of --conf, --dir and --udr-dir
 #   --allow-udf-access   when UdfAccess does not allow DIR, change that one
 #                        setting (a backup of FILE is kept); without it the
 #                        script only says what is missing
@@ -75,8 +79,39 @@ uninstall=false
 restore_config=false
 grantees=()
 
+# The folders and configuration file of a server installed in one folder.
+# The UDR folder is the first "path" of UDR_config in its plugins.conf.
+use_firebird_root() {
+  local root="$1" udr
+  [[ -f "$root/firebird.conf" ]] || tolvane_die "no firebird.conf in $root (--firebird-root DIR)"
+  root="$(cd "$root" && pwd)"
+  FIREBIRD_ROOT="$root"
+  conf_file="$root/firebird.conf"
+  target_dir="$root/UDF"
+  udr="$(awk '/^[[:space:]]*Config[[:space:]]*=[[:space:]]*UDR_config/ { inside = 1 }
+              inside && /^[[:space:]]*path[[:space:]]*=/ { sub(/^[^=]*=[[:space:]]*/, ""); print; exit }
+              inside && /}/ { inside = 0 }' "$root/plugins.conf" 2>/dev/null || true)"
+  udr="${udr%%;*}"
+  udr="${udr%"${udr##*[![:space:]]}"}"
+  udr="${udr//\$(dir_plugins)/$root/plugins}"
+  udr="${udr//\$(root)/$root}"
+  [[ -n "$udr" ]] || udr="$root/plugins/udr"
+  [[ "$udr" == /* ]] || udr="$root/$udr"
+  udr_dir="$udr"
+}
+
+# Given anywhere on the line, --firebird-root sets the defaults that the
+# other options then override.
+for ((i = 1; i < $#; i++)); do
+  if [[ "${!i}" == --firebird-root ]]; then
+    next=$((i + 1))
+    use_firebird_root "${!next}"
+  fi
+done
+
 while (($#)); do
   case "$1" in
+    --firebird-root) : "${2:?}"; shift 2 ;;
     --build) build_dir="${2:?}"; shift 2 ;;
     --dir) target_dir="${2:?}"; shift 2 ;;
     --udr-dir) udr_dir="${2:?}"; shift 2 ;;

@@ -10,6 +10,7 @@ TOLVANE_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev gnuplot-nox valgrind
   libboost-dev
+  libicu72 zlib1g libtinfo6
 )
 
 tolvane_log() {
@@ -31,11 +32,64 @@ tolvane_stage() {
   tolvane_log "stage $name done in $((SECONDS - started)) s"
 }
 
+# The Firebird 5 tarball (a relocatable server tree) the tests may run a
+# second server from, and where it is unpacked in a build folder.
+tolvane_fb5_tarball() {
+  printf '%s\n' "${TOLVANE_FB5_TARBALL:-$TOLVANE_ROOT/../shared/firebird5/firebird-5.0.4-linux-x64.tar.xz}"
+}
+
+tolvane_fb5_tree() {
+  printf '%s\n' "$1/firebird5/tree"
+}
+
+# Unpacks the tarball once; again only when the tarball changed. A missing
+# tarball leaves an already unpacked tree in use.
+tolvane_fb5_unpack() {
+  local tarball="$1" tree="$2" stamp
+  [[ -f "$tarball" ]] || return 0
+  stamp="$(stat -c '%n %s %Y' "$(realpath "$tarball")")"
+  [[ -f "$tree/.unpacked" && "$(<"$tree/.unpacked")" == "$stamp" ]] && return 0
+  tolvane_log "unpacking $tarball"
+  rm -rf "$tree" "$tree.new"
+  mkdir -p "$tree.new"
+  tar -C "$tree.new" --strip-components=1 -xJf "$tarball"
+  printf '%s\n' "$stamp" >"$tree.new/.unpacked"
+  mv "$tree.new" "$tree"
+}
+
+tolvane_port_in_use() {
+  (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null
+}
+
+# The pid in PID_FILE when that process runs EXE with FIREBIRD=ROOT, so a
+# reused pid is never taken for our server. A zombie has no exe link.
+tolvane_server_pid() {
+  local pid_file="$1" exe="$2" root="$3" pid
+  [[ -f "$pid_file" ]] || return 1
+  pid="$(<"$pid_file")"
+  [[ "$pid" =~ ^[0-9]+$ && -r /proc/$pid/environ ]] || return 1
+  [[ "$(readlink -f "/proc/$pid/exe" 2>/dev/null)" == "$(readlink -f "$exe")" ]] || return 1
+  tr '\0' '\n' <"/proc/$pid/environ" | grep -qx "FIREBIRD=$root" || return 1
+  echo "$pid"
+}
+
+# SIGTERM, up to ten seconds for a clean shutdown, then SIGKILL.
+tolvane_stop_pid() {
+  local pid="$1" i
+  kill -TERM "$pid" 2>/dev/null || return 0
+  for ((i = 0; i < 100; i++)); do
+    [[ -n "$(readlink "/proc/$pid/exe" 2>/dev/null)" ]] || return 0
+    sleep 0.1
+  done
+  kill -KILL "$pid" 2>/dev/null || true
+}
+
 tolvane_missing_packages() {
-  local pkg status
+  local pkg
   for pkg in "${TOLVANE_PACKAGES[@]}"; do
-    status="$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null || true)"
-    [[ "$status" == "install ok installed" ]] || printf '%s\n' "$pkg"
+    # A library installed for more than one architecture has a line for each.
+    dpkg-query -W -f='${Status}\n' "$pkg" 2>/dev/null | grep -qx 'install ok installed' ||
+      printf '%s\n' "$pkg"
   done
 }
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # All set-up on a fresh Debian 12 machine (as root), then every test:
-# packages, configure, build, sanitizer/memcheck/fuzz checks, a private
-# Firebird server, the bench's smoke run, CTest.
+# packages, configure, build, sanitizer/memcheck/fuzz checks, the private
+# Firebird 3 and Firebird 5 servers, the bench's smoke run, CTest.
 # Safe to run again: each stage does only what is missing.
 #
 #   ./scripts/test.sh            (build folder: $TOLVANE_BUILD_DIR or ./build)
@@ -10,6 +10,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 BUILD_DIR="${TOLVANE_BUILD_DIR:-$TOLVANE_ROOT/build}"
 FBSERVER="$TOLVANE_ROOT/scripts/fbserver.sh"
+FBSERVER5="$TOLVANE_ROOT/scripts/fbserver5.sh"
 
 stage_packages() {
   tolvane_install_packages
@@ -34,8 +35,17 @@ stage_server() {
   set +a
 }
 
+# The Firebird 5 server, from the tarball beside the clone (or
+# TOLVANE_FB5_TARBALL); without one the e2e.fb5.* suites report themselves
+# skipped. The tests read its address from its own state file.
+stage_server5() {
+  "$FBSERVER5" stop --build "$BUILD_DIR"
+  "$FBSERVER5" start --build "$BUILD_DIR"
+}
+
 stop_server() {
   "$FBSERVER" stop --build "$BUILD_DIR" || true
+  "$FBSERVER5" stop --build "$BUILD_DIR" || true
 }
 
 stage_ctest() {
@@ -61,6 +71,7 @@ main() {
   tolvane_stage build stage_build
   tolvane_stage checks stage_checks
   tolvane_stage server stage_server
+  tolvane_stage server5 stage_server5
   tolvane_stage bench-smoke stage_bench_smoke
   # Last, so that CTest's summary closes the run.
   tolvane_stage ctest stage_ctest

@@ -1,14 +1,19 @@
-"""What the end-to-end tests share: the private Firebird server, isql-fb,
+"""What the end-to-end tests share: the private Firebird server, isql,
 databases with EXECUTA_SQL declared, and the failure folder.
 
-The server is started by scripts/test.sh (or scripts/fbserver.sh start); a
-test that finds none fails, it never skips.
+TOLVANE_E2E_SERVER picks the server: fb3 (default), the Debian Firebird 3
+one of scripts/fbserver.sh, with Debian's isql-fb; or fb5, the one of
+scripts/fbserver5.sh, with the Firebird 5 tree's own tools and client
+library. The server is started by scripts/test.sh; a test that finds none
+fails, it never skips, except where no Firebird 5 tree is to be had at all:
+then a fb5 suite exits with 77, which CTest reports as skipped.
 """
 
 import os
 import re
 import shutil
 import subprocess
+import sys
 import time
 import unittest
 from pathlib import Path
@@ -17,27 +22,96 @@ PASSWORD = "ravenquil"
 BUILD_DIR = Path(os.environ.get("TOLVANE_E2E_BUILD_DIR", "build")).resolve()
 SOURCE_DIR = Path(os.environ.get("TOLVANE_E2E_SOURCE_DIR", Path(__file__).parents[2])).resolve()
 DECLARATION = SOURCE_DIR / "sql" / "udftolvane.sql"
-WORK_ROOT = BUILD_DIR / "e2e-work"
+SERVER_KIND = os.environ.get("TOLVANE_E2E_SERVER", "fb3")
+WORK_ROOT = BUILD_DIR / ("e2e-work" if SERVER_KIND == "fb3" else f"e2e-work-{SERVER_KIND}")
 # Bytes pass through isql and the tests unchanged only in a one-byte encoding.
 ENCODING = "latin-1"
+SKIPPED = 77
+
+FB5_TARBALL = Path(os.environ.get(
+    "TOLVANE_FB5_TARBALL",
+    SOURCE_DIR.parent / "shared" / "firebird5" / "firebird-5.0.4-linux-x64.tar.xz"))
+FB5_TREE = BUILD_DIR / "firebird5" / "tree"
+
+if SERVER_KIND not in ("fb3", "fb5"):
+    raise RuntimeError(f"TOLVANE_E2E_SERVER is fb3 or fb5, not {SERVER_KIND}")
+if SERVER_KIND == "fb5" and not FB5_TARBALL.is_file() and not (FB5_TREE / "bin" / "firebird").exists():
+    print("skipped: no Firebird 5 tree", flush=True)
+    sys.exit(SKIPPED)
+
+
+def _state_file():
+    return BUILD_DIR / ("fbserver" if SERVER_KIND == "fb3" else f"fbserver{SERVER_KIND[2:]}") / "server.env"
+
+
+def _server_values():
+    """TOLVANE_FB_* values of the chosen server: for fb3 from the environment
+    (scripts/test.sh exports them) or else the state file; for fb5 from its
+    state file only, since the environment holds the fb3 server's."""
+    values = {}
+    if SERVER_KIND == "fb3":
+        values = {k: v for k, v in os.environ.items() if k.startswith("TOLVANE_FB_")}
+    if "TOLVANE_FB_PORT" not in values and _state_file().exists():
+        for line in _state_file().read_text().splitlines():
+            name, _, value = line.partition("=")
+            values[name] = value
+    return values
+
+
+class Client:
+    """The Firebird tools and the environment the tests run them with."""
+
+    def __init__(self):
+        if SERVER_KIND == "fb3":
+            self.isql, self.fbsvcmgr, self.env = "isql-fb", "fbsvcmgr", dict(os.environ)
+            self.library_dir = None
+            return
+        values = _server_values()
+        root = values.get("TOLVANE_FB_ROOT")
+        if root is None or not Path(root).is_dir():
+            raise RuntimeError("no Firebird 5 instance root: run scripts/test.sh, or "
+                               f"scripts/fbserver5.sh start --build {BUILD_DIR} before ctest")
+        tree = Path(values["TOLVANE_FB_TREE"])
+        self.isql, self.fbsvcmgr = str(tree / "bin" / "isql"), str(tree / "bin" / "fbsvcmgr")
+        self.library_dir = tree / "lib"
+        self.env = dict(os.environ, FIREBIRD=root, FIREBIRD_LOCK=values["TOLVANE_FB_LOCK_DIR"],
+                        FIREBIRD_TMP=values["TOLVANE_FB_TMP_DIR"])
+        self.env.pop("ISC_USER", None)
+        self.env.pop("ISC_PASSWORD", None)
+
+    def library_env(self, **extra):
+        """The environment for a program that loads the client library by
+        name (tolvane-exec): the tree's library comes first."""
+        env = dict(self.env, **extra)
+        if self.library_dir is not None:
+            env["LD_LIBRARY_PATH"] = ":".join(filter(None, [str(self.library_dir),
+                                                            env.get("LD_LIBRARY_PATH")]))
+        return env
+
+
+_client = None
+
+
+def client():
+    global _client
+    if _client is None:
+        _client = Client()
+    return _client
 
 
 class PrivateServer:
     """The running private server, found through TOLVANE_FB_* variables or,
-    failing those, the state file that fbserver.sh leaves in the build."""
+    failing those, the state file that the server script leaves in the build."""
 
     def __init__(self):
-        values = {k: v for k, v in os.environ.items() if k.startswith("TOLVANE_FB_")}
-        state_file = BUILD_DIR / "fbserver" / "server.env"
-        if "TOLVANE_FB_PORT" not in values and state_file.exists():
-            for line in state_file.read_text().splitlines():
-                name, _, value = line.partition("=")
-                values[name] = value
+        values = _server_values()
         if "TOLVANE_FB_PORT" not in values:
             raise RuntimeError(
-                "no private Firebird server: run scripts/test.sh, or "
-                f"scripts/fbserver.sh start --build {BUILD_DIR} before ctest")
+                f"no private Firebird server ({SERVER_KIND}): run scripts/test.sh, or "
+                f"the server script's start --build {BUILD_DIR} before ctest")
+        self.kind = SERVER_KIND
         self.port = values["TOLVANE_FB_PORT"]
+        self.pid = int(values["TOLVANE_FB_PID"])
         self.address = f"localhost/{self.port}"
         self.failure_dir = Path(values["TOLVANE_FB_FAILURE_DIR"])
         self.pid = values.get("TOLVANE_FB_PID")
@@ -52,9 +126,9 @@ class PrivateServer:
 
     def answers(self):
         done = subprocess.run(
-            ["fbsvcmgr", f"{self.address}:service_mgr", "-user", "SYSDBA", "-password", PASSWORD,
+            [client().fbsvcmgr, f"{self.address}:service_mgr", "-user", "SYSDBA", "-password", PASSWORD,
              "-info_server_version"],
-            capture_output=True, timeout=30)
+            capture_output=True, timeout=30, env=client().env)
         return done.returncode == 0
 
     def failure_files(self):
@@ -77,19 +151,19 @@ def server():
 
 
 def isql(script, connect_to=None, embedded=False, timeout=120, check=True, env=None):
-    """Runs script (text) in isql-fb, stopping at the first error. Returns
-    the completed process with decoded stdout/stderr."""
-    args = ["isql-fb", "-q", "-bail"]
+    """Runs script (text) in the server's isql, stopping at the first error.
+    Returns the completed process with decoded stdout/stderr."""
+    args = [client().isql, "-q", "-bail"]
     if not embedded:
         args += ["-user", "SYSDBA", "-password", PASSWORD]
     if connect_to is not None:
         args.append(connect_to)
     done = subprocess.run(args, input=script.encode(ENCODING), capture_output=True,
-                          timeout=timeout, env=env)
+                          timeout=timeout, env=env or client().env)
     done.stdout = done.stdout.decode(ENCODING)
     done.stderr = done.stderr.decode(ENCODING)
     if check and done.returncode != 0:
-        raise AssertionError(f"isql-fb failed ({done.returncode}):\n{done.stderr}\n{done.stdout}\n"
+        raise AssertionError(f"isql failed ({done.returncode}):\n{done.stderr}\n{done.stdout}\n"
                              f"--- input ---\n{script}")
     return done
 

@@ -1,12 +1,15 @@
 """tolvane-exec against an embedded database: the module, the driver and the
-client library in one process, with no server at all."""
+client library in one process, with no server at all. As e2e.fb5.embedded the
+Firebird 5 tree's isql makes the database (on-disk structure 13, which a
+Firebird 3 engine refuses) and its lib folder leads LD_LIBRARY_PATH, so a run
+that works shows the driver took the Firebird 5 client library."""
 
 import os
 import subprocess
 import unittest
 from pathlib import Path
 
-from e2e_support import ENCODING, WorkDir, failure_line, isql, quoted
+from e2e_support import ENCODING, WorkDir, client, failure_line, isql, quoted
 
 EXEC = os.environ.get("TOLVANE_E2E_EXEC", "")
 
@@ -25,7 +28,7 @@ class Embedded(unittest.TestCase):
              "CREATE TABLE E (ID INTEGER NOT NULL PRIMARY KEY, NAME VARCHAR(20));\nCOMMIT;\n", embedded=True)
 
     def tolvane_exec(self, script: bytes, *options):
-        env = dict(os.environ, UDFTOLVANE_FAILURE_DIR=str(self.failures))
+        env = client().library_env(UDFTOLVANE_FAILURE_DIR=str(self.failures))
         return subprocess.run([EXEC, "--database", self.path, *options, "-"], input=script,
                               capture_output=True, env=env, timeout=120)
 
@@ -50,7 +53,7 @@ class Embedded(unittest.TestCase):
         lines = [f"INSERT INTO E VALUES ({n}, '{'x' * (n % 17)}')".encode() for n in range(100, 160)]
         script_file = self.work / "segments.sql"
         script_file.write_bytes(b"\r\n".join(lines) + b"\r\n")
-        env = dict(os.environ, UDFTOLVANE_FAILURE_DIR=str(self.failures))
+        env = client().library_env(UDFTOLVANE_FAILURE_DIR=str(self.failures))
         for segment in ["1", "7", "65535"]:
             with self.subTest(segment=segment):
                 isql(f"CONNECT {quoted(self.path)} USER 'SYSDBA';\nDELETE FROM E WHERE ID >= 100;\n"
@@ -66,7 +69,7 @@ class Embedded(unittest.TestCase):
         env_missing = str(self.work / "missing.fdb")
         done = subprocess.run([EXEC, "--database", env_missing, "-"], input=b"SELECT 1 FROM RDB$DATABASE\n",
                               capture_output=True, timeout=120,
-                              env=dict(os.environ, UDFTOLVANE_FAILURE_DIR=str(self.failures)))
+                              env=client().library_env(UDFTOLVANE_FAILURE_DIR=str(self.failures)))
         self.assertEqual(done.returncode, 1)
         self.assertTrue(done.stdout.decode(ENCODING).endswith("   -    \n"), done.stdout)
 

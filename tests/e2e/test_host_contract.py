@@ -2,8 +2,9 @@
 database: NULLs, a database that is not there. The server lives on."""
 
 import unittest
+from pathlib import Path
 
-from e2e_support import ServerDatabase, ServerTestCase
+from e2e_support import FB5_TREE, ServerDatabase, ServerTestCase
 
 SEPARATOR = "   -    "
 
@@ -33,6 +34,16 @@ class HostContract(ServerTestCase):
         self.assertGreater(len(result), len(SEPARATOR))
         self.assertNotIn("CREATE TABLE", result)
         self.assertFailureFiles({})
+
+    def test_the_driver_uses_the_client_library_the_server_itself_runs_on(self):
+        self.assertEqual(self.db.call(b""), "ok")
+        mapped = {line.split()[-1] for line in Path(f"/proc/{self.server.pid}/maps").read_text().splitlines()
+                  if len(line.split()) >= 6}
+        self.assertTrue(any(p.endswith("/libfbdrv.so") for p in mapped), sorted(mapped))
+        clients = {p for p in mapped if "libfbclient" in Path(p).name}
+        self.assertEqual(len(clients), 1, sorted(clients))
+        if self.server.kind == "fb5":
+            self.assertTrue(clients.pop().startswith(str(FB5_TREE.resolve()) + "/"), mapped)
 
 
 if __name__ == "__main__":

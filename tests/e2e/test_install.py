@@ -5,11 +5,13 @@ uninstall takes back the declaration and the files, and the setting only
 when asked."""
 
 import os
+import shutil
 import stat
 import subprocess
 import unittest
+from pathlib import Path
 
-from e2e_support import BUILD_DIR, PASSWORD, SOURCE_DIR, ServerDatabase, ServerTestCase, WorkDir
+from e2e_support import BUILD_DIR, FB5_TREE, PASSWORD, SOURCE_DIR, ServerDatabase, ServerTestCase, WorkDir
 
 SCRIPT = SOURCE_DIR / "scripts" / "install-udf.sh"
 UDR_DECLARATION = SOURCE_DIR / "sql" / "udftolvane_udr.sql"
@@ -139,6 +141,24 @@ class InstallUdf(ServerTestCase):
                                "--database", db.remote, "--password", PASSWORD, "--conf", str(self.conf))
                 self.assertEqual(done.returncode, status, done.stderr)
                 self.assertEqual(db.values(COUNT_DECLARED), [left])
+
+    def test_a_firebird_root_names_its_udf_and_udr_folders_and_its_configuration(self):
+        # The server's own shipped configuration: UdfAccess = None on Firebird
+        # 3 (Debian), the same only as a comment (the default) on Firebird 5.
+        shipped = {"fb3": Path("/etc/firebird/3.0"), "fb5": FB5_TREE}[self.server.kind]
+        root = self.dir / "firebird"
+        root.mkdir()
+        for name in ["firebird.conf", "plugins.conf"]:
+            shutil.copy(shipped / name, root / name)
+        done = install("--firebird-root", str(root), "--kind", "both", "--allow-udf-access")
+        self.assertEqual(done.returncode, 0, done.stderr)
+        for folder, module in [("UDF", "UDFTolvane.so"), ("plugins/udr", "libudftolvane_udr.so")]:
+            self.assertTrue((root / folder / module).is_file(), folder)
+            self.assertTrue((root / folder / "libfbdrv.so").is_file(), folder)
+        active = [line for line in (root / "firebird.conf").read_text().splitlines()
+                  if line.startswith("UdfAccess")]
+        self.assertEqual(active, [f"UdfAccess = Restrict {root / 'UDF'}"])
+
 
 class InstallConfiguration(ServerTestCase):
     """The module's configuration template and the installer's own login."""

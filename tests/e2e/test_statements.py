@@ -53,6 +53,21 @@ class Statements(ServerTestCase):
         self.assertEqual(db.values("SELECT ID AS V FROM N"), ["1"])
         self.assertFailureFiles({"TESTE1.TXT": failure_line(b"NO SUCH STATEMENT", network_path)})
 
+    def test_statements_with_returning_change_their_rows(self):
+        # Firebird 5 prepares the searched ones as cursors, not singletons.
+        db = ServerDatabase(self.work, "returning", "CREATE TABLE R (ID INTEGER PRIMARY KEY, S VARCHAR(9));")
+        script = b"\n".join([
+            b"INSERT INTO R VALUES (1, 'a') RETURNING ID",
+            b"UPDATE R SET S = 'b' WHERE ID = 1 RETURNING S",
+            b"UPDATE OR INSERT INTO R VALUES (2, 'c') MATCHING (ID) RETURNING ID",
+            b"MERGE INTO R USING RDB$DATABASE ON ID = 2 WHEN MATCHED THEN UPDATE SET S = 'd' RETURNING S",
+            b"INSERT INTO R VALUES (3, 'e')",
+            b"DELETE FROM R WHERE ID = 3 RETURNING S",
+        ])
+        self.assertEqual(db.call(script), "ok")
+        self.assertEqual(db.values("SELECT ID || S AS V FROM R ORDER BY ID"), ["1b", "2d"])
+        self.assertFailureFiles({})
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -5,7 +5,7 @@ server's own permission check in front of it."""
 import subprocess
 import unittest
 
-from e2e_support import (SOURCE_DIR, ServerDatabase, ServerTestCase, executa_sql_select,
+from e2e_support import (SOURCE_DIR, ServerDatabase, ServerTestCase, client, executa_sql_select,
                          failure_line, isql, quoted, results_in, text_blob)
 
 UDR_DECLARATION = SOURCE_DIR / "sql" / "udftolvane_udr.sql"
@@ -62,10 +62,10 @@ class Udr(ServerTestCase):
              connect_to=self.udr.remote)
         call = executa_sql_select(text_blob(b"CREATE TABLE INTRUDER (ID INTEGER)"),
                                   quoted(self.udr.path))
-        as_outsider = ["isql-fb", "-q", "-user", OUTSIDER, "-password", OUTSIDER_PASSWORD]
+        as_outsider = [client().isql, "-q", "-user", OUTSIDER, "-password", OUTSIDER_PASSWORD]
 
         refused = subprocess.run(as_outsider + [self.udr.remote], input=call.encode(),
-                                 capture_output=True, timeout=60)
+                                 capture_output=True, timeout=60, env=client().env)
         self.assertIn(b"no permission for EXECUTE access to FUNCTION EXECUTA_SQL",
                       refused.stderr + refused.stdout)
         self.assertEqual(results_in(refused.stdout.decode("latin-1")), [])
@@ -74,7 +74,7 @@ class Udr(ServerTestCase):
 
         self.udr.run(f"GRANT EXECUTE ON FUNCTION EXECUTA_SQL TO USER {OUTSIDER};\nCOMMIT;\n")
         granted = subprocess.run(as_outsider + [self.udr.remote], input=call.encode(),
-                                 capture_output=True, timeout=60)
+                                 capture_output=True, timeout=60, env=client().env)
         self.assertEqual(results_in(granted.stdout.decode("latin-1")), ["ok"])
 
 

@@ -1,0 +1,214 @@
+#!/usr/bin/env bash
+# A private Firebird 5 server for the tests, from the relocatable tarball:
+# unpacked once under the build folder, run with a root folder, port, lock
+# and temp folders and security database of its own, allowed to load
+# external functions and UDR modules from one build's lib folder only.
+#
+#   scripts/fbserver5.sh start|stop|status|env [--build DIR] [--state DIR]
+#
+# --build DIR   build folder whose lib/ the server may load modules from
+#               (default: $TOLVANE_BUILD_DIR or ./build)
+# --state DIR   where the server keeps everything of its own
+#               (default: DIR/fbserver5 of the build folder)
+#
+# Environment, all optional:
+#   TOLVANE_FB5_TARBALL      the tarball (default: the firebird5 folder of
+#                            "shared" beside the clone)
+#   TOLVANE_FB_FAILURE_DIR   failure-file folder (default: STATE/failures)
+#   TOLVANE_FB_LOCK_TIMEOUT  seconds a statement waits for a lock (default 3)
+#
+# Without the tarball "start" says so and succeeds: the Firebird 5 tests then
+# report themselves skipped. "start" leaves STATE/server.env, NAME=value lines
+# (TOLVANE_FB_PORT, TOLVANE_FB_ROOT, TOLVANE_FB_TREE, ...) for the tests.
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+
+readonly SYSDBA_PASSWORD=ravenquil
+readonly FIRST_PORT=3251 LAST_PORT=3450
+
+usage() {
+  echo "usage: $0 start|stop|status|env [--build DIR] [--state DIR]" >&2
+  exit 2
+}
+
+command="${1:-}"
+[[ -n "$command" ]] || usage
+shift
+build_dir="${TOLVANE_BUILD_DIR:-$TOLVANE_ROOT/build}"
+state_dir=""
+while (($#)); do
+  case "$1" in
+    --build) build_dir="${2:?}"; shift 2 ;;
+    --state) state_dir="${2:?}"; shift 2 ;;
+    *) usage ;;
+  esac
+done
+build_dir="$(mkdir -p "$build_dir" && cd "$build_dir" && pwd)"
+state_dir="${state_dir:-$build_dir/fbserver5}"
+mkdir -p "$state_dir"
+state_dir="$(cd "$state_dir" && pwd)"
+
+tarball="$(tolvane_fb5_tarball)"
+tree="$(tolvane_fb5_tree "$build_dir")"
+root_dir="$state_dir/root"
+failure_dir="${TOLVANE_FB_FAILURE_DIR:-$state_dir/failures}"
+lock_timeout="${TOLVANE_FB_LOCK_TIMEOUT:-3}"
+
+# Every process of this instance, the embedded isql that makes the security
+# database included. No LD_LIBRARY_PATH: the tree's programs find their own
+# libraries, and the module must find the server's client library without it.
+server_env() {
+  env -u ISC_USER -u ISC_PASSWORD FIREBIRD="$root_dir" FIREBIRD_LOCK="$state_dir/lock" \
+    FIREBIRD_TMP="$state_dir/tmp" "$@"
+}
+
+running_pid() {
+  tolvane_server_pid "$state_dir/pid" "$tree/bin/firebird" "$root_dir"
+}
+
+# The instance's root: the tree's folders linked, its configuration copied,
+# and our settings replacing the copy's lines of the same names.
+make_root() {
+  local port="$1" name
+  mkdir -p "$root_dir" "$state_dir/lock" "$state_dir/tmp" "$failure_dir"
+  for name in bin lib plugins intl tzdata include firebird.msg; do
+    ln -sfn "$tree/$name" "$root_dir/$name"
+  done
+  for name in databases.conf fbtrace.conf replication.conf; do
+    cp "$tree/$name" "$root_dir/$name"
+  done
+  cp "$tree/firebird.conf" "$root_dir/firebird.conf"
+  for name in RemoteServicePort RemoteBindAddress ServerMode UdfAccess; do
+    sed -i -E "s/^([[:space:]]*${name}[[:space:]]*=)/#\1/" "$root_dir/firebird.conf"
+  done
+  cat >>"$root_dir/firebird.conf" <<EOF
+
+# --- private test server ---
+RemoteServicePort = $port
+RemoteBindAddress = 127.0.0.1
+ServerMode = Super
+UdfAccess = Restrict $build_dir/lib
+EOF
+  # UDR modules, too, come from the build's lib folder only.
+  sed -E "s|^([[:space:]]*path[[:space:]]*=[[:space:]]*).*/udr[[:space:]]*$|\\1$build_dir/lib|" \
+    "$tree/plugins.conf" >"$root_dir/plugins.conf"
+}
+
+# The tarball's security database has no Srp user: SYSDBA is made once,
+# embedded, on the file under the name the configuration gives it.
+make_security_db() {
+  [[ -s "$root_dir/security5.fdb" && ! -e "$root_dir/security5.fdb.incomplete" ]] && return 0
+  tolvane_log "creating security database $root_dir/security5.fdb"
+  touch "$root_dir/security5.fdb.incomplete"
+  cp "$tree/security5.fdb" "$root_dir/security5.fdb"
+  chmod 0600 "$root_dir/security5.fdb"
+  server_env "$tree/bin/isql" -q -bail -user SYSDBA "$root_dir/security5.fdb" <<EOF
+create user SYSDBA password '$SYSDBA_PASSWORD' using plugin Srp;
+commit;
+EOF
+  rm -f "$root_dir/security5.fdb.incomplete"
+}
+
+answers() {
+  server_env "$tree/bin/fbsvcmgr" "localhost/$1:service_mgr" -user SYSDBA \
+    -password "$SYSDBA_PASSWORD" -info_server_version >/dev/null 2>&1
+}
+
+server_version() {
+  server_env "$tree/bin/fbsvcmgr" "localhost/$1:service_mgr" -user SYSDBA -password "$SYSDBA_PASSWORD" \
+    -info_server_version 2>/dev/null | sed -n 's/^Server version: *//p'
+}
+
+try_port() {
+  local port="$1" pid i
+  make_root "$port"
+  (exec env -u ISC_USER -u ISC_PASSWORD FIREBIRD="$root_dir" FIREBIRD_LOCK="$state_dir/lock" \
+    FIREBIRD_TMP="$state_dir/tmp" UDFTOLVANE_FAILURE_DIR="$failure_dir" \
+    TOLVANE_LOCK_TIMEOUT="$lock_timeout" \
+    "$tree/bin/firebird" >>"$state_dir/server.out" 2>&1 </dev/null) &
+  pid=$!
+  echo "$pid" >"$state_dir/pid"
+  for ((i = 0; i < 150; i++)); do
+    [[ -n "$(readlink "/proc/$pid/exe" 2>/dev/null)" ]] || return 1
+    answers "$port" && return 0
+    sleep 0.2
+  done
+  kill -TERM "$pid" 2>/dev/null || true
+  return 1
+}
+
+write_state() {
+  local port="$1" pid="$2"
+  echo "$port" >"$state_dir/port"
+  cat >"$state_dir/server.env" <<EOF
+TOLVANE_FB_PORT=$port
+TOLVANE_FB_ADDRESS=localhost/$port
+TOLVANE_FB_PID=$pid
+TOLVANE_FB_STATE=$state_dir
+TOLVANE_FB_FAILURE_DIR=$failure_dir
+TOLVANE_FB_LOCK_TIMEOUT=$lock_timeout
+TOLVANE_FB_LIB_DIR=$build_dir/lib
+TOLVANE_FB_ROOT=$root_dir
+TOLVANE_FB_TREE=$tree
+TOLVANE_FB_LOCK_DIR=$state_dir/lock
+TOLVANE_FB_TMP_DIR=$state_dir/tmp
+EOF
+}
+
+start() {
+  local pid port
+  if pid="$(running_pid)"; then
+    tolvane_log "Firebird 5 server already running (pid $pid, port $(<"$state_dir/port"))"
+    return 0
+  fi
+  rm -f "$state_dir/server.env"
+  if [[ ! -f "$tarball" && ! -x "$tree/bin/firebird" ]]; then
+    tolvane_log "no Firebird 5 tarball at $tarball (TOLVANE_FB5_TARBALL): skipped: no Firebird 5 tree"
+    return 0
+  fi
+  tolvane_fb5_unpack "$tarball" "$tree"
+  make_root "$FIRST_PORT"
+  make_security_db
+  : >"$state_dir/server.out"
+  for ((port = FIRST_PORT; port <= LAST_PORT; port++)); do
+    tolvane_port_in_use "$port" && continue
+    if try_port "$port"; then
+      pid="$(<"$state_dir/pid")"
+      write_state "$port" "$pid"
+      tolvane_log "private Firebird 5 server $(server_version "$port") on port $port (pid $pid, state $state_dir)"
+      return 0
+    fi
+  done
+  cat "$state_dir/server.out" >&2
+  tolvane_die "the private Firebird 5 server did not start (see $root_dir/firebird.log)"
+}
+
+stop() {
+  local pid
+  if pid="$(running_pid)"; then
+    tolvane_stop_pid "$pid"
+    tolvane_log "private Firebird 5 server stopped"
+  fi
+  rm -f "$state_dir/pid" "$state_dir/server.env"
+}
+
+status() {
+  local pid
+  if pid="$(running_pid)"; then
+    echo "running: pid $pid, port $(<"$state_dir/port"), state $state_dir"
+    return 0
+  fi
+  echo "stopped"
+  return 3
+}
+
+case "$command" in
+  start) start ;;
+  stop) stop ;;
+  status) status ;;
+  env)
+    running_pid >/dev/null || tolvane_die "no private Firebird 5 server runs for $state_dir"
+    cat "$state_dir/server.env"
+    ;;
+  *) usage ;;
+esac
