@@ -53,6 +53,8 @@ tree="$(tolvane_fb5_tree "$build_dir")"
 root_dir="$state_dir/root"
 failure_dir="${TOLVANE_FB_FAILURE_DIR:-$state_dir/failures}"
 lock_timeout="${TOLVANE_FB_LOCK_TIMEOUT:-3}"
+# The module's configuration file (UDFTOLVANE_CONF of the server); not created.
+module_conf="${TOLVANE_FB5_CONF:-$state_dir/udftolvane.conf}"
 
 # Every process of this instance, the embedded isql that makes the security
 # database included. No LD_LIBRARY_PATH: the tree's programs find their own
@@ -124,7 +126,7 @@ try_port() {
   make_root "$port"
   (exec env -u ISC_USER -u ISC_PASSWORD FIREBIRD="$root_dir" FIREBIRD_LOCK="$state_dir/lock" \
     FIREBIRD_TMP="$state_dir/tmp" UDFTOLVANE_FAILURE_DIR="$failure_dir" \
-    TOLVANE_LOCK_TIMEOUT="$lock_timeout" \
+    TOLVANE_LOCK_TIMEOUT="$lock_timeout" UDFTOLVANE_CONF="$module_conf" \
     "$tree/bin/firebird" >>"$state_dir/server.out" 2>&1 </dev/null) &
   pid=$!
   echo "$pid" >"$state_dir/pid"
@@ -152,6 +154,7 @@ TOLVANE_FB_ROOT=$root_dir
 TOLVANE_FB_TREE=$tree
 TOLVANE_FB_LOCK_DIR=$state_dir/lock
 TOLVANE_FB_TMP_DIR=$state_dir/tmp
+TOLVANE_FB_CONF=$module_conf
 EOF
 }
 

@@ -111,16 +111,16 @@ class PrivateServer:
                 f"the server script's start --build {BUILD_DIR} before ctest")
         self.kind = SERVER_KIND
         self.port = values["TOLVANE_FB_PORT"]
-        self.pid = int(values["TOLVANE_FB_PID"])
         self.address = f"localhost/{self.port}"
         self.failure_dir = Path(values["TOLVANE_FB_FAILURE_DIR"])
         self.pid = values.get("TOLVANE_FB_PID")
-        self.state_dir = Path(values.get("TOLVANE_FB_STATE", BUILD_DIR / "fbserver"))
         self.lock_timeout = float(values.get("TOLVANE_FB_LOCK_TIMEOUT", "3"))
         self.state_dir = Path(values.get("TOLVANE_FB_STATE", BUILD_DIR / "fbserver"))
         # The module's configuration file the server reads on every call.
         self.conf_file = Path(values.get("TOLVANE_FB_CONF", self.state_dir / "udftolvane.conf"))
         self.root_dir = Path(values.get("TOLVANE_FB_ROOT", self.state_dir / "root"))
+        self.security_db = (self.state_dir / "security3.fdb" if SERVER_KIND == "fb3"
+                            else self.root_dir / "security5.fdb")
         if not self.answers():
             raise RuntimeError(f"the private Firebird server on port {self.port} does not answer")
 

@@ -90,7 +90,7 @@ class ModuleConfiguration(ServerTestCase):
         self.assertFailureFiles({})
 
     def test_the_security_database_is_denied(self):
-        security = self.server.state_dir / "security3.fdb"
+        security = self.server.security_db
         (self.work / "outside" / "sec").unlink(missing_ok=True)
         (self.work / "outside" / "sec").symlink_to(security)
         self.configure("deny_security_database = yes\n", 0o644)

@@ -8,7 +8,7 @@ import subprocess
 import time
 import unittest
 
-from e2e_support import ServerDatabase, ServerTestCase, WorkDir, failure_line, isql, quoted
+from e2e_support import ServerDatabase, ServerTestCase, WorkDir, client, failure_line, isql, quoted
 
 EXEC = os.environ.get("TOLVANE_E2E_EXEC", "")
 BREAK = "   -    "
@@ -37,7 +37,7 @@ class Modes(unittest.TestCase):
     def run_mode(self, mode, script: bytes, *extra):
         done = subprocess.run([EXEC, "--database", self.path, "--mode", mode, "--report", "json",
                                *extra, "-"], input=script, capture_output=True, timeout=120,
-                              env=dict(os.environ, UDFTOLVANE_FAILURE_DIR=str(self.failures)))
+                              env=client().library_env(UDFTOLVANE_FAILURE_DIR=str(self.failures)))
         report = json.loads(done.stdout.decode("utf-8"))
         return done.returncode, report
 

@@ -213,7 +213,7 @@ class TolvaneRun(ServerTestCase):
         self.assertEqual(self.target.values("SELECT COUNT(*) AS V FROM SECRET"), ["2"])
 
     def test_a_user_cannot_reach_the_security_database_through_it(self):
-        security = quoted(str(self.server.state_dir / "security3.fdb"))
+        security = quoted(str(self.server.security_db))
         script = (b"SELECT COUNT(*) FROM PLG$SRP\n"
                   b"CREATE USER TOLVANE_PROC_INTRUDER PASSWORD 'x'\n"
                   b"ALTER USER SYSDBA FIRSTNAME 'Taken'\n")

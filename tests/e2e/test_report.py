@@ -9,7 +9,7 @@ import subprocess
 import time
 import unittest
 
-from e2e_support import ServerDatabase, ServerTestCase, isql, quoted
+from e2e_support import ServerDatabase, ServerTestCase, client, isql, quoted
 
 EXEC = os.environ.get("TOLVANE_E2E_EXEC", "")
 
@@ -24,7 +24,7 @@ class Report(ServerTestCase):
     def exec_json(self, database, script: bytes, env=None):
         done = subprocess.run([EXEC, "--database", database, "--report", "json", "-"],
                               input=script, capture_output=True, timeout=120,
-                              env=dict(os.environ, **(env or {})))
+                              env=client().library_env(**(env or {})))
         return done.returncode, json.loads(done.stdout.decode("utf-8"))
 
     def test_each_kind_of_failure_has_its_fields(self):
@@ -80,7 +80,7 @@ class Report(ServerTestCase):
         run = subprocess.Popen([EXEC, "--database", path, "--report", "none", "-"],
                                stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
                                stderr=subprocess.DEVNULL,
-                               env=dict(os.environ, UDFTOLVANE_RUN_LOG_DIR=str(logs)))
+                               env=client().library_env(UDFTOLVANE_RUN_LOG_DIR=str(logs)))
         run.stdin.write(script)
         run.stdin.close()
         deadline = time.monotonic() + 60
