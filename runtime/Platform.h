@@ -64,7 +64,8 @@ class Platform {
   virtual void FreeBuffer(char* buffer) = 0;
 };
 
-// The POSIX platform; lives for the whole process.
+// The system's platform (PosixPlatform.cpp or WindowsPlatform.cpp, as
+// built); lives for the whole process.
 Platform& DefaultPlatform();
 
 }  // namespace tolvane

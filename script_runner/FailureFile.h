@@ -8,10 +8,11 @@ namespace tolvane {
 class Platform;
 
 // The folder of the failure files: UDFTOLVANE_FAILURE_DIR when set and not
-// empty, else /tmp.
+// empty, else /tmp (D: on Windows).
 std::string FailureFolder(Platform& platform);
 
-// folder + "/TESTE" + index + ".TXT".
+// folder + separator + "TESTE" + index + ".TXT"; no second separator when
+// the folder ends with one.
 std::string FailureFilePath(const std::string& folder, int index);
 
 // Creates or replaces the file with exactly: line, " - ", database path,

@@ -12,6 +12,7 @@
 #include "runtime/Messages.h"
 #include "runtime/Platform.h"
 #include "runtime/StringList.h"
+#include "runtime/ThreadOwned.h"
 #include "script_runner/FailureFile.h"
 
 namespace tolvane {
@@ -19,7 +20,9 @@ namespace {
 
 // The error text of the last failed run on this thread; the host reads it
 // after the call returns and never frees it.
-thread_local std::string t_result_text;
+struct ResultText {
+  std::string text;
+};
 
 constexpr long kMaxSegment = 65535;
 
@@ -123,8 +126,9 @@ const char* Fail(std::string_view message, const std::string& statement) {
   std::string text;
   text.reserve(message.size() + 8 + statement.size());
   text.append(message).append(kSResultSeparator).append(statement);
-  t_result_text.swap(text);
-  return t_result_text.c_str();
+  std::string& result_text = ThreadOwnedObject<ResultText>().text;
+  result_text.swap(text);
+  return result_text.c_str();
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 // failure folder, changed since the run began.
 #pragma once
 
-#include <ctime>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -20,14 +20,14 @@ class FailureFileWatch {
   FailureFileWatch();
 
   // The folder the module writes to: $UDFTOLVANE_FAILURE_DIR when set and not
-  // empty, else /tmp.
+  // empty, else /tmp (D: on Windows).
   static std::string Folder();
 
   // The failure files changed since construction, by index.
   std::vector<FailureFile> Written() const;
 
  private:
-  timespec started_{};
+  std::int64_t started_ = 0;  // a host::Stamp
 };
 
 }  // namespace tolvane_exec

@@ -1,18 +1,19 @@
 #include "tools/UdfModule.h"
 
-#include <dlfcn.h>
-
 #include <filesystem>
+
+#include "SystemNames.h"
+#include "tools/HostSystem.h"
 
 namespace tolvane_exec {
 
 UdfModule::UdfModule(const std::string& path) {
-  handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  std::string reason;
+  handle_ = host::LoadModule(path, &reason);
   if (handle_ == nullptr) {
-    const char* reason = dlerror();
-    throw ModuleLoadError("cannot load " + path + ": " + (reason ? reason : "unknown reason"));
+    throw ModuleLoadError("cannot load " + path + ": " + reason);
   }
-  entry_ = reinterpret_cast<ExecutaSql>(dlsym(handle_, "executa_sql"));
+  entry_ = reinterpret_cast<ExecutaSql>(host::FindSymbol(handle_, "executa_sql"));
   if (entry_ == nullptr) {
     throw ModuleLoadError(path + " has no executa_sql");
   }
@@ -25,9 +26,10 @@ const char* UdfModule::Run(blobcallback* script, const char* database) const {
 std::string DefaultModulePath() {
   namespace fs = std::filesystem;
   std::error_code error;
-  const fs::path bin = fs::read_symlink("/proc/self/exe", error).parent_path();
-  const fs::path candidates[] = {bin / "../lib/UDFTolvane.so",
-                                 bin / TOLVANE_INSTALLED_MODULE_DIR / "UDFTolvane.so"};
+  const fs::path bin = fs::path(host::ProgramPath()).parent_path();
+  const char* module = tolvane::system_names::kModuleFile;
+  const fs::path candidates[] = {bin / "../lib" / module, bin / TOLVANE_INSTALLED_MODULE_DIR / module,
+                                 bin / module};
   for (const fs::path& candidate : candidates) {
     if (fs::exists(candidate, error)) return candidate.lexically_normal().string();
   }

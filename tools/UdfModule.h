@@ -32,8 +32,9 @@ class UdfModule {
   ExecutaSql entry_ = nullptr;
 };
 
-// The module beside the tool: ../lib/ in a build tree, the install's
-// lib/udftolvane/ folder once installed. Falls back to the build-tree place when neither exists, so the
+// The module near the tool: ../lib/ in a build tree, the install's
+// lib/udftolvane/ folder once installed, or the tool's own folder (Windows
+// builds put DLLs beside the programs). Falls back to the build-tree place when neither exists, so the
 // loader's message names a path.
 std::string DefaultModulePath();
 
