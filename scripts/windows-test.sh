@@ -69,6 +69,7 @@ check_broken_call() {
 }
 
 main() {
+  cd "$TOLVANE_ROOT"
   if ! tolvane_windows_tools_present; then
     tolvane_log "no MinGW-w64 toolchains or Wine: Windows builds skipped"
     return 0
