@@ -5,6 +5,7 @@
 #include "connection/DatabaseError.h"
 #include "connection/RegistryFileParser.h"
 #include "connection/SQLConnection.h"
+#include "SystemNames.h"
 #include "runtime/Exceptions.h"
 #include "runtime/Messages.h"
 #include "connection/ConnectionMessages.h"
@@ -14,12 +15,12 @@
 namespace tolvane {
 namespace {
 
-// The executable's directory: everything before the last "/", except that
-// the root directory keeps its "/".
+// The executable's directory: everything before the last separator, except
+// that a root directory ("/", or a drive's "C:\") keeps its separator.
 std::string DirectoryOf(const std::string& path) {
-  size_t slash = path.rfind('/');
+  size_t slash = path.find_last_of(system_names::kPathSeparators);
   if (slash == std::string::npos) return std::string();
-  if (slash == 0) return "/";
+  if (slash == 0 || (slash == 2 && path[1] == ':')) return path.substr(0, slash + 1);
   return path.substr(0, slash);
 }
 
@@ -45,7 +46,7 @@ std::string SettingText(Platform& platform, const std::string& setting_name) {
 std::string FindRegistryFile(Platform& platform, const std::string& setting_name,
                              const std::string& default_file_name) {
   std::string path = SettingText(platform, setting_name);
-  if (path.empty()) path = DirectoryOf(platform.ExecutablePath()) + "/" + default_file_name;
+  if (path.empty()) path = DirectoryOf(platform.ExecutablePath()) + system_names::kPathSeparators[0] + default_file_name;
   return path;
 }
 

@@ -11,7 +11,8 @@ namespace tolvane {
 class Platform;
 
 // The path of a registry file: the setting's value when it is set and not
-// empty, else the host executable's directory, "/" and default_file_name.
+// empty, else the host executable's directory, the separator and
+// default_file_name.
 // A setting of the wrong type raises ERegistryException "Invalid data type
 // for '%s'"; unreadable data "Failed to get data for '%s'".
 std::string FindRegistryFile(Platform& platform, const std::string& setting_name,

@@ -1,13 +1,12 @@
 #include "fbdrv/ClientLibrary.h"
 
-#include <dlfcn.h>
-
 #include <map>
 #include <memory>
 #include <mutex>
 
 #include "fbdrv/DriverFailure.h"
 #include "fbdrv/DriverTexts.h"
+#include "fbdrv/LibraryLoader.h"
 
 namespace tolvane::fbdrv {
 namespace {
@@ -18,7 +17,7 @@ constexpr DriverResult kDriverInitializationFailed = 22;
 
 template <typename Function>
 Function Resolve(void* handle, const std::string& library, const char* symbol) {
-  void* address = dlsym(handle, symbol);
+  void* address = FindLibrarySymbol(handle, symbol);
   if (address == nullptr) {
     throw DriverFailure(kDriverInitializationFailed,
                         FormatText(texts::kClientFunctionMissing, library.c_str(), symbol));
@@ -38,15 +37,14 @@ const ClientLibrary& ClientLibrary::Load(const std::string& name) {
   if (auto found = loaded->find(name); found != loaded->end()) return *found->second;
 
   // Never closed: attachments made through it may outlive any one driver.
-  // Inside a server the name (a soname) matches the server's own client
-  // library, already loaded, whichever Firebird that is: no second client
-  // library comes into its process (e2e host_contract checks its maps).
-  void* handle = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+  // Inside a server the name matches the server's own client library,
+  // already loaded, whichever Firebird that is: no second client library
+  // comes into its process (e2e host_contract checks its maps).
+  std::string reason;
+  void* handle = LoadLibraryByName(name, &reason);
   if (handle == nullptr) {
-    const char* reason = dlerror();
     throw DriverFailure(kDriverInitializationFailed,
-                        FormatText(texts::kClientLibraryNotLoaded, name.c_str(),
-                                   reason != nullptr ? reason : ""));
+                        FormatText(texts::kClientLibraryNotLoaded, name.c_str(), reason.c_str()));
   }
   auto library = std::make_unique<ClientLibrary>();
   const auto get_master = Resolve<GetMasterInterface>(handle, name, "fb_get_master_interface");

@@ -106,7 +106,8 @@ class Platform {
 // a call failing at the same line index to finish its write.
 inline constexpr std::chrono::milliseconds kFileHolderWait{5000};
 
-// The POSIX platform; lives for the whole process; waits kFileHolderWait.
+// The system's platform (PosixPlatform.cpp or WindowsPlatform.cpp, as
+// built); lives for the whole process; waits kFileHolderWait.
 Platform& DefaultPlatform();
 
 // A POSIX platform of its own that waits holder_wait instead.

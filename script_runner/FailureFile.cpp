@@ -1,5 +1,6 @@
 #include "script_runner/FailureFile.h"
 
+#include "SystemNames.h"
 #include "runtime/Platform.h"
 #include "runtime/StringList.h"
 
@@ -9,12 +10,13 @@ std::string FailureFolder(Platform& platform, const std::string& configured) {
   std::string folder = platform.GetEnvironment("UDFTOLVANE_FAILURE_DIR");
   if (!folder.empty()) return folder;
   if (!configured.empty()) return configured;
-  return std::string("/tmp");
+  return std::string(system_names::kFailureFolder);
 }
 
 std::string FailureFilePath(const std::string& folder, int index) {
   std::string path = folder;
-  if (path.empty() || path.back() != '/') path += '/';
+  if (path.empty() || system_names::kPathSeparators.find(path.back()) == std::string_view::npos)
+    path += system_names::kPathSeparators[0];
   path += "TESTE";
   path += std::to_string(index);
   path += ".TXT";

@@ -10,10 +10,11 @@ class Platform;
 
 // The folder of the failure files: UDFTOLVANE_FAILURE_DIR when set and not
 // empty, else configured (the configuration's failure_dir) when not empty,
-// else /tmp.
+// else /tmp (D: on Windows).
 std::string FailureFolder(Platform& platform, const std::string& configured = std::string());
 
-// folder + "/TESTE" + index + ".TXT".
+// folder + separator + "TESTE" + index + ".TXT"; no second separator when
+// the folder ends with one.
 std::string FailureFilePath(const std::string& folder, int index);
 
 // The index a failure file's name (without folder) carries: "TESTE" digits

@@ -9,13 +9,13 @@
 #include "connection/SQLConnection.h"
 #include "runtime/Exceptions.h"
 #include "runtime/Messages.h"
-#include "script_runner/RunnerMessages.h"
 #include "runtime/Platform.h"
+#include "runtime/ThreadOwned.h"
 #include "script_runner/ConfigFile.h"
 #include "script_runner/DatabaseTarget.h"
-#include "script_runner/FailureFile.h"
 #include "script_runner/ResultText.h"
 #include "script_runner/RunLog.h"
+#include "script_runner/RunnerMessages.h"
 #include "script_runner/ScriptRun.h"
 
 namespace tolvane {
@@ -23,7 +23,9 @@ namespace {
 
 // The error text of the last failed run on this thread; the host reads it
 // after the call returns and never frees it.
-thread_local std::string t_result_text;
+struct ThreadResult {
+  std::string text;
+};
 
 constexpr long kMaxSegment = 65535;
 
@@ -107,8 +109,9 @@ void ConfigureRunnerConnection(TSQLConnection& connection, const std::string& da
 namespace {
 
 const char* Fail(std::string_view message) {
-  t_result_text = ComposeResultText(message, std::string_view());
-  return t_result_text.c_str();
+  std::string& result_text = ThreadOwnedObject<ThreadResult>().text;
+  result_text = ComposeResultText(message, std::string_view());
+  return result_text.c_str();
 }
 
 }  // namespace
@@ -144,8 +147,9 @@ const char* RunScript(Platform& platform, const blobcallback* blob, const char* 
     RunSummary summary = RunBlob(platform, blob, path, settings,
                                  std::span(observers, observers[0] != nullptr ? 1 : 0));
     if (summary.result_ok) return kSResultOk;
-    t_result_text.swap(summary.result_text);
-    return t_result_text.c_str();
+    std::string& result_text = ThreadOwnedObject<ThreadResult>().text;
+    result_text.swap(summary.result_text);
+    return result_text.c_str();
   } catch (const Exception& e) {
     return Fail(e.Message());
   } catch (const std::bad_alloc&) {

@@ -8,6 +8,7 @@
 
 #include "script_runner/RunSettings.h"
 #include "script_runner/StatementOutcome.h"
+#include "SystemNames.h"
 
 namespace tolvane {
 
@@ -18,8 +19,8 @@ class TSQLConnection;
 inline constexpr const char* kRunnerConnectionName = "IBConnection";
 inline constexpr const char* kRunnerDriverName = "Interbase";
 inline constexpr const char* kRunnerGetDriverFunc = "getSQLDriverINTERBASE";
-inline constexpr const char* kRunnerLibraryName = "libfbdrv.so";
-inline constexpr const char* kRunnerVendorLib = "libfbclient.so.2";
+inline constexpr const char* kRunnerLibraryName = system_names::kDriverLibrary;
+inline constexpr const char* kRunnerVendorLib = system_names::kClientLibrary;
 inline constexpr const char* kRunnerUserName = "SYSDBA";
 inline constexpr const char* kRunnerPassword = "ravenquil";
 inline constexpr const char* kRunnerRoleName = "RoleName";

@@ -11,6 +11,7 @@ TOLVANE_PACKAGES=(
   clang libclang-rt-14-dev gnuplot-nox valgrind
   libboost-dev
   libicu72 zlib1g libtinfo6
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 wine32:i386
 )
 
 tolvane_log() {
@@ -106,6 +107,11 @@ tolvane_install_packages() {
   fi
   tolvane_log "installing: ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
+  # wine32 runs the 32-bit Windows tests and comes from the i386 architecture.
+  if printf '%s\n' "${missing[@]}" | grep -q ':i386$' &&
+    ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+  fi
   apt-get update -q
   # The server package's postinst cannot start the service where there is no
   # init system; that is harmless here, the scripts start their own server.

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # All set-up on a fresh Debian 12 machine (as root), then every test:
 # packages, configure, build, sanitizer/memcheck/fuzz checks, the private
-# Firebird 3 and Firebird 5 servers, the bench's smoke run, CTest.
+# Firebird 3 and Firebird 5 servers, the bench's smoke run, the Windows builds
+# under Wine, CTest.
 # Safe to run again: each stage does only what is missing.
 #
 #   ./scripts/test.sh            (build folder: $TOLVANE_BUILD_DIR or ./build)
@@ -48,6 +49,12 @@ stop_server() {
   "$FBSERVER5" stop --build "$BUILD_DIR" || true
 }
 
+# The Windows builds (MinGW-w64, tests under Wine): both architectures and
+# the broken-call check; skipped where the toolchains are missing.
+stage_windows() {
+  "$TOLVANE_ROOT/scripts/windows-test.sh"
+}
+
 stage_ctest() {
   ctest --test-dir "$BUILD_DIR" --output-on-failure -j"${TOLVANE_JOBS:-2}"
 }
@@ -70,6 +77,7 @@ main() {
   tolvane_stage configure stage_configure
   tolvane_stage build stage_build
   tolvane_stage checks stage_checks
+  tolvane_stage windows stage_windows
   tolvane_stage server stage_server
   tolvane_stage server5 stage_server5
   tolvane_stage bench-smoke stage_bench_smoke

@@ -1,7 +1,5 @@
 #include "tools/FailureFiles.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -10,21 +8,17 @@
 
 #include "runtime/Platform.h"
 #include "script_runner/FailureFile.h"
+#include "tools/HostSystem.h"
 
 namespace tolvane_exec {
 
 namespace {
 
-bool NotBefore(const timespec& a, const timespec& b) {
-  return a.tv_sec > b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec >= b.tv_nsec);
 }
 
 }  // namespace
 
-// File times come from the kernel's coarse clock, which can lag the fine one
-// by a tick: reading the same clock keeps a file written at once from looking
-// older than the run.
-FailureFileWatch::FailureFileWatch() { clock_gettime(CLOCK_REALTIME_COARSE, &started_); }
+FailureFileWatch::FailureFileWatch() : started_(host::Now()) {}
 
 std::string FailureFileWatch::Folder() { return tolvane::FailureFolder(tolvane::DefaultPlatform()); }
 
@@ -32,12 +26,14 @@ std::vector<FailureFile> FailureFileWatch::Written() const {
   namespace fs = std::filesystem;
   std::vector<FailureFile> files;
   std::error_code error;
-  for (const fs::directory_entry& entry : fs::directory_iterator(Folder(), error)) {
+  // A drive alone ("D:") would name its current folder, not its root.
+  std::string folder = Folder();
+  if (folder.ends_with(':')) folder += tolvane::system_names::kPathSeparators[0];
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
     unsigned long index = 0;
     if (!tolvane::FailureFileIndex(entry.path().filename().string(), &index)) continue;
-    struct stat info {};
-    if (lstat(entry.path().c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
-    if (!NotBefore(info.st_mtim, started_)) continue;
+    host::Stamp written = 0;
+    if (!host::RegularFileStamp(entry.path().string(), &written) || written < started_) continue;
     std::ifstream in(entry.path(), std::ios::binary);
     std::string content{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     files.push_back({index, entry.path().string(), std::move(content)});

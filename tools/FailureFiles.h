@@ -2,7 +2,7 @@
 // failure folder, changed since the run began.
 #pragma once
 
-#include <ctime>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -26,7 +26,7 @@ class FailureFileWatch {
   std::vector<FailureFile> Written() const;
 
  private:
-  timespec started_{};
+  std::int64_t started_ = 0;  // a host::Stamp
 };
 
 }  // namespace tolvane_exec

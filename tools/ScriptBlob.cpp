@@ -1,14 +1,11 @@
 #include "tools/ScriptBlob.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <limits>
 #include <stdexcept>
+
+#include "tools/HostSystem.h"
 
 namespace tolvane_exec {
 
@@ -22,25 +19,21 @@ ScriptBlob::ScriptBlob(int fd, std::size_t size, unsigned segment_size)
   try {
     SetLength(size);
   } catch (...) {
-    ::close(fd_);
+    host::CloseFile(fd_);
     throw;
   }
 }
 
 std::unique_ptr<ScriptBlob> ScriptBlob::FromFile(const std::string& path, unsigned segment_size) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  struct stat info {};
-  if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    const std::string reason = fd < 0 ? std::strerror(errno) : "not a regular file";
-    if (fd >= 0) ::close(fd);
-    throw std::runtime_error("cannot read " + path + ": " + reason);
-  }
-  return std::unique_ptr<ScriptBlob>(
-      new ScriptBlob(fd, static_cast<std::size_t>(info.st_size), segment_size));
+  std::size_t size = 0;
+  std::string reason;
+  const int fd = host::OpenForReading(path, &size, &reason);
+  if (fd < 0) throw std::runtime_error("cannot read " + path + ": " + reason);
+  return std::unique_ptr<ScriptBlob>(new ScriptBlob(fd, size, segment_size));
 }
 
 ScriptBlob::~ScriptBlob() {
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ >= 0) host::CloseFile(fd_);
 }
 
 void ScriptBlob::SetLength(std::size_t size) {
@@ -64,9 +57,7 @@ bool ScriptBlob::Read(ISC_UCHAR* buffer, std::size_t count) {
   }
   std::size_t done = 0;
   while (done < count) {
-    const ssize_t n = ::pread(fd_, buffer + done, count - done,
-                              static_cast<off_t>(position_ + done));
-    if (n < 0 && errno == EINTR) continue;
+    const long n = host::ReadAt(fd_, buffer + done, count - done, position_ + done);
     if (n <= 0) return false;
     done += static_cast<std::size_t>(n);
   }

@@ -1,18 +1,19 @@
 #include "tools/UdfModule.h"
 
-#include <dlfcn.h>
-
 #include <filesystem>
+
+#include "SystemNames.h"
+#include "tools/HostSystem.h"
 
 namespace tolvane_exec {
 
 UdfModule::UdfModule(const std::string& path) {
-  handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  std::string reason;
+  handle_ = host::LoadModule(path, &reason);
   if (handle_ == nullptr) {
-    const char* reason = dlerror();
-    throw ModuleLoadError("cannot load " + path + ": " + (reason ? reason : "unknown reason"));
+    throw ModuleLoadError("cannot load " + path + ": " + reason);
   }
-  entry_ = reinterpret_cast<ExecutaSql>(dlsym(handle_, "executa_sql"));
+  entry_ = reinterpret_cast<ExecutaSql>(host::FindSymbol(handle_, "executa_sql"));
   if (entry_ == nullptr) {
     throw ModuleLoadError(path + " has no executa_sql");
   }

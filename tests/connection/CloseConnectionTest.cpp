@@ -104,7 +104,8 @@ TEST_F(CloseConnectionTest, NextOpenAfterACloseReloadsParamsFromTheRegistryFile)
                                << dialect << "\n";
   };
   write_connections("1");
-  std::ofstream(drivers) << "[Interbase]\nLibraryName=libfbdrv.so\nVendorLib=libfbclient.so.2\n"
+  std::ofstream(drivers) << "[Interbase]\nLibraryName=" << kRunnerLibraryName
+                         << "\nVendorLib=" << kRunnerVendorLib << "\n"
                             "GetDriverFunc=getSQLDriverINTERBASE\n";
   platform_.read_setting = [&](const std::string& name) {
     SettingValue value;

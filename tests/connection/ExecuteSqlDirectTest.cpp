@@ -57,8 +57,8 @@ TEST_F(ExecuteSqlDirectTest, StatementWithRowsIsLeftToItsCursorWhichGoesFirst) {
 TEST_F(ExecuteSqlDirectTest, ClosedConnectionIsOpenedFirst) {
   connection_->ExecuteSqlDirect("delete from t");
   EXPECT_TRUE(connection_->Connected());
-  EXPECT_EQ(fakedrv::Log().front(), std::string(fakedrv::kEntryName) +
-                                        " vendor=libfbclient.so.2 errors=");
+  EXPECT_EQ(fakedrv::Log().front(),
+            std::string(fakedrv::kEntryName) + " vendor=" + kRunnerVendorLib + " errors=");
 }
 
 TEST_F(ExecuteSqlDirectTest, RowsetSizeComesFromParamsAndFallsBackToTwenty) {

@@ -44,7 +44,7 @@ TEST_F(OpenConnectionTest, RunnerConfigurationMakesExactlyTheRunnersDriverCalls)
 
   connection_->SetConnected(true);
 
-  EXPECT_THAT(loaded, ElementsAreArray({"libfbdrv.so"}));
+  EXPECT_THAT(loaded, ElementsAreArray({kRunnerLibraryName}));
   EXPECT_THAT(fakedrv::Log(), ElementsAreArray(fakedrv::RunnerOpenCalls("/data/x.fdb")));
   EXPECT_EQ(connection_->State(), connOpen);
   EXPECT_TRUE(connection_->Connected());
@@ -81,9 +81,9 @@ TEST_F(OpenConnectionTest, SettingsAreCheckedBeforeAnythingIsLoaded) {
 }
 
 TEST_F(OpenConnectionTest, LibraryThatCannotBeLoadedLeavesConnectingAndTheNextOpenRetriesAll) {
-  connection_->SetLibraryName(" libfbdrv.so ");
+  connection_->SetLibraryName(std::string(" ") + kRunnerLibraryName + " ");
   platform_.FailNth(PlatformCall::kLoadLibrary, 1);
-  ExpectOpenFails<EDatabaseError>("Unable to Load  libfbdrv.so ");
+  ExpectOpenFails<EDatabaseError>(std::string("Unable to Load  ") + kRunnerLibraryName + " ");
   EXPECT_EQ(connection_->State(), connConnecting);
   EXPECT_FALSE(connection_->Connected());
   EXPECT_EQ(connection_->LibraryHandle(), nullptr);
@@ -111,7 +111,7 @@ TEST_F(OpenConnectionTest, MissingEntryKeepsTheHandleAndTheNextOpenRepeatsOnlyTh
 
 TEST_F(OpenConnectionTest, RefusingEntryReportsTheVendorLibrary) {
   fakedrv::FailCall(fakedrv::kEntryName, 1, 22);
-  ExpectOpenFails<EDatabaseError>("Unable to Load libfbclient.so.2");
+  ExpectOpenFails<EDatabaseError>(std::string("Unable to Load ") + kRunnerVendorLib);
   EXPECT_EQ(connection_->State(), connClosed);
   EXPECT_EQ(connection_->LibraryHandle(), nullptr);
   EXPECT_EQ(connection_->DriverIntf(), nullptr);

@@ -15,7 +15,10 @@
 
 #include "driver/SqlDriver.h"
 
+// Windows builds mark the exports and imports on the command line.
+#ifndef FAKEDRV_API
 #define FAKEDRV_API __attribute__((visibility("default")))
+#endif
 
 namespace fakedrv {
 

@@ -12,7 +12,8 @@
 
 namespace fakedrv {
 
-// "libfbdrv.so" loads the fake instead; other names load as they are.
+// The runner's driver library name loads the fake instead; other names load
+// as they are.
 inline void UseFakeDriver(tolvane::testing::FakePlatform& platform,
                           const char* fake_path = kLibraryPath) {
   platform.load_library = [fake_path](const std::string& name) {
@@ -29,7 +30,7 @@ inline void ConfigureLikeRunner(tolvane::TSQLConnection& connection, const std::
 // The driver calls of the runner's open, database db, in order.
 inline std::vector<std::string> RunnerOpenCalls(const std::string& db) {
   return {
-      std::string(kEntryName) + " vendor=libfbclient.so.2 errors=",
+      std::string(kEntryName) + " vendor=" + tolvane::kRunnerVendorLib + " errors=",
       "CreateConnection",
       "SetConnectionOption coRoleName=RoleName",
       "SetConnectionOption coWaitOnLocks=1",

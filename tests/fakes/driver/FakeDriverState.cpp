@@ -4,6 +4,8 @@
 
 #include <atomic>
 
+#include "runtime/ThreadOwned.h"
+
 namespace fakedrv {
 namespace {
 
@@ -22,16 +24,16 @@ struct ThreadState {
   int next_connection = 1;
 };
 
-thread_local ThreadState t_state;
+ThreadState& State() { return tolvane::ThreadOwnedObject<ThreadState>(); }
 
 std::atomic<int> g_live[5];
 
 }  // namespace
 
 Outcome Record(const std::string& line) {
-  t_state.log.push_back(line);
+  State().log.push_back(line);
   Outcome outcome;
-  for (Rule& rule : t_state.rules) {
+  for (Rule& rule : State().rules) {
     if (line.compare(0, rule.prefix.size(), rule.prefix) != 0) continue;
     ++rule.seen;
     if (rule.occurrence == 0 || rule.occurrence == rule.seen) {
@@ -41,21 +43,21 @@ Outcome Record(const std::string& line) {
   return outcome;
 }
 
-int NextConnectionNumber() { return t_state.next_connection++; }
+int NextConnectionNumber() { return State().next_connection++; }
 
 void CountLive(Interface kind, int delta) { g_live[static_cast<int>(kind)] += delta; }
 
-void Reset() { t_state = ThreadState(); }
+void Reset() { State() = ThreadState(); }
 
-std::vector<std::string> Log() { return t_state.log; }
+std::vector<std::string> Log() { return State().log; }
 
-void ClearLog() { t_state.log.clear(); }
+void ClearLog() { State().log.clear(); }
 
-Settings& ThreadSettings() { return t_state.settings; }
+Settings& ThreadSettings() { return State().settings; }
 
 void FailCall(const std::string& prefix, int occurrence, tolvane::DriverResult code,
               const std::string& error_text) {
-  t_state.rules.push_back({prefix, occurrence, code, error_text});
+  State().rules.push_back({prefix, occurrence, code, error_text});
 }
 
 int LiveReferences(Interface kind) { return g_live[static_cast<int>(kind)].load(); }

@@ -1,0 +1,219 @@
+// The Windows answers to the platform's facilities:
+//  - create-or-replace with no sharing: CreateFileA(GENERIC_READ|GENERIC_WRITE,
+//    share mode 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL), so a file another
+//    handle holds is neither opened nor emptied;
+//  - the settings key: HKEY_CURRENT_USER\Software\Tolvane\SQLDrivers;
+//  - the executable's path: GetModuleFileNameA of the process's program;
+//  - libraries: LoadLibraryA and GetProcAddress, never FreeLibrary.
+// A descriptor is the file's HANDLE: Windows keeps handle values within 32
+// bits on 64-bit systems too, so it fits the seam's int and sign-extends back.
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
+#include <windows.h>
+// The seam's method has the plain name; the system's is called as LoadLibraryA.
+#undef LoadLibrary
+
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <new>
+#include <string_view>
+#include <type_traits>
+#include <vector>
+
+#include "runtime/Platform.h"
+
+namespace tolvane {
+namespace {
+
+constexpr const char* kSettingsKey = "Software\\Tolvane\\SQLDrivers";
+
+// Empty in every build but a test build that shows the suite notices a
+// broken system call.
+constexpr std::string_view kBrokenCall = TOLVANE_BROKEN_WINDOWS_CALL;
+
+// True when this build fails call on purpose; the call then reports
+// ERROR_ACCESS_DENIED as the system would.
+bool BrokenOnPurpose(std::string_view call) {
+  if (kBrokenCall.empty() || call != kBrokenCall) return false;
+  ::SetLastError(ERROR_ACCESS_DENIED);
+  return true;
+}
+
+int ToDescriptor(HANDLE handle) {
+  return static_cast<int>(reinterpret_cast<std::intptr_t>(handle));
+}
+
+HANDLE ToHandle(int fd) { return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(fd)); }
+
+int LastError() {
+  DWORD error = ::GetLastError();
+  return error != 0 ? static_cast<int>(error) : ERROR_GEN_FAILURE;
+}
+
+struct KeyCloser {
+  void operator()(HKEY key) const { ::RegCloseKey(key); }
+};
+using OpenKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
+
+struct HandleCloser {
+  void operator()(HANDLE handle) const { ::CloseHandle(handle); }
+};
+using OpenHandle = std::unique_ptr<void, HandleCloser>;
+
+// The settings key for reading, asking for less access each time it is
+// refused; null when every request is refused or the key is absent.
+OpenKey OpenSettingsKey() {
+  const REGSAM requests[] = {KEY_READ, STANDARD_RIGHTS_READ | KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS,
+                             KEY_QUERY_VALUE};
+  for (REGSAM access : requests) {
+    HKEY key = nullptr;
+    if (BrokenOnPurpose("RegOpenKeyExA")) return nullptr;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, access, &key) == ERROR_SUCCESS)
+      return OpenKey(key);
+  }
+  return nullptr;
+}
+
+class WindowsPlatform final : public Platform {
+ public:
+  int CreateFileExclusive(const std::string& path, int* error) override {
+    HANDLE handle = BrokenOnPurpose("CreateFileA")
+                        ? INVALID_HANDLE_VALUE
+                        : ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+      *error = LastError();
+      return -1;
+    }
+    return ToDescriptor(handle);
+  }
+
+  long WriteFile(int fd, const void* data, std::size_t size, int* error) override {
+    const char* p = static_cast<const char*>(data);
+    std::size_t done = 0;
+    while (done < size) {
+      DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size - done, 1u << 30));
+      DWORD written = 0;
+      if (!::WriteFile(ToHandle(fd), p + done, chunk, &written, nullptr)) {
+        *error = LastError();
+        return done > 0 ? static_cast<long>(done) : -1;
+      }
+      if (written == 0) break;
+      done += written;
+    }
+    return static_cast<long>(done);
+  }
+
+  void CloseFile(int fd) override { ::CloseHandle(ToHandle(fd)); }
+
+  bool FileExists(const std::string& path) override {
+    DWORD attributes = ::GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  }
+
+  // Others may read the file meanwhile but not write it.
+  int ReadWholeFile(const std::string& path, std::string* content) override {
+    HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return LastError();
+    OpenHandle file(handle);
+    content->clear();
+    char chunk[65536];
+    for (;;) {
+      DWORD n = 0;
+      if (!::ReadFile(handle, chunk, sizeof chunk, &n, nullptr)) return LastError();
+      if (n == 0) break;
+      content->append(chunk, n);
+    }
+    return 0;
+  }
+
+  // The system's text without its closing full stop and line break, so that
+  // it reads inside a message as the Linux texts do.
+  std::string ErrorText(int error) override {
+    char* buffer = nullptr;
+    DWORD n = ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                   FORMAT_MESSAGE_IGNORE_INSERTS,
+                               nullptr, static_cast<DWORD>(error), 0,
+                               reinterpret_cast<char*>(&buffer), 0, nullptr);
+    std::string text = n > 0 && buffer != nullptr ? std::string(buffer, n) : std::string();
+    if (buffer != nullptr) ::LocalFree(buffer);
+    while (!text.empty() && (static_cast<unsigned char>(text.back()) <= ' ' || text.back() == '.'))
+      text.pop_back();
+    if (text.empty()) text = "System error " + std::to_string(static_cast<unsigned>(error));
+    return text;
+  }
+
+  SettingValue ReadSetting(const std::string& name) override {
+    SettingValue value;
+    OpenKey key = OpenSettingsKey();
+    if (!key) return value;
+    DWORD type = REG_NONE;
+    DWORD size = 0;
+    if (::RegQueryValueExA(key.get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        size == 0) {
+      return value;
+    }
+    if (type != REG_SZ && type != REG_EXPAND_SZ) {
+      value.kind = SettingValue::Kind::kOtherType;
+      return value;
+    }
+    std::vector<char> data(size);
+    if (BrokenOnPurpose("RegQueryValueExA") ||
+        ::RegQueryValueExA(key.get(), name.c_str(), nullptr, &type,
+                           reinterpret_cast<BYTE*>(data.data()), &size) != ERROR_SUCCESS) {
+      value.kind = SettingValue::Kind::kUnreadable;
+      return value;
+    }
+    value.kind = type == REG_SZ ? SettingValue::Kind::kString : SettingValue::Kind::kExpandString;
+    value.text.assign(data.data(), std::min<std::size_t>(size, data.size()));
+    return value;
+  }
+
+  std::string GetEnvironment(const std::string& name) override {
+    DWORD size = ::GetEnvironmentVariableA(name.c_str(), nullptr, 0);
+    if (size == 0) return std::string();
+    std::string text(size, '\0');
+    DWORD n = ::GetEnvironmentVariableA(name.c_str(), text.data(), size);
+    text.resize(n < size ? n : 0);
+    return text;
+  }
+
+  std::string ExecutablePath() override {
+    std::string path(MAX_PATH, '\0');
+    for (;;) {
+      DWORD n = BrokenOnPurpose("GetModuleFileNameA")
+                    ? 0
+                    : ::GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+      if (n == 0) return std::string();
+      if (n < path.size()) {
+        path.resize(n);
+        return path;
+      }
+      if (path.size() >= 32768) return std::string();
+      path.resize(path.size() * 2);
+    }
+  }
+
+  void* LoadLibrary(const std::string& file_name) override {
+    if (BrokenOnPurpose("LoadLibraryA")) return nullptr;
+    return reinterpret_cast<void*>(::LoadLibraryA(file_name.c_str()));
+  }
+
+  void* FindSymbol(void* library, const std::string& name) override {
+    return reinterpret_cast<void*>(::GetProcAddress(static_cast<HMODULE>(library), name.c_str()));
+  }
+
+  char* AllocateBuffer(std::size_t size) override { return new (std::nothrow) char[size]; }
+  void FreeBuffer(char* buffer) override { delete[] buffer; }
+};
+
+}  // namespace
+
+Platform& DefaultPlatform() {
+  static WindowsPlatform platform;
+  return platform;
+}
+
+}  // namespace tolvane
