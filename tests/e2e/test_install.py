@@ -199,8 +199,9 @@ class InstallConfiguration(ServerTestCase):
     def test_the_udr_kind_declares_the_procedure_and_grants_both_routines(self):
         db = ServerDatabase(self.dir, "grant", declaration=SOURCE_DIR / "sql" / "udftolvane.sql")
         db.run("DROP EXTERNAL FUNCTION EXECUTA_SQL;\nCOMMIT;\n")
-        done = install("--kind", "udr", "--no-install", "--database", db.remote, "--password",
-                       PASSWORD, "--grant", "TOLVANE_GRANTEE_A", "--grant", "TOLVANE_GRANTEE_B")
+        done = install("--kind", "udr", "--no-install", "--conf", str(self.conf), "--database",
+                       db.remote, "--password", PASSWORD, "--grant", "TOLVANE_GRANTEE_A",
+                       "--grant", "TOLVANE_GRANTEE_B")
         self.assertEqual(done.returncode, 0, done.stderr)
         self.assertEqual(db.values(
             "SELECT TRIM(RDB$USER) || ' ' || TRIM(RDB$RELATION_NAME) AS V FROM RDB$USER_PRIVILEGES "
@@ -208,7 +209,8 @@ class InstallConfiguration(ServerTestCase):
             "TOLVANE_GRANTEE_A EXECUTA_SQL", "TOLVANE_GRANTEE_A TOLVANE_RUN",
             "TOLVANE_GRANTEE_B EXECUTA_SQL", "TOLVANE_GRANTEE_B TOLVANE_RUN"])
 
-        refused = install("--no-install", "--database", db.remote, "--grant", "TOLVANE_GRANTEE_A")
+        refused = install("--no-install", "--conf", str(self.conf), "--database", db.remote,
+                          "--grant", "TOLVANE_GRANTEE_A")
         self.assertNotEqual(refused.returncode, 0)
         self.assertIn("--grant needs --kind udr", refused.stderr)
 
