@@ -133,7 +133,7 @@ def run(cmd, *, env=None, input_text=None, check=True, timeout=3600):
     cpu_before = children_cpu()
     started = time.perf_counter()
     proc = subprocess.run(cmd, env=env or embedded_env(), input=input_text, capture_output=True,
-                          text=True, timeout=timeout)
+                          text=True, errors="replace", timeout=timeout)
     elapsed = time.perf_counter() - started
     last_cpu = children_cpu() - cpu_before
     if check and proc.returncode != 0:
@@ -565,6 +565,11 @@ class Bench:
         self.server = Server(self.build, self.work)
         self.run_log = os.path.join(self.work, "run-log")  # (g)'s
         os.makedirs(self.run_log)
+        # The embedded paths' failure files, if any, go here rather than to
+        # /tmp, where other work's files would be listed by tolvane-exec
+        # --report none as if this run had written them.
+        os.environ["UDFTOLVANE_FAILURE_DIR"] = os.path.join(self.work, "failures")
+        os.makedirs(os.environ["UDFTOLVANE_FAILURE_DIR"])
         self.log_server = Server(self.build, self.work, "fbserver-run-log", os.path.join(self.work, "server-run-log"))
         self.results = {"cases": {}, "empty": {}, "memory": {}}
         self.paths = [p for p in args.paths if p in PATH_NAMES]
