@@ -849,7 +849,8 @@ class Bench:
                 log(f"server with the run log on: {self.log_server.kind}")
                 self.probe_server(self.log_server, "h")
             self.results["server"] = self.server.kind
-            self.measure_empty(a.empty_runs, a.empty_calls)
+            if a.empty_runs > 0:
+                self.measure_empty(a.empty_runs, a.empty_calls)
             for fw, n, runs in a.plan:
                 keys, runs = self.fit_budget(fw, n, self.keys_for(fw, n), runs)
                 if runs > 0:
@@ -1092,6 +1093,8 @@ def write_plot(results, folder):
                 continue
             blocks.append("\n".join(f"{n} {v:.3f}" for n, v in points))
             titles.append((f"({key}) forced writes {fw}", fw, list(PATH_NAMES).index(key) + 1))
+    if not blocks:
+        return None
     with open(data, "w") as out:
         out.write("\n\n\n".join(blocks) + "\n")
     png = os.path.join(folder, "latest.png")
@@ -1153,7 +1156,7 @@ def parse_args():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", required=True)
     parser.add_argument("--smoke", action="store_true", help="a few tens of seconds; checks every path works")
-    parser.add_argument("--paths", default="".join(PATH_NAMES))
+    parser.add_argument("--paths", default=None, help="the paths to run, as letters (default: all)")
     parser.add_argument("--runs", type=int, default=9, help="runs with forced writes off, N <= 10,000")
     parser.add_argument("--on-runs", type=int, default=5, help="runs with forced writes on")
     parser.add_argument("--big-runs", type=int, default=5, help="runs for N = 100,000")
@@ -1164,7 +1167,13 @@ def parse_args():
     parser.add_argument("--slow-budget", type=float, default=360,
                         help="seconds for the larger forced-writes-on case")
     parser.add_argument("--quick", action="store_true", help="small full-shaped run, results to the work folder")
+    parser.add_argument("--partial", action="store_true",
+                        help="the run-log, run-mode, splitter and report-memory rows and their anchors only; "
+                             "results to bench/results/partial, the README left alone")
     args = parser.parse_args()
+    args.full = not (args.quick or args.smoke or args.partial)
+    if args.paths is None:
+        args.paths = "bcghijkl" if args.partial else "".join(PATH_NAMES)
     # args.extra: the cases (forced writes, N) at which (g) to (l) run.
     if args.quick:
         args.plan = [("off", 1, 2), ("off", 1000, 2), ("off", 10000, 2), ("on", 1, 2), ("on", 1000, 2)]
@@ -1190,6 +1199,12 @@ def parse_args():
         args.extra.update({k: {("off", 10000), ("on", 10000)} for k in "ijkl"})
         args.split_rounds, args.split_mb, args.split_slice = 5, 100, 100000
         args.instructions_n = 2000
+    if args.partial:
+        args.plan = [("off", 10000, args.runs), ("off", 100000, args.big_runs), ("on", 10000, args.on_runs)]
+        args.empty_runs = 0
+        args.instructions_n = 0
+        if args.results == parser.get_default("results"):
+            args.results = os.path.join(args.results, "partial")
     return args
 
 
@@ -1226,7 +1241,8 @@ def main():
     png = write_plot(results, args.results)
     if png:
         log(f"plot: {png}")
-    update_readme(text)
+    if args.full:
+        update_readme(text)
     return 0
 
 
