@@ -713,17 +713,26 @@ class Bench:
         plain, _ = write_scripts(self.work, n)
         empty = os.path.join(self.work, "empty.sql")
         open(empty, "w").close()
-        commands = {"a": [self.tools["client"]], "b": exec_command(self.tools, "b")}
+        # The run-log and run-mode paths too: their targets are a few per
+        # cent, which timings on a busy machine cannot resolve. (g)'s writes
+        # to its log are system calls, which callgrind does not count.
+        commands = {"a": [self.tools["client"]], "b": exec_command(self.tools, "b"),
+                    "g": exec_command(self.tools, "g"), "i": exec_command(self.tools, "i"),
+                    "j": [self.tools["client"], "--one-transaction"], "k": exec_command(self.tools, "k"),
+                    "l": exec_command(self.tools, "l")}
         counts = {}
         for key, cmd in commands.items():
             if key not in self.paths:
                 continue
-            for label, script in (("empty", empty), (n, plain)):
+            env = dict(embedded_env(), UDFTOLVANE_RUN_LOG_DIR=self.run_log) if key == "g" else None
+            for label, script, lines in (("empty", empty, 0), (n, plain, n)):
                 db = self.dbs.fresh("off")
                 out = os.path.join(self.work, f"callgrind-{key}-{label}.out")
                 proc, _ = run(["valgrind", "--tool=callgrind", f"--callgrind-out-file={out}"] + cmd + [db, script],
-                              check=False)
+                              env=env, check=False)
                 os.remove(db)
+                if key == "g":
+                    check_run_log(self.run_log, lines)
                 match = re.search(r"Collected : (\d+)", proc.stderr)
                 if proc.returncode != 0 or not match:
                     raise BenchFailure(f"callgrind run of ({key}) failed: {proc.stderr[-1500:]}")
@@ -1069,6 +1078,16 @@ def report_text(results, meta, judge=True):
                    f"(b) {b[str(n)] / 1e6:.1f} M, ratio {b[str(n)] / a[str(n)]:.3f}; per line (a) {per_a / 1e3:.1f} k, "
                    f"(b) {per_b / 1e3:.1f} k, ratio {per_b / per_a:.3f}; empty script (a) {a['empty'] / 1e6:.1f} M, "
                    f"(b) {b['empty'] / 1e6:.1f} M")
+    if inst:
+        n = inst["n"]
+        for top, bottom, what in (("g", "b", "run log on / off (user space only)"), ("k", "b", "bail / continue"),
+                                  ("i", "j", "batch / client loop in one transaction"), ("l", "i", "atomic / batch")):
+            x, y = inst["counts"].get(top), inst["counts"].get(bottom)
+            if x and y:
+                per_x, per_y = (x[str(n)] - x["empty"]) / n, (y[str(n)] - y["empty"]) / n
+                out.append(f"- instructions, {what}, ({top})/({bottom}), N={n:,}: whole {x[str(n)] / 1e6:.1f} M / "
+                           f"{y[str(n)] / 1e6:.1f} M = {x[str(n)] / y[str(n)]:.3f}; per line {per_x / 1e3:.1f} k / "
+                           f"{per_y / 1e3:.1f} k = {per_x / per_y:.3f}")
     sinst = results.get("server_instructions")
     if sinst and {"-", "c", "d"} <= set(sinst["counts"]):
         n = sinst["n"]
@@ -1213,7 +1232,6 @@ def parse_args():
     if args.partial:
         args.plan = [("off", 10000, args.runs), ("off", 100000, args.big_runs), ("on", 10000, args.on_runs)]
         args.empty_runs = 0
-        args.instructions_n = 0
         if args.results == parser.get_default("results"):
             args.results = os.path.join(args.results, "partial")
     return args
