@@ -92,9 +92,25 @@ class Attachment {
   isc_db_handle handle_ = 0;
 };
 
-}  // namespace
+// Every non-empty line of the script (lines end at CR, LF or CR LF).
+template <typename Visit>
+void ForEachLine(std::string_view script, Visit visit) {
+  std::size_t start = 0;
+  while (start < script.size()) {
+    std::size_t end = script.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) end = script.size();
+    const std::string_view line = script.substr(start, end - start);
+    start = end;
+    if (start < script.size() && script[start] == '\r') ++start;
+    if (start < script.size() && script[start] == '\n') ++start;
+    if (!line.empty()) visit(line);
+  }
+}
 
-LoopOutcome RunLinesEachCommitted(const char* database_path, std::string_view script) noexcept {
+// Attaches, hands the attachment to `work`, detaches; the first error is
+// the one the outcome keeps.
+template <typename Work>
+LoopOutcome Attached(const char* database_path, Work work) noexcept {
   LoopOutcome outcome;
   try {
     ISC_STATUS_ARRAY status;
@@ -106,28 +122,74 @@ LoopOutcome RunLinesEachCommitted(const char* database_path, std::string_view sc
       return outcome;
     }
     outcome.attached = true;
-    std::size_t start = 0;
-    std::string line_error;
-    while (start < script.size()) {
-      std::size_t end = script.find_first_of("\r\n", start);
-      if (end == std::string_view::npos) end = script.size();
-      const std::string_view line = script.substr(start, end - start);
-      start = end;
-      if (start < script.size() && script[start] == '\r') ++start;
-      if (start < script.size() && script[start] == '\n') ++start;
-      if (line.empty()) continue;
-      if (RunLine(db, line, line_error)) {
-        ++outcome.executed;
-      } else {
-        if (outcome.failed++ == 0) outcome.error = line_error;
-      }
-    }
+    work(db, outcome);
     std::string detach_error;
     if (!attachment.Detach(detach_error) && outcome.error.empty()) outcome.error = detach_error;
   } catch (...) {
     outcome.error = "out of memory";
   }
   return outcome;
+}
+
+// Rolls back a transaction that was neither committed nor rolled back.
+class Transaction {
+ public:
+  Transaction() = default;
+  Transaction(const Transaction&) = delete;
+  Transaction& operator=(const Transaction&) = delete;
+  ~Transaction() {
+    if (handle_ != 0) {
+      ISC_STATUS_ARRAY ignored;
+      isc_rollback_transaction(ignored, &handle_);
+    }
+  }
+  isc_tr_handle& Handle() { return handle_; }
+
+ private:
+  isc_tr_handle handle_ = 0;
+};
+
+}  // namespace
+
+LoopOutcome RunLinesEachCommitted(const char* database_path, std::string_view script) noexcept {
+  return Attached(database_path, [script](isc_db_handle& db, LoopOutcome& outcome) {
+    std::string line_error;
+    ForEachLine(script, [&](std::string_view line) {
+      if (RunLine(db, line, line_error)) {
+        ++outcome.executed;
+      } else {
+        if (outcome.failed++ == 0) outcome.error = line_error;
+      }
+    });
+  });
+}
+
+LoopOutcome RunLinesInOneTransaction(const char* database_path, std::string_view script) noexcept {
+  return Attached(database_path, [script](isc_db_handle& db, LoopOutcome& outcome) {
+    ISC_STATUS_ARRAY status;
+    Transaction transaction;
+    if (isc_start_transaction(status, &transaction.Handle(), 1, &db,
+                              static_cast<unsigned short>(sizeof kTransactionParameters),
+                              kTransactionParameters) != 0) {
+      outcome.error = StatusText(status);
+      return;
+    }
+    long ran = 0;
+    ForEachLine(script, [&](std::string_view line) {
+      if (isc_dsql_execute_immediate(status, &db, &transaction.Handle(), static_cast<unsigned short>(line.size()),
+                                     line.data(), kDialect, nullptr) == 0) {
+        ++ran;
+      } else if (outcome.failed++ == 0) {
+        outcome.error = StatusText(status);
+      }
+    });
+    if (isc_commit_transaction(status, &transaction.Handle()) != 0) {
+      if (outcome.error.empty()) outcome.error = StatusText(status);
+      outcome.failed += ran;
+      return;
+    }
+    outcome.executed = ran;
+  });
 }
 
 }  // namespace tolvane_bench

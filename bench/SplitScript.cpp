@@ -1,11 +1,13 @@
 // Speed of the isql splitter alone: splits a script held in memory and
 // prints MB/s, to set against the time a run of the same script takes.
-//   tolvane-bench-isql-split [--size-mb N] [--write FILE] [--runs N] [SCRIPT]
+//   tolvane-bench-isql-split [--size-mb N] [--write FILE] [--slice N FILE] [--runs N] [SCRIPT]
 // Without SCRIPT it splits a generated isql script of about N MB (100 by
 // default): statements over several lines with literals and comments, two
 // statements on some lines, and a procedure under SET TERM every 1,000
 // statements. --write FILE saves that script, so a run can be timed on the
-// very same bytes. Prints one line per run and a last line
+// very same bytes. --slice N FILE saves the script's first lines, the ones
+// that hold its first N pieces, so that a run of a part of it can stand for
+// the whole. Prints one line per run and a last line
 //   split: <bytes> bytes, <pieces> pieces, best <s> s, median <s> s, <MB/s> MB/s (median)
 #include <algorithm>
 #include <chrono>
@@ -43,12 +45,36 @@ std::string GenerateScript(std::size_t target_bytes) {
   return script;
 }
 
+// The lines that hold the first `pieces` pieces, whole, so that the slice
+// splits into those pieces (the line holding the last may add one more).
+bool WriteSlice(const std::string& script, long pieces, const std::string& file) {
+  tolvane::IsqlSplitter splitter(script);
+  tolvane::ScriptStatement piece;
+  int last_line = 0;
+  for (long n = 0; n < pieces && splitter.Next(&piece); ++n) last_line = piece.last_line;
+  std::size_t end = 0;
+  for (int line = 0; line < last_line && end < script.size(); ++line) {
+    end = script.find('\n', end);
+    end = end == std::string::npos ? script.size() : end + 1;
+  }
+  std::ofstream out(file, std::ios::binary);
+  out.write(script.data(), static_cast<std::streamsize>(end));
+  if (!out) {
+    std::fprintf(stderr, "cannot write %s\n", file.c_str());
+    return false;
+  }
+  std::printf("slice: %zu bytes, %d lines\n", end, last_line);
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::size_t size_mb = 100;
   int runs = 5;
   std::string write_to;
+  std::string slice_to;
+  long slice_pieces = 0;
   std::string script_file;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -57,10 +83,13 @@ int main(int argc, char** argv) {
       if (arg == "--size-mb") size_mb = std::strtoul(value.c_str(), nullptr, 10);
       if (arg == "--runs") runs = std::max(1, std::atoi(value.c_str()));
       if (arg == "--write") write_to = value;
+    } else if (arg == "--slice" && i + 2 < argc) {
+      slice_pieces = std::strtol(argv[++i], nullptr, 10);
+      slice_to = argv[++i];
     } else if (!arg.empty() && arg[0] != '-' && script_file.empty()) {
       script_file = arg;
     } else {
-      std::fprintf(stderr, "usage: %s [--size-mb N] [--write FILE] [--runs N] [SCRIPT]\n", argv[0]);
+      std::fprintf(stderr, "usage: %s [--size-mb N] [--write FILE] [--slice N FILE] [--runs N] [SCRIPT]\n", argv[0]);
       return 2;
     }
   }
@@ -84,6 +113,8 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
+
+  if (!slice_to.empty() && !WriteSlice(script, slice_pieces, slice_to)) return 1;
 
   std::vector<double> seconds;
   long pieces = 0;

@@ -11,13 +11,23 @@ committed transaction:
   e  EXECUTE BLOCK: EXECUTE STATEMENT ... ON EXTERNAL DATA SOURCE ... WITH
      AUTONOMOUS TRANSACTION per line, from isql-fb (N = 1,000 only)
   f  isql-fb running the script with a COMMIT after every line, embedded
-  g  (c) on a private Firebird 5 server (scripts/fbserver5.sh), its own isql
-  h  (d) on that Firebird 5 server
-     (g) and (h) run in the full bench only, where the Firebird 5 tarball is
+  g  (b) with the run log on (UDFTOLVANE_RUN_LOG_DIR)
+  h  (c) in a second private server whose environment turns the run log on
+  i  (b) in batch mode: one transaction, a failed line undone alone
+  j  client library alone, embedded, every line in one transaction
+  k  (b) in bail mode
+  l  (b) in atomic mode
+  m  (c) on a private Firebird 5 server (scripts/fbserver5.sh), its own isql
+  n  (d) on that Firebird 5 server
+     (m) and (n) run in the full bench only, where the Firebird 5 tarball is
+(g) to (l) run at one N each (see --help of the full run's plan below).
+Besides: the peak memory of (b) with and without the report and the run log,
+and the isql splitter's time on a 100 MB script against a run of the same
+script.
 
-Timing: (a), (b) and (f) are whole processes, timed from outside. (c), (d),
-(e), (g) and (h) are the one SELECT (or EXECUTE BLOCK) as isql-fb's SET STATS reports
-it: isql's start and its attachment are outside, loading the BLOB too.
+Timing: the embedded paths are whole processes, timed from outside. (c), (d),
+(e), (h), (m) and (n) are the one SELECT (or EXECUTE BLOCK) as isql-fb's SET
+STATS reports it: isql's start and its attachment are outside, loading the BLOB too.
 Microseconds per line are (T(N) - T(empty)) / N, the path's own fixed cost
 taken out; ratios compare whole times of the same N.
 
@@ -52,12 +62,27 @@ PATH_NAMES = {
     "d": "minimal external function in the server",
     "e": "EXECUTE STATEMENT ... ON EXTERNAL DATA SOURCE, autonomous",
     "f": "isql-fb with COMMIT after each line, embedded",
-    "g": "module in the Firebird 5 server",
-    "h": "minimal external function in the Firebird 5 server",
+    "g": "module via tolvane-exec, run log on, embedded",
+    "h": "module in a second server, run log on, from isql-fb",
+    "i": "module via tolvane-exec, batch mode, embedded",
+    "j": "client library loop in one transaction, embedded",
+    "k": "module via tolvane-exec, bail mode, embedded",
+    "l": "module via tolvane-exec, atomic mode, embedded",
+    "m": "module in the Firebird 5 server",
+    "n": "minimal external function in the Firebird 5 server",
 }
 # The paths that run inside a server, and the Firebird 5 ones among them.
-SERVER_PATHS = "cdegh"
-FB5_PATHS = "gh"
+SERVER_PATHS = "cdehmn"
+FB5_PATHS = "mn"
+# The paths that run outside a server, timed as whole processes.
+EMBEDDED = "abfgijkl"
+# The path each one is set against in the same round.
+ANCHORS = {"a": None, "b": "a", "c": "d", "d": None, "e": "c", "f": "a",
+           "g": "b", "h": "c", "i": "j", "j": None, "k": "b", "l": "i",
+           "m": "n", "n": None}
+# tolvane-exec's mode for each path that runs the module embedded. No report:
+# (b) runs as it did before tolvane-exec had one.
+EXEC_MODES = {"b": None, "g": None, "i": "batch", "k": "bail", "l": "atomic"}
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
@@ -90,7 +115,8 @@ def log(*parts):
 def embedded_env():
     # Embedded paths use the system's configuration, never the private root.
     env = dict(os.environ)
-    for name in ("FIREBIRD", "FIREBIRD_LOCK", "FIREBIRD_TMP", "ISC_USER", "ISC_PASSWORD"):
+    for name in ("FIREBIRD", "FIREBIRD_LOCK", "FIREBIRD_TMP", "ISC_USER", "ISC_PASSWORD",
+                 "UDFTOLVANE_RUN_LOG_DIR"):
         env.pop(name, None)
     return env
 
@@ -124,19 +150,31 @@ def run(cmd, *, env=None, input_text=None, check=True, timeout=3600):
     return proc, elapsed
 
 
-def run_peak_rss(cmd):
+GNU_TIME = "/usr/bin/time"
+
+
+def run_peak_rss(cmd, env=None, discard_stdout=False):
     """Runs a command; returns (exit code, stdout, stderr, seconds, peak
-    resident set in bytes) from the child's own resource usage."""
-    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+    resident set in bytes). The peak is the command's own, as GNU time reads
+    it from its child: a child of this process would report at least this
+    process's own peak, which Linux carries into a child through fork and
+    exec."""
+    if not os.access(GNU_TIME, os.X_OK):
+        raise BenchFailure(f"{GNU_TIME} missing (apt-get install time): no peak memory")
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err, \
+            tempfile.NamedTemporaryFile("r") as peak_file:
         started = time.perf_counter()
-        proc = subprocess.Popen(cmd, env=embedded_env(), stdin=subprocess.DEVNULL, stdout=out, stderr=err)
-        _, status, usage = os.wait4(proc.pid, 0)
+        proc = subprocess.run([GNU_TIME, "-f", "%M", "-o", peak_file.name] + cmd, env=env or embedded_env(),
+                              stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL if discard_stdout else out,
+                              stderr=err)
         elapsed = time.perf_counter() - started
-        proc.returncode = os.waitstatus_to_exitcode(status)
         out.seek(0)
         err.seek(0)
+        # GNU time prints "Command exited with non-zero status N" before
+        # the figure when the command fails.
+        peak_kib = int(peak_file.read().split()[-1])
         return (proc.returncode, out.read().decode(errors="replace"), err.read().decode(errors="replace"),
-                elapsed, usage.ru_maxrss * 1024)
+                elapsed, peak_kib * 1024)
 
 
 def isql_embedded(database, sql):
@@ -168,20 +206,31 @@ def write_scripts(folder, n):
     return plain, committed
 
 
-def write_memory_script(path, target_bytes):
-    """About target_bytes of cheap lines: an UPDATE of an empty table, padded
-    to 100 bytes, so that the run is short and every line still does the full
+def write_memory_script(path, lines):
+    """Cheap lines of 101 bytes: an UPDATE of an empty table, padded with a
+    comment, so that the run is short and every line still does the full
     per-line work (transaction, statement, commit)."""
-    line_count = 0
     with open(path, "w") as out:
-        written = 0
-        while written < target_bytes:
-            head = f"UPDATE T SET ID = ID WHERE ID = -1 /* line {line_count:08d} "
-            line = head + "x" * (97 - len(head)) + " */\n"
-            out.write(line)
-            written += len(line)
-            line_count += 1
-    return line_count
+        for number in range(lines):
+            head = f"UPDATE T SET ID = ID WHERE ID = -1 /* line {number:08d} "
+            out.write(head + "x" * (97 - len(head)) + " */\n")
+    return lines
+
+
+def check_run_log(folder, statements):
+    """The one log a run left: whole lines, ending in its summary with the
+    statement count and "ok". Removed afterwards, so the next run's is alone."""
+    files = os.listdir(folder)
+    if len(files) != 1:
+        raise BenchFailure(f"run log: {len(files)} files in {folder}, expected 1")
+    path = os.path.join(folder, files[0])
+    with open(path, "rb") as log_file:
+        log_file.seek(max(0, os.path.getsize(path) - 4096))
+        last = log_file.read().rstrip(b"\n").rsplit(b"\n", 1)[-1]
+    os.remove(path)
+    summary_line = json.loads(last).get("summary", {})
+    if summary_line.get("statements") != statements or summary_line.get("result") != "ok":
+        raise BenchFailure(f"run log ends in {last[:300]!r}, expected {statements} statements and ok")
 
 
 # --------------------------------------------------------------- server
@@ -190,9 +239,11 @@ class Server:
     """The private Firebird server: the team's script when it gives a server
     that may load our build's modules, else an instance of our own."""
 
-    def __init__(self, build, work):
+    def __init__(self, build, work, name="fbserver", run_log=None):
         self.build = build
         self.work = work
+        self.name = name
+        self.run_log = run_log  # a run-log folder for the module, or None
         self.port = None
         self.own_proc = None
         self.state = None
@@ -204,14 +255,19 @@ class Server:
 
     def start(self):
         script = os.path.join(ROOT, "scripts", "fbserver.sh")
-        if os.environ.get("TOLVANE_FB_PORT") and os.environ.get("TOLVANE_FB_LIB_DIR") == os.path.join(self.build, "lib"):
+        if (not self.run_log and os.environ.get("TOLVANE_FB_PORT")
+                and os.environ.get("TOLVANE_FB_LIB_DIR") == os.path.join(self.build, "lib")):
             self.port = int(os.environ["TOLVANE_FB_PORT"])
             self.pid = int(os.environ.get("TOLVANE_FB_PID", "0")) or None
             self.kind = f"already running on port {self.port} (TOLVANE_FB_PORT)"
             return
         if os.path.exists(script):
-            self.state = os.path.join(self.work, "fbserver")
-            proc, _ = run(["bash", script, "start", "--build", self.build, "--state", self.state], check=False)
+            self.state = os.path.join(self.work, self.name)
+            env = embedded_env()
+            if self.run_log:
+                env["TOLVANE_FB_RUN_LOG_DIR"] = self.run_log
+            proc, _ = run(["bash", script, "start", "--build", self.build, "--state", self.state], env=env,
+                          check=False)
             env_file = os.path.join(self.state, "server.env")
             if proc.returncode == 0 and os.path.exists(env_file):
                 values = dict(line.strip().split("=", 1) for line in open(env_file) if "=" in line)
@@ -227,7 +283,8 @@ class Server:
         self.stop()
         self.start_own()
 
-    def start_own(self, wrapper=(), name="own-server"):
+    def start_own(self, wrapper=(), name=None):
+        name = name or f"own-{self.name}"
         root = os.path.join(self.work, name, "root")
         state = os.path.dirname(root)
         shutil.rmtree(state, ignore_errors=True)
@@ -252,6 +309,9 @@ class Server:
         env.update(FIREBIRD=root, FIREBIRD_LOCK=os.path.join(state, "lock"),
                    FIREBIRD_TMP=os.path.join(state, "tmp"),
                    UDFTOLVANE_FAILURE_DIR=os.path.join(state, "failures"))
+        if self.run_log:
+            os.makedirs(self.run_log, exist_ok=True)
+            env["UDFTOLVANE_RUN_LOG_DIR"] = self.run_log
         run(["isql-fb", "-q"], env=env, input_text=(
             f"create database '{security}' user SYSDBA;\n"
             f"create or alter user SYSDBA password '{PASSWORD}' using plugin Srp;\ncommit;\n"))
@@ -317,6 +377,7 @@ class Server5:
     def __init__(self, build, work):
         self.build = build
         self.state = os.path.join(work, "fbserver5")
+        self.run_log = None  # the module's run log stays off here
         self.values = None
         self.port = None
         self.pid = None
@@ -424,6 +485,14 @@ class Databases:
                 run([gfix, "-write", "async" if mode == "off" else "sync", "-user", "SYSDBA", path], env=env)
                 self.templates[engine, mode] = path
             os.remove(base)
+        # For the splitter's script: its table, indexed so that its UPDATEs
+        # find their row (or none) without reading the table.
+        split = os.path.join(self.work, "template-split.fdb")
+        run(["isql-fb", "-q", "-bail"], input_text=(
+            f"create database '{split}' user SYSDBA page_size 8192;\n"
+            "create table t (id integer, name varchar(60));\ncreate index t_id on t (id);\ncommit;\n"))
+        run(["gfix", "-write", "async", "-user", "SYSDBA", split])
+        self.templates["3", "split"] = split
 
     def fresh(self, forced_writes, scripts=(), engine="3"):
         """A new database; scripts is a list of (id, file) to load as BLOBs."""
@@ -458,15 +527,29 @@ def check_count(path_key, got, expected):
         raise BenchFailure(f"path ({path_key}): {got} rows in T, expected {expected}")
 
 
-def time_embedded(path_key, tools, db, script, isql_script, expected_rows):
-    if path_key == "a":
-        proc, elapsed = run([tools["client"], db, script], check=False)
+def exec_command(tools, path_key, *options):
+    """tolvane-exec as path_key runs it, up to the database argument."""
+    mode = EXEC_MODES[path_key]
+    return ([tools["exec"], "--report", "none"] + (["--mode", mode] if mode else []) + list(options)
+            + ["--database"])
+
+
+def time_embedded(path_key, tools, db, script, isql_script, expected_rows, run_log=None):
+    if path_key in "aj":
+        extra = ["--one-transaction"] if path_key == "j" else []
+        proc, elapsed = run([tools["client"]] + extra + [db, script], check=False)
         if proc.returncode != 0:
-            raise BenchFailure(f"path (a) failed: {proc.stderr[-2000:]}")
-    elif path_key == "b":
-        proc, elapsed = run([tools["exec"], "--database", db, script], check=False)
+            raise BenchFailure(f"path ({path_key}) failed: {proc.stderr[-2000:]}")
+    elif path_key in EXEC_MODES:
+        env = embedded_env()
+        if path_key == "g":
+            env["UDFTOLVANE_RUN_LOG_DIR"] = run_log
+        proc, elapsed = run(exec_command(tools, path_key) + [db, script], env=env, check=False)
         if proc.returncode != 0 or proc.stdout.strip().splitlines()[-1:] != ["ok"]:
-            raise BenchFailure(f"path (b) failed (exit {proc.returncode}): {proc.stdout[-1500:]} {proc.stderr[-1500:]}")
+            raise BenchFailure(f"path ({path_key}) failed (exit {proc.returncode}): {proc.stdout[-1500:]} "
+                               f"{proc.stderr[-1500:]}")
+        if path_key == "g":
+            check_run_log(run_log, expected_rows)
     elif path_key == "f":
         proc, elapsed = run(["isql-fb", "-q", "-bail", "-user", "SYSDBA", "-i", isql_script, db], check=False)
         if proc.returncode != 0 or proc.stdout.strip():
@@ -479,8 +562,8 @@ def time_embedded(path_key, tools, db, script, isql_script, expected_rows):
 
 
 def udf_call_sql(path_key, db, where):
-    function = {"c": "EXECUTA_SQL", "d": "TOLVANE_BENCH_EXECUTA",
-                "g": "EXECUTA_SQL", "h": "TOLVANE_BENCH_EXECUTA"}[path_key]
+    function = {"c": "EXECUTA_SQL", "d": "TOLVANE_BENCH_EXECUTA", "h": "EXECUTA_SQL",
+                "m": "EXECUTA_SQL", "n": "TOLVANE_BENCH_EXECUTA"}[path_key]
     return f"select {function}(script, '{db}') as result from scripts where {where};"
 
 
@@ -533,12 +616,14 @@ def time_server(path_key, server, db, where, expected_rows, calls=1):
     match = ELAPSED.search(out)
     if not match:
         raise BenchFailure(f"no elapsed time from isql:\n{out[-2000:]}")
-    if path_key in "cdgh":
+    if path_key in "cdhmn":
         results = re.findall(r"^(\S.*?)\s*$", out.split("=====", 1)[-1], re.M)
         oks = sum(1 for r in results if r == "ok")
         if oks != calls:
             raise BenchFailure(f"path ({path_key}) did not return ok {calls} time(s):\n{compact(out)[-2000:]}")
     check_count(path_key, count_rows(out), expected_rows)
+    if server.run_log:
+        check_run_log(server.run_log, expected_rows)
     return float(match.group(1)) / calls, cpu / calls
 
 
@@ -561,31 +646,43 @@ class Bench:
             "load": os.path.join(self.build, "bin", "tolvane-bench-load-script"),
             "exec": os.path.join(self.build, "bin", "tolvane-exec"),
             "config": os.path.join(self.build, "bin", "tolvane-bench-config-cost"),
+            "split": os.path.join(self.build, "bin", "tolvane-bench-isql-split"),
         }
-        needed = ["client", "load"] + (["exec"] if "b" in args.paths else [])
+        needed = ["client", "load"] + (["exec"] if any(k in args.paths for k in EXEC_MODES) else []) + (
+            ["split"] if args.split_rounds > 0 else []) + (["config"] if args.config_only else [])
         for tool in (self.tools[name] for name in needed):
             if not os.access(tool, os.X_OK):
                 raise BenchFailure(f"missing {tool}: build first (bench/run.sh does)")
         self.work = tempfile.mkdtemp(prefix="tolvane-bench-", dir=args.work_root)
-        # Failure files of the embedded paths stay in the work folder: /tmp is
-        # shared, and tolvane-exec lists whatever TESTE files change there.
-        os.environ["UDFTOLVANE_FAILURE_DIR"] = os.path.join(self.work, "failures")
-        os.makedirs(os.environ["UDFTOLVANE_FAILURE_DIR"])
         self.dbs = Databases(self.work, self.tools)
         self.server = Server(self.build, self.work)
+        self.run_log = os.path.join(self.work, "run-log")  # (g)'s
+        os.makedirs(self.run_log)
         self.server5 = Server5(self.build, self.work)
+        # The embedded paths' failure files, if any, go here rather than to
+        # /tmp, where other work's files would be listed by tolvane-exec
+        # --report none as if this run had written them.
+        os.environ["UDFTOLVANE_FAILURE_DIR"] = os.path.join(self.work, "failures")
+        os.makedirs(os.environ["UDFTOLVANE_FAILURE_DIR"])
+        self.log_server = Server(self.build, self.work, "fbserver-run-log", os.path.join(self.work, "server-run-log"))
         self.results = {"cases": {}, "empty": {}, "memory": {}}
         self.paths = [p for p in args.paths if p in PATH_NAMES]
+
+    def keys_for(self, fw, n):
+        """The paths a case runs: (a) to (f), (m) and (n) at every N ((e) up
+        to 1,000), the others where the plan puts them."""
+        return [k for k in self.paths
+                if k in "abcdfmn" or (k == "e" and n <= 1000) or (fw, n) in self.args.extra.get(k, ())]
 
     # One case: a path, a forced-writes mode and N. Runs are interleaved
     # across paths (see measure) so that noise from the machine hits all
     # paths alike.
     def one_run(self, key, fw, n, scripts):
         plain, committed = scripts
-        if key in "abf":
+        if key in EMBEDDED:
             db = self.dbs.fresh(fw)
             try:
-                return time_embedded(key, self.tools, db, plain, committed, n)
+                return time_embedded(key, self.tools, db, plain, committed, n, self.run_log)
             finally:
                 os.remove(db)
         db = self.dbs.fresh(fw, [(1, plain)], self.engine(key))
@@ -598,6 +695,8 @@ class Bench:
         return "5" if key in FB5_PATHS else "3"
 
     def server_of(self, key):
+        if key == "h":
+            return self.log_server
         return self.server5 if key in FB5_PATHS else self.server
 
     def measure(self, fw, n, keys, runs):
@@ -625,13 +724,17 @@ class Bench:
         if fw != "on" or not smaller:
             return keys, runs
         m = max(smaller)
-        per_round = sum(done[k][fw][m]["median"] / m * n for k in keys if m in done.get(k, {}).get(fw, {}))
+        # A path not measured at the smaller N is taken to cost what (b) does.
+        def estimate(k):
+            case = done.get(k, {}).get(fw, {}).get(m) or done.get("b", {}).get(fw, {}).get(m)
+            return case["median"] / m * n if case else 0.0
+        per_round = sum(estimate(k) for k in keys)
         fit = int(self.args.slow_budget // per_round) if per_round > 0 else runs
         skipped = self.results.setdefault("skipped", [])
         if fit >= 3 or fit >= runs:
             return keys, min(runs, fit)
         without_f = [k for k in keys if k != "f"]
-        per_round_ab = sum(done[k][fw][m]["median"] / m * n for k in without_f)
+        per_round_ab = sum(estimate(k) for k in without_f)
         fit = int(self.args.slow_budget // per_round_ab) if per_round_ab > 0 else runs
         if fit >= 1:
             skipped.append(f"forced writes {fw}, N={n:,}: (f) left out, {min(runs, fit)} run(s) only "
@@ -644,9 +747,10 @@ class Bench:
     def measure_empty(self, runs, calls):
         empty = os.path.join(self.work, "empty.sql")
         open(empty, "w").close()
-        samples = {k: [] for k in self.paths}
+        keys = [k for k in self.paths if k in "abcdefmn"]
+        samples = {k: [] for k in keys}
         for _ in range(runs):
-            for key in self.paths:
+            for key in keys:
                 if key in "abf":
                     db = self.dbs.fresh("off")
                     samples[key].append(time_embedded(key, self.tools, db, empty, empty, 0))
@@ -657,10 +761,10 @@ class Bench:
                     db = self.dbs.fresh("off", [(i, empty) for i in range(1, calls + 1)], self.engine(key))
                     samples[key].append(time_server(key, self.server_of(key), db, "id > 0", 0, calls))
                 os.remove(db)
-        for key in self.paths:
+        for key in keys:
             self.results["empty"][key] = summary(samples[key])
         log("empty script, one call: " + ", ".join(
-            f"{k}={statistics.median(w for w, _ in samples[k]) * 1e3:.2f} ms" for k in self.paths))
+            f"{k}={statistics.median(w for w, _ in samples[k]) * 1e3:.2f} ms" for k in keys))
 
     # udftolvane.conf: (c)'s empty-script call with a file beside the module
     # and without, interleaved; and the reading alone, timed in-process
@@ -697,7 +801,16 @@ class Bench:
         os.chmod(conf, 0o600)
         target = os.path.join(self.work, "cost.fdb")
         open(target, "w").close()
-        proc, _ = run([self.tools["config"], conf, target, "20000"])
+        # The server's configuration folder is the last place the module
+        # looks: a root of the tool's own, like the private server's, so that
+        # a udftolvane.conf of the machine's Firebird is no part of the count.
+        root = os.path.join(self.work, "config-cost-root")
+        os.makedirs(root)
+        for name in os.listdir(FB_CONFDIR):
+            if name.endswith(".conf") and name != "udftolvane.conf":
+                shutil.copy(os.path.join(FB_CONFDIR, name), root)
+        shutil.copy(os.path.join(FB_LIBDIR, "firebird.msg"), root)
+        proc, _ = run([self.tools["config"], conf, target, "20000"], env=dict(embedded_env(), FIREBIRD=root))
         values = dict(item.split("=") for item in proc.stdout.split())
         paired = [w[0] / o[0] for w, o in zip(samples["with"], samples["without"]) if o[0] > 0]
         self.results["config"] = {
@@ -709,21 +822,31 @@ class Bench:
             f"{c['without']['median'] * 1e3:.2f} ms without, {c['with']['median'] * 1e3:.2f} ms with, "
             f"ratio {c['ratio']:.3f}")
 
-    def measure_memory(self, target_bytes):
+    def measure_memory(self, lines):
+        """Peak memory of (b) without a report, of (b) with the JSON report
+        (to /dev/null) and the run log on, where outcomes must stream rather
+        than pile up, and of (a) for comparison."""
         script = os.path.join(self.work, "memory.sql")
-        lines = write_memory_script(script, target_bytes)
+        write_memory_script(script, lines)
         size = os.path.getsize(script)
-        for key, cmd in (("b", [self.tools["exec"], "--database"]), ("a", [self.tools["client"]])):
+        log_env = dict(embedded_env(), UDFTOLVANE_RUN_LOG_DIR=self.run_log)
+        runs = (("b", exec_command(self.tools, "b"), None, "no report"),
+                ("g", [self.tools["exec"], "--report", "json", "--database"], log_env,
+                 "--report json to /dev/null and the run log on"),
+                ("a", [self.tools["client"]], None, ""))
+        for key, cmd, env, what in runs:
             if key not in self.paths:
                 continue
             db = self.dbs.fresh("off")
-            code, stdout, stderr, elapsed, peak = run_peak_rss(cmd + [db, script])
+            code, stdout, stderr, elapsed, peak = run_peak_rss(cmd + [db, script], env, discard_stdout=key == "g")
             os.remove(db)
             ok = code == 0 and (key != "b" or stdout.strip().splitlines()[-1:] == ["ok"])
             if not ok:
                 raise BenchFailure(f"memory run of ({key}) failed: {stdout[-1000:]} {stderr[-1500:]}")
+            if key == "g":
+                check_run_log(self.run_log, lines)
             self.results["memory"][key] = {"script_bytes": size, "lines": lines,
-                                          "peak_rss_bytes": peak, "seconds": elapsed}
+                                          "peak_rss_bytes": peak, "seconds": elapsed, "what": what}
             log(f"memory ({key}): script {size / 1e6:.1f} MB, {lines} lines, peak RSS "
                 f"{peak / 2**20:.1f} MiB in {elapsed:.1f} s")
         os.remove(script)
@@ -737,17 +860,26 @@ class Bench:
         plain, _ = write_scripts(self.work, n)
         empty = os.path.join(self.work, "empty.sql")
         open(empty, "w").close()
-        commands = {"a": [self.tools["client"]], "b": [self.tools["exec"], "--database"]}
+        # The run-log and run-mode paths too: their targets are a few per
+        # cent, which timings on a busy machine cannot resolve. (g)'s writes
+        # to its log are system calls, which callgrind does not count.
+        commands = {"a": [self.tools["client"]], "b": exec_command(self.tools, "b"),
+                    "g": exec_command(self.tools, "g"), "i": exec_command(self.tools, "i"),
+                    "j": [self.tools["client"], "--one-transaction"], "k": exec_command(self.tools, "k"),
+                    "l": exec_command(self.tools, "l")}
         counts = {}
         for key, cmd in commands.items():
             if key not in self.paths:
                 continue
-            for label, script in (("empty", empty), (n, plain)):
+            env = dict(embedded_env(), UDFTOLVANE_RUN_LOG_DIR=self.run_log) if key == "g" else None
+            for label, script, lines in (("empty", empty, 0), (n, plain, n)):
                 db = self.dbs.fresh("off")
                 out = os.path.join(self.work, f"callgrind-{key}-{label}.out")
                 proc, _ = run(["valgrind", "--tool=callgrind", f"--callgrind-out-file={out}"] + cmd + [db, script],
-                              check=False)
+                              env=env, check=False)
                 os.remove(db)
+                if key == "g":
+                    check_run_log(self.run_log, lines)
                 match = re.search(r"Collected : (\d+)", proc.stderr)
                 if proc.returncode != 0 or not match:
                     raise BenchFailure(f"callgrind run of ({key}) failed: {proc.stderr[-1500:]}")
@@ -805,28 +937,71 @@ class Bench:
         self.results["server_instructions"] = {"n": n, "counts": counts}
         log("server instructions: " + ", ".join(f"{k}={v}" for k, v in counts.items()))
 
-    def probe_server(self):
+    def probe_server(self, server, keys, engine="3"):
         """One call of each external function, so that a server that cannot
         load them fails here, loudly, before anything is timed."""
-        for key in [k for k in "hg" if k in self.paths]:
-            db = self.dbs.fresh("off", [(1, os.devnull)], "5")
-            try:
-                time_server(key, self.server5, db, "id = 1", 0)
-            finally:
-                os.remove(db)
-        db = self.dbs.fresh("off", [(1, os.devnull)])
+        db = self.dbs.fresh("off", [(1, os.devnull)], engine)
         try:
-            for key in [k for k in "dc" if k in self.paths]:
+            for key in [k for k in keys if k in self.paths]:
                 try:
-                    time_server(key, self.server, db, "id = 1", 0)
+                    time_server(key, server, db, "id = 1", 0)
                 except BenchFailure as failure:
-                    if "not allowed by server configuration" in str(failure) and self.server.own_proc is None:
-                        self.server.fallback_to_own("UdfAccess")
-                        time_server(key, self.server, db, "id = 1", 0)
+                    if ("not allowed by server configuration" in str(failure) and engine == "3"
+                            and server.own_proc is None):
+                        server.fallback_to_own("UdfAccess")
+                        time_server(key, server, db, "id = 1", 0)
                     else:
                         raise
         finally:
             os.remove(db)
+
+    def measure_split(self, rounds, size_mb, slice_statements):
+        """The isql splitter on a generated script of size_mb MB, against a
+        run of the same script by tolvane-exec --dialect isql. The run is
+        timed on the script's first slice_statements statements, round by
+        round with the splitting, and taken to the whole script in
+        proportion to its pieces (the script repeats one pattern)."""
+        script = os.path.join(self.work, "split.sql")
+        part = os.path.join(self.work, "split-slice.sql")
+        run([self.tools["split"], "--size-mb", str(size_mb), "--runs", "1", "--write", script,
+             "--slice", str(slice_statements), part])
+        pattern = re.compile(r"^split: (\d+) bytes, (\d+) pieces, best [0-9.]+ s, median ([0-9.]+) s", re.M)
+
+        def split(file, runs):
+            proc, _ = run([self.tools["split"], "--runs", str(runs), file])
+            match = pattern.search(proc.stdout)
+            if not match:
+                raise BenchFailure(f"no split figures in:\n{proc.stdout[-1000:]}")
+            return int(match.group(1)), int(match.group(2)), float(match.group(3))
+
+        size, pieces, _ = split(script, 1)
+        part_size, part_pieces, _ = split(part, 1)
+        inserts = sum(1 for line in open(part) if line.startswith("INSERT INTO T (ID, NAME)"))
+        split_samples, run_samples, ratios = [], [], []
+        for r in range(rounds):
+            _, _, split_s = split(script, 5)  # the median of 5 in-memory passes
+            db = self.dbs.fresh("split")
+            try:
+                proc, run_s = run(exec_command(self.tools, "b", "--dialect", "isql") + [db, part], check=False)
+                if proc.returncode != 0 or proc.stdout.strip().splitlines()[-1:] != ["ok"]:
+                    raise BenchFailure(f"isql-dialect run failed (exit {proc.returncode}): {proc.stdout[-1500:]} "
+                                       f"{proc.stderr[-1500:]}")
+                check_count("split", count_rows(isql_embedded(db, "select count(*) as rows_in_t from t;")), inserts)
+            finally:
+                os.remove(db)
+            whole_run_s = run_s * pieces / part_pieces
+            split_samples.append(split_s)
+            run_samples.append(run_s)
+            ratios.append(split_s / whole_run_s)
+            log(f"split {size / 1e6:.0f} MB: {split_s:.3f} s; run of {part_pieces} statements: {run_s:.2f} s "
+                f"(whole script about {whole_run_s:.0f} s); ratio {ratios[-1]:.4f}")
+        self.results["split"] = {
+            "script_bytes": size, "pieces": pieces, "slice_bytes": part_size, "slice_pieces": part_pieces,
+            "split_samples": split_samples, "run_samples": run_samples, "ratios": ratios,
+            "split_median": statistics.median(split_samples), "run_median": statistics.median(run_samples),
+            "ratio": statistics.median(ratios)}
+        os.remove(script)
+        os.remove(part)
 
     def execute(self):
         a = self.args
@@ -837,25 +1012,32 @@ class Bench:
                 log(f"server: {self.server5.kind}")
                 self.results["server5"] = self.server5.kind
             self.dbs.make_templates(self.server5 if self.server5.values else None)
-            if any(k in self.paths for k in SERVER_PATHS):
-                if any(k in self.paths for k in "cde"):
-                    self.server.start()
-                    log(f"server: {self.server.kind}")
-                self.probe_server()
+            if any(k in self.paths for k in "cde"):
+                self.server.start()
+                log(f"server: {self.server.kind}")
+                self.probe_server(self.server, "dc")
+            if any(k in self.paths for k in FB5_PATHS):
+                self.probe_server(self.server5, "nm", "5")
+            if "h" in self.paths and any((fw, n) in a.extra.get("h", ()) for fw, n, _ in a.plan):
+                self.log_server.start()
+                log(f"server with the run log on: {self.log_server.kind}")
+                self.probe_server(self.log_server, "h")
             self.results["server"] = self.server.kind
             if a.config_only:
                 self.measure_config_cost(a.empty_runs, a.empty_calls)
                 return self.results
-            self.measure_empty(a.empty_runs, a.empty_calls)
-            if "c" in self.paths and os.access(self.tools["config"], os.X_OK):
-                self.measure_config_cost(a.empty_runs, a.empty_calls)
+            if a.empty_runs > 0:
+                self.measure_empty(a.empty_runs, a.empty_calls)
+                if "c" in self.paths and os.access(self.tools["config"], os.X_OK):
+                    self.measure_config_cost(a.empty_runs, a.empty_calls)
             for fw, n, runs in a.plan:
-                keys = [k for k in self.paths if k != "e" or n <= 1000]
-                keys, runs = self.fit_budget(fw, n, keys, runs)
+                keys, runs = self.fit_budget(fw, n, self.keys_for(fw, n), runs)
                 if runs > 0:
                     self.measure(fw, n, keys, runs)
-            if a.memory_mb > 0:
-                self.measure_memory(int(a.memory_mb * 1e6))
+            if a.split_rounds > 0:
+                self.measure_split(a.split_rounds, a.split_mb, a.split_slice)
+            if a.memory_lines > 0:
+                self.measure_memory(a.memory_lines)
             if a.instructions_n > 0:
                 self.measure_instructions(a.instructions_n)
                 if "c" in self.paths and "d" in self.paths:
@@ -863,6 +1045,7 @@ class Bench:
         finally:
             self.server.stop()
             self.server5.stop()
+            self.log_server.stop()
         self.results["seconds"] = time.time() - started
         return self.results
 
@@ -881,6 +1064,8 @@ def per_line_us(results, key, fw, n, field="median"):
     if case is None or n <= 1:
         return None
     if one is None:  # older results: the empty script is the fixed cost
+        if key not in results["empty"]:
+            return None  # a path run at one N only
         return (case[field] - results["empty"].get(key, {}).get(field, 0.0)) / n * 1e6
     return (case[field] - one[field]) / (n - 1) * 1e6
 
@@ -920,7 +1105,7 @@ def targets(results):
 
     for fw, ns, limit in (("off", (10000, 100000), 1.10), ("on", (10000,), 1.05)):
         for n in ns:
-            for top, bottom in (("b", "a"), ("c", "d"), ("g", "h")):
+            for top, bottom in (("b", "a"), ("c", "d"), ("m", "n")):
                 judge(f"({top})/({bottom}), forced writes {fw}, N={n:,} <= {limit:.2f}",
                       ratio(results, top, bottom, fw, n), lambda v, l=limit: v <= l)
     for fw in ("off", "on"):
@@ -945,6 +1130,26 @@ def targets(results):
     mem = results["memory"].get("b")
     judge("peak RSS of (b) / script size <= 3", mem["peak_rss_bytes"] / mem["script_bytes"] if mem else None,
           lambda v: v <= 3, "{:.2f}")
+    judge("run log on / off, (g)/(b), forced writes off, N=100,000 <= 1.05",
+          ratio(results, "g", "b", "off", 100000), lambda v: v <= 1.05)
+    judge("run log on / off in the server, (h)/(c), forced writes off, N=100,000 <= 1.05",
+          ratio(results, "h", "c", "off", 100000), lambda v: v <= 1.05)
+    mem_g = results["memory"].get("g")
+    judge("peak RSS, report and run log on / off, (g)/(b), 1,000,000 lines <= 1.5",
+          mem_g["peak_rss_bytes"] / mem["peak_rss_bytes"] if mem and mem_g else None, lambda v: v <= 1.5, "{:.2f}")
+    split = results.get("split")
+    judge("isql splitting of 100 MB / a run of it, forced writes off < 0.10",
+          split["ratio"] if split else None, lambda v: v < 0.10, "{:.4f}")
+    judge("batch faster than continue, (b)/(i), forced writes on, N=10,000 >= 10",
+          ratio(results, "b", "i", "on", 10000), lambda v: v >= 10, "{:.1f}")
+    for fw in ("on", "off"):
+        judge(f"batch / client loop in one transaction, (i)/(j), forced writes {fw}, N=10,000 <= 1.15",
+              ratio(results, "i", "j", fw, 10000), lambda v: v <= 1.15)
+    for fw in ("on", "off"):
+        judge(f"bail / continue, (k)/(b), forced writes {fw}, N=10,000 <= 1.05",
+              ratio(results, "k", "b", fw, 10000), lambda v: v <= 1.05)
+        judge(f"atomic / batch, (l)/(i), forced writes {fw}, N=10,000 <= 1.05",
+              ratio(results, "l", "i", fw, 10000), lambda v: v <= 1.05)
     return rows
 
 
@@ -958,7 +1163,7 @@ def report_text(results, meta, judge=True):
     out.append(f"Versions: {meta['versions']}")
     out.append(f"Server for (c)/(d)/(e): {results.get('server')}")
     if results.get("server5"):
-        out.append(f"Server for (g)/(h): {results['server5']}")
+        out.append(f"Server for (m)/(n): {results['server5']}")
     out.append(f"Date: {meta['date']}; total bench time {results['seconds']:.0f} s")
     out.append("")
     out.append("Whole time in ms: median (min..max) over the runs. us/line: (median(N) - median(1)) / (N - 1),")
@@ -969,7 +1174,7 @@ def report_text(results, meta, judge=True):
     out.append("")
     out.append("| forced writes | N | path | runs | ms median (min..max) | us/line | ratio | CPU ratio |")
     out.append("|---|---:|---|---:|---|---:|---|---|")
-    anchors = {"a": None, "b": "a", "c": "d", "d": None, "e": "c", "f": "a", "g": "h", "h": None}
+    anchors = ANCHORS
     for fw in ("off", "on"):
         for n in sorted({n for k in results["cases"] for n in results["cases"][k].get(fw, {})}):
             for key in PATH_NAMES:
@@ -1005,7 +1210,9 @@ def report_text(results, meta, judge=True):
     for key, case in results["empty"].items():
         out.append(f"- ({key}) {PATH_NAMES[key]}: {fmt_ms(case)}, {case['runs']} runs")
     for key, mem in results["memory"].items():
-        out.append(f"- peak RSS of ({key}) for a {mem['script_bytes'] / 1e6:.0f} MB script of {mem['lines']:,} "
+        what = f", {mem['what']}" if mem.get("what") else ""
+        who = "(b)" if key == "g" else f"({key})"
+        out.append(f"- peak RSS of {who}{what}, for a {mem['script_bytes'] / 1e6:.0f} MB script of {mem['lines']:,} "
                    f"no-op UPDATE lines: {mem['peak_rss_bytes'] / 2**20:.1f} MiB "
                    f"({mem['peak_rss_bytes'] / mem['script_bytes']:.2f} x the script), {mem['seconds']:.1f} s")
     conf = results.get("config")
@@ -1014,6 +1221,21 @@ def report_text(results, meta, judge=True):
                    f"(no file: {conf['none_us']:.1f} us); (c) with the file beside the module "
                    f"{fmt_ms(conf['with'])} ms, without {fmt_ms(conf['without'])} ms, "
                    f"{conf['calls']} calls a statement, ratio {conf['ratio']:.3f}")
+    split = results.get("split")
+    if split:
+        whole = split["run_median"] * split["pieces"] / split["slice_pieces"]
+        out.append(f"- isql splitting: a generated script of {split['script_bytes'] / 1e6:.0f} MB, "
+                   f"{split['pieces']:,} pieces, split in memory in {split['split_median']:.3f} s "
+                   f"({split['script_bytes'] / 1e6 / split['split_median']:.0f} MB/s), median of "
+                   f"{len(split['split_samples'])} rounds; tolvane-exec --dialect isql --report none ran its first "
+                   f"{split['slice_pieces']:,} pieces ({split['slice_bytes'] / 1e6:.1f} MB), forced writes off, in "
+                   f"{split['run_median']:.2f} s ({min(split['run_samples']):.2f}..{max(split['run_samples']):.2f}), "
+                   f"so the whole script in about {whole:.0f} s (in proportion to the pieces; not run whole); "
+                   f"split / run {split['ratio']:.4f} (median over the rounds)")
+    for fw in ("off", "on"):
+        speedup = ratio(results, "b", "i", fw, 10000)
+        if speedup is not None:
+            out.append(f"- continue / batch, (b)/(i), forced writes {fw}, N=10,000: batch {speedup:.1f} x faster")
     for note in results.get("skipped", []):
         out.append(f"- {note}")
     if any("on" in modes for modes in results["cases"].values()):
@@ -1028,6 +1250,16 @@ def report_text(results, meta, judge=True):
                    f"(b) {b[str(n)] / 1e6:.1f} M, ratio {b[str(n)] / a[str(n)]:.3f}; per line (a) {per_a / 1e3:.1f} k, "
                    f"(b) {per_b / 1e3:.1f} k, ratio {per_b / per_a:.3f}; empty script (a) {a['empty'] / 1e6:.1f} M, "
                    f"(b) {b['empty'] / 1e6:.1f} M")
+    if inst:
+        n = inst["n"]
+        for top, bottom, what in (("g", "b", "run log on / off (user space only)"), ("k", "b", "bail / continue"),
+                                  ("i", "j", "batch / client loop in one transaction"), ("l", "i", "atomic / batch")):
+            x, y = inst["counts"].get(top), inst["counts"].get(bottom)
+            if x and y:
+                per_x, per_y = (x[str(n)] - x["empty"]) / n, (y[str(n)] - y["empty"]) / n
+                out.append(f"- instructions, {what}, ({top})/({bottom}), N={n:,}: whole {x[str(n)] / 1e6:.1f} M / "
+                           f"{y[str(n)] / 1e6:.1f} M = {x[str(n)] / y[str(n)]:.3f}; per line {per_x / 1e3:.1f} k / "
+                           f"{per_y / 1e3:.1f} k = {per_x / per_y:.3f}")
     sinst = results.get("server_instructions")
     if sinst and {"-", "c", "d"} <= set(sinst["counts"]):
         n = sinst["n"]
@@ -1058,10 +1290,13 @@ def write_plot(results, folder):
         for key in PATH_NAMES:
             points = [(n, per_line_us(results, key, fw, n))
                       for n in sorted(results["cases"].get(key, {}).get(fw, {})) if n > 1]
+            points = [(n, v) for n, v in points if v is not None]
             if not points:
                 continue
             blocks.append("\n".join(f"{n} {v:.3f}" for n, v in points))
-            titles.append((f"({key}) forced writes {fw}", fw, "abcdefgh".index(key) + 1))
+            titles.append((f"({key}) forced writes {fw}", fw, list(PATH_NAMES).index(key) + 1))
+    if not blocks:
+        return None
     with open(data, "w") as out:
         out.write("\n\n\n".join(blocks) + "\n")
     png = os.path.join(folder, "latest.png")
@@ -1124,7 +1359,8 @@ def parse_args():
     parser.add_argument("--build", required=True)
     parser.add_argument("--smoke", action="store_true", help="a few tens of seconds; checks every path works")
     parser.add_argument("--paths", default=None,
-                        help="default abcdef, and gh in the full run where the Firebird 5 tarball is")
+                        help="the paths to run, as letters (default: all but mn, which the full run adds "
+                             "where the Firebird 5 tarball is)")
     parser.add_argument("--runs", type=int, default=9, help="runs with forced writes off, N <= 10,000")
     parser.add_argument("--on-runs", type=int, default=5, help="runs with forced writes on")
     parser.add_argument("--big-runs", type=int, default=5, help="runs for N = 100,000")
@@ -1137,25 +1373,49 @@ def parse_args():
     parser.add_argument("--quick", action="store_true", help="small full-shaped run, results to the work folder")
     parser.add_argument("--config-only", action="store_true",
                         help="only what reading udftolvane.conf costs (c)'s empty call; prints, writes nothing")
+    parser.add_argument("--partial", action="store_true",
+                        help="the run-log, run-mode, splitter and report-memory rows and their anchors only; "
+                             "results to bench/results/partial, the README left alone")
     args = parser.parse_args()
+    args.full = not (args.quick or args.smoke or args.partial)
     if args.paths is None:
-        full = not args.smoke and not args.quick
-        args.paths = "abcdef" + ("gh" if full and os.path.isfile(fb5_tarball()) else "")
+        if args.config_only:
+            args.paths = "c"
+        elif args.partial:
+            args.paths = "bcghijkl"
+        else:
+            args.paths = "".join(k for k in PATH_NAMES if k not in FB5_PATHS) + (
+                FB5_PATHS if args.full and os.path.isfile(fb5_tarball()) else "")
+    # args.extra: the cases (forced writes, N) at which (g) to (l) run.
     if args.quick:
         args.plan = [("off", 1, 2), ("off", 1000, 2), ("off", 10000, 2), ("on", 1, 2), ("on", 1000, 2)]
-        args.empty_runs, args.empty_calls, args.memory_mb = 2, 5, 5
+        args.empty_runs, args.empty_calls, args.memory_lines = 2, 5, 50000
+        args.extra = {k: {("off", 10000), ("on", 1000)} for k in "ghijkl"}
+        args.split_rounds, args.split_mb, args.split_slice = 2, 20, 20000
         args.instructions_n = 0
         args.results = os.path.join(args.work_root, "tolvane-bench-quick")
     elif args.smoke:
         args.plan = [("off", 1, 1), ("off", 200, 1)]
-        args.empty_runs, args.empty_calls, args.memory_mb = 1, 3, 1
+        args.empty_runs, args.empty_calls, args.memory_lines = 1, 3, 10000
+        args.extra = {k: {("off", 200)} for k in "ghijkl"}
+        args.split_rounds, args.split_mb, args.split_slice = 1, 1, 200
         args.instructions_n = 0
     else:
         args.plan = [("off", 1, args.runs), ("off", 1000, args.runs), ("off", 10000, args.runs),
                      ("off", 100000, args.big_runs), ("on", 1, args.on_runs), ("on", 1000, args.on_runs),
                      ("on", 10000, args.on_runs)]
-        args.empty_runs, args.empty_calls, args.memory_mb = args.runs, 20, 100
+        args.empty_runs, args.empty_calls, args.memory_lines = args.runs, 20, 1000000
+        # The run log at the size its target names; the modes where a data
+        # script's commits are what they change.
+        args.extra = {"g": {("off", 100000)}, "h": {("off", 100000)}}
+        args.extra.update({k: {("off", 10000), ("on", 10000)} for k in "ijkl"})
+        args.split_rounds, args.split_mb, args.split_slice = 5, 100, 100000
         args.instructions_n = 2000
+    if args.partial:
+        args.plan = [("off", 10000, args.runs), ("off", 100000, args.big_runs), ("on", 10000, args.on_runs)]
+        args.empty_runs = 0
+        if args.results == parser.get_default("results"):
+            args.results = os.path.join(args.results, "partial")
     return args
 
 
@@ -1202,7 +1462,7 @@ def main():
     if png:
         log(f"plot: {png}")
     # Only the results kept in the repository go into its README.
-    if os.path.abspath(args.results) == os.path.join(ROOT, "bench", "results"):
+    if args.full and os.path.abspath(args.results) == os.path.join(ROOT, "bench", "results"):
         update_readme(text)
     return 0
 

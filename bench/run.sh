@@ -21,7 +21,8 @@ done
 
 command -v gnuplot >/dev/null || echo "==> gnuplot missing (apt-get install gnuplot-nox): no plot" >&2
 cmake -S "$root" -B "$build" >/dev/null
-targets=(tolvane-bench-client-loop tolvane-bench-load-script TolvaneBenchUdf tolvane-bench-isql-split)
+targets=(tolvane-bench-client-loop tolvane-bench-load-script TolvaneBenchUdf tolvane-bench-isql-split
+  tolvane-bench-config-cost)
 known="$(cmake --build "$build" --target help)"
 for target in UDFTolvane fbdrv tolvane-exec; do
   if grep -qx "\.\.\. $target" <<<"$known"; then

@@ -13,6 +13,7 @@
 #
 # Environment for the server process, all optional:
 #   TOLVANE_FB_FAILURE_DIR   failure-file folder (default: STATE/failures)
+#   TOLVANE_FB_RUN_LOG_DIR   run-log folder of executa_sql (default: none, no log)
 #   TOLVANE_FB_LOCK_TIMEOUT  seconds a statement waits for a lock (default 3)
 #   TOLVANE_FB_CONF          the module's configuration file, UDFTOLVANE_CONF
 #                            (default: STATE/udftolvane.conf, which start
@@ -55,6 +56,7 @@ security_db="$state_dir/security3.fdb"
 failure_dir="${TOLVANE_FB_FAILURE_DIR:-$state_dir/failures}"
 lock_timeout="${TOLVANE_FB_LOCK_TIMEOUT:-3}"
 module_conf="${TOLVANE_FB_CONF:-$state_dir/udftolvane.conf}"
+run_log_dir="${TOLVANE_FB_RUN_LOG_DIR:-}"
 
 # The environment every Firebird process of this instance runs with, the
 # embedded isql that makes the security database included.
@@ -80,7 +82,7 @@ port_in_use() {
 
 make_root() {
   rm -rf "$root_dir"
-  mkdir -p "$root_dir" "$state_dir/lock" "$state_dir/tmp" "$failure_dir"
+  mkdir -p "$root_dir" "$state_dir/lock" "$state_dir/tmp" "$failure_dir" ${run_log_dir:+"$run_log_dir"}
   cp "$FB_CONFDIR"/*.conf "$root_dir/"
   # The system's module configuration, if any, is no part of this server.
   rm -f "$root_dir/udftolvane.conf"
@@ -134,7 +136,8 @@ try_port() {
   # exec, so that $! is the server itself and no shell waits behind it.
   (exec env FIREBIRD="$root_dir" FIREBIRD_LOCK="$state_dir/lock" FIREBIRD_TMP="$state_dir/tmp" \
     UDFTOLVANE_FAILURE_DIR="$failure_dir" TOLVANE_LOCK_TIMEOUT="$lock_timeout" \
-    UDFTOLVANE_CONF="$module_conf" "$FB_SERVER" >>"$state_dir/server.out" 2>&1 </dev/null) &
+    UDFTOLVANE_CONF="$module_conf" ${run_log_dir:+UDFTOLVANE_RUN_LOG_DIR="$run_log_dir"} \
+    "$FB_SERVER" >>"$state_dir/server.out" 2>&1 </dev/null) &
   pid=$!
   echo "$pid" >"$state_dir/pid"
   for ((i = 0; i < 100; i++)); do

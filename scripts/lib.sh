@@ -8,7 +8,7 @@ TOLVANE_PACKAGES=(
   cmake g++ make python3
   firebird3.0-server firebird-dev firebird3.0-utils
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev gnuplot-nox valgrind
+  clang libclang-rt-14-dev gnuplot-nox valgrind time
   libboost-dev
   libicu72 zlib1g libtinfo6
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 wine32:i386
