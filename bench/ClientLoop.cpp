@@ -30,9 +30,9 @@ int main(int argc, char** argv) {
   }
   const std::string script((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   const auto started = std::chrono::steady_clock::now();
-  const tolvane_bench::LoopOutcome outcome = one_transaction
-                                                 ? tolvane_bench::RunLinesInOneTransaction(database, script)
-                                                 : tolvane_bench::RunLinesEachCommitted(database, script);
+  const tolvane::bench::LoopOutcome outcome = one_transaction
+                                                 ? tolvane::bench::RunLinesInOneTransaction(database, script)
+                                                 : tolvane::bench::RunLinesEachCommitted(database, script);
   const auto elapsed = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - started);
   std::fprintf(stderr, "loop_us=%.0f executed=%ld failed=%ld\n", elapsed.count(), outcome.executed, outcome.failed);
   if (!outcome.error.empty()) std::fprintf(stderr, "error: %s\n", outcome.error.c_str());

@@ -15,7 +15,7 @@
 #include "DriverHarness.h"
 #include "TestDatabase.h"
 
-using namespace fbdrv_test;
+using namespace tolvane::fbdrv::testing;
 
 namespace {
 

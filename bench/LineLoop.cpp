@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-namespace tolvane_bench {
+namespace tolvane::bench {
 namespace {
 
 constexpr char kUser[] = "SYSDBA";
@@ -192,4 +192,4 @@ LoopOutcome RunLinesInOneTransaction(const char* database_path, std::string_view
   });
 }
 
-}  // namespace tolvane_bench
+}  // namespace tolvane::bench

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace tolvane_bench {
+namespace tolvane::bench {
 
 struct LoopOutcome {
   bool attached = false;   // false: nothing ran; `error` says why
@@ -27,4 +27,4 @@ LoopOutcome RunLinesEachCommitted(const char* database_path, std::string_view sc
 // loop goes on. `executed` counts the lines that ran when the commit holds.
 LoopOutcome RunLinesInOneTransaction(const char* database_path, std::string_view script) noexcept;
 
-}  // namespace tolvane_bench
+}  // namespace tolvane::bench

@@ -37,8 +37,8 @@ extern "C" __attribute__((visibility("default"))) char* tolvane_bench_executa(bl
   static char ok[] = "ok";
   try {
     const std::string text = ReadBlob(script);
-    const tolvane_bench::LoopOutcome outcome =
-        tolvane_bench::RunLinesEachCommitted(database_path != nullptr ? database_path : "", text);
+    const tolvane::bench::LoopOutcome outcome =
+        tolvane::bench::RunLinesEachCommitted(database_path != nullptr ? database_path : "", text);
     if (outcome.error.empty()) return ok;
     t_result = outcome.error;
     return t_result.data();

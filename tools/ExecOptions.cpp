@@ -4,7 +4,7 @@
 
 #include "script_runner/RunOptions.h"
 
-namespace tolvane_exec {
+namespace tolvane::exec {
 
 namespace {
 
@@ -119,4 +119,4 @@ const char* UsageText() {
          "    tolvane-exec --database /tmp/demo.fdb -\n";
 }
 
-}  // namespace tolvane_exec
+}  // namespace tolvane::exec

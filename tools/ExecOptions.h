@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace tolvane_exec {
+namespace tolvane::exec {
 
 // A command line that cannot be run; its message is shown with the usage line.
 class UsageError : public std::runtime_error {
@@ -35,4 +35,4 @@ ExecOptions ParseExecOptions(const std::vector<std::string>& args);
 
 const char* UsageText();
 
-}  // namespace tolvane_exec
+}  // namespace tolvane::exec

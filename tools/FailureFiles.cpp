@@ -11,7 +11,7 @@
 #include "script_runner/FailureFile.h"
 #include "tools/HostSystem.h"
 
-namespace tolvane_exec {
+namespace tolvane::exec {
 
 FailureFileWatch::FailureFileWatch() : started_(host::Now()) {}
 
@@ -37,4 +37,4 @@ std::vector<FailureFile> FailureFileWatch::Written() const {
   return files;
 }
 
-}  // namespace tolvane_exec
+}  // namespace tolvane::exec

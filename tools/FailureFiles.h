@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace tolvane_exec {
+namespace tolvane::exec {
 
 struct FailureFile {
   unsigned long index;
@@ -29,4 +29,4 @@ class FailureFileWatch {
   std::int64_t started_ = 0;  // a host::Stamp
 };
 
-}  // namespace tolvane_exec
+}  // namespace tolvane::exec

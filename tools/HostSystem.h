@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-namespace tolvane_exec::host {
+namespace tolvane::exec::host {
 
 // A module loaded by path and never unloaded; null, with the loader's reason
 // in *reason, when it cannot be loaded.
@@ -31,4 +31,4 @@ int OpenForReading(const std::string& path, std::size_t* size, std::string* reas
 long ReadAt(int fd, void* buffer, std::size_t count, std::uint64_t offset);
 void CloseFile(int fd);
 
-}  // namespace tolvane_exec::host
+}  // namespace tolvane::exec::host

@@ -10,7 +10,7 @@
 
 #include "tools/HostSystem.h"
 
-namespace tolvane_exec::host {
+namespace tolvane::exec::host {
 
 namespace {
 
@@ -75,4 +75,4 @@ long ReadAt(int fd, void* buffer, std::size_t count, std::uint64_t offset) {
 
 void CloseFile(int fd) { ::close(fd); }
 
-}  // namespace tolvane_exec::host
+}  // namespace tolvane::exec::host

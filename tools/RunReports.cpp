@@ -5,7 +5,7 @@
 
 #include "script_runner/OutcomeJson.h"
 
-namespace tolvane_exec {
+namespace tolvane::exec {
 namespace {
 
 constexpr std::string_view kServerPrefix = "SQL Server Error: ";
@@ -102,4 +102,4 @@ void JsonReport::OnRunEnd(const tolvane::RunSummary& summary) noexcept {
   }
 }
 
-}  // namespace tolvane_exec
+}  // namespace tolvane::exec

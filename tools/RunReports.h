@@ -7,7 +7,7 @@
 
 #include "script_runner/StatementOutcome.h"
 
-namespace tolvane_exec {
+namespace tolvane::exec {
 
 // "line 4 (TESTE3.TXT): SQLSTATE 23000: violation of PRIMARY or UNIQUE KEY …"
 std::string FailureLine(const tolvane::StatementOutcome& outcome);
@@ -39,4 +39,4 @@ class JsonReport final : public tolvane::RunObserver {
   bool first_ = true;
 };
 
-}  // namespace tolvane_exec
+}  // namespace tolvane::exec

@@ -7,7 +7,7 @@
 
 #include "tools/HostSystem.h"
 
-namespace tolvane_exec {
+namespace tolvane::exec {
 
 ScriptBlob::ScriptBlob(std::string bytes, unsigned segment_size)
     : bytes_(std::move(bytes)), segment_size_(segment_size) {
@@ -86,4 +86,4 @@ short ScriptBlob::GetSegment(void* handle, ISC_UCHAR* buffer, ISC_USHORT buffer_
   return self->segment_left_ == 0 ? blb_got_full_segment : blb_got_fragment;
 }
 
-}  // namespace tolvane_exec
+}  // namespace tolvane::exec

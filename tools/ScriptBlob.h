@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-namespace tolvane_exec {
+namespace tolvane::exec {
 
 class ScriptBlob {
  public:
@@ -43,4 +43,4 @@ class ScriptBlob {
   blobcallback callback_{};
 };
 
-}  // namespace tolvane_exec
+}  // namespace tolvane::exec

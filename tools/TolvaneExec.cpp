@@ -28,10 +28,10 @@ constexpr int kExitStatementFailed = 3;
 
 // A file is read as the engine asks for its segments; standard input has to
 // be held.
-std::unique_ptr<tolvane_exec::ScriptBlob> OpenScript(const std::string& file,
+std::unique_ptr<tolvane::exec::ScriptBlob> OpenScript(const std::string& file,
                                                      unsigned segment_size) {
-  if (file != "-") return tolvane_exec::ScriptBlob::FromFile(file, segment_size);
-  return std::make_unique<tolvane_exec::ScriptBlob>(
+  if (file != "-") return tolvane::exec::ScriptBlob::FromFile(file, segment_size);
+  return std::make_unique<tolvane::exec::ScriptBlob>(
       std::string{std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>()},
       segment_size);
 }
@@ -48,17 +48,17 @@ int ExitStatus(bool result_ok, bool statement_failed) {
 }
 
 // Without a report, the failure files the run wrote are what it shows.
-bool ListFailureFiles(const tolvane_exec::FailureFileWatch& watch) {
-  const std::vector<tolvane_exec::FailureFile> files = watch.Written();
-  for (const tolvane_exec::FailureFile& file : files) {
+bool ListFailureFiles(const tolvane::exec::FailureFileWatch& watch) {
+  const std::vector<tolvane::exec::FailureFile> files = watch.Written();
+  for (const tolvane::exec::FailureFile& file : files) {
     std::cerr << "failure file " << file.path << ": " << WithoutLineEnd(file.content) << '\n';
   }
   return !files.empty();
 }
 
-int RunThroughModule(const tolvane_exec::ExecOptions& options, tolvane_exec::ScriptBlob& script) {
-  const tolvane_exec::UdfModule module(options.module_path);
-  const tolvane_exec::FailureFileWatch watch;
+int RunThroughModule(const tolvane::exec::ExecOptions& options, tolvane::exec::ScriptBlob& script) {
+  const tolvane::exec::UdfModule module(options.module_path);
+  const tolvane::exec::FailureFileWatch watch;
   const char* result = module.Run(script.Callback(), options.database.c_str());
   const std::string result_text = result != nullptr ? result : "";
   std::cout << result_text << '\n' << std::flush;
@@ -66,27 +66,27 @@ int RunThroughModule(const tolvane_exec::ExecOptions& options, tolvane_exec::Scr
   return ExitStatus(result_text == "ok", failed);
 }
 
-int Run(const tolvane_exec::ExecOptions& options) {
+int Run(const tolvane::exec::ExecOptions& options) {
   const auto script = OpenScript(options.script_file, options.segment_size);
   if (!options.module_path.empty()) return RunThroughModule(options, *script);
 
-  tolvane_exec::TextReport text(std::cerr);
-  tolvane_exec::JsonReport json(std::cout);
+  tolvane::exec::TextReport text(std::cerr);
+  tolvane::exec::JsonReport json(std::cout);
   std::vector<tolvane::RunObserver*> observers;
-  if (options.report == tolvane_exec::Report::kText) observers.push_back(&text);
-  if (options.report == tolvane_exec::Report::kJson) observers.push_back(&json);
+  if (options.report == tolvane::exec::Report::kText) observers.push_back(&text);
+  if (options.report == tolvane::exec::Report::kJson) observers.push_back(&json);
   // The run log, when the environment asks for one, as a server would keep it.
   std::optional<tolvane::RunLog> log;
   if (tolvane::RunObserver* observer = tolvane::RunLogFromEnvironment(tolvane::DefaultPlatform(), &log))
     observers.push_back(observer);
 
-  const tolvane_exec::FailureFileWatch watch;
+  const tolvane::exec::FailureFileWatch watch;
   const tolvane::RunSummary summary = tolvane::RunBlob(
       tolvane::DefaultPlatform(), script->Callback(), options.database,
       tolvane::ParseRunOptions(options.run_options), observers);
-  if (options.report != tolvane_exec::Report::kJson)
+  if (options.report != tolvane::exec::Report::kJson)
     std::cout << summary.result_text << '\n' << std::flush;
-  if (options.report == tolvane_exec::Report::kNone) ListFailureFiles(watch);
+  if (options.report == tolvane::exec::Report::kNone) ListFailureFiles(watch);
   return ExitStatus(summary.result_ok, summary.failed > 0);
 }
 
@@ -94,15 +94,15 @@ int Run(const tolvane_exec::ExecOptions& options) {
 
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
-  tolvane_exec::ExecOptions options;
+  tolvane::exec::ExecOptions options;
   try {
-    options = tolvane_exec::ParseExecOptions(std::vector<std::string>(argv + 1, argv + argc));
-  } catch (const tolvane_exec::UsageError& error) {
-    std::cerr << "tolvane-exec: " << error.what() << "\n\n" << tolvane_exec::UsageText();
+    options = tolvane::exec::ParseExecOptions(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const tolvane::exec::UsageError& error) {
+    std::cerr << "tolvane-exec: " << error.what() << "\n\n" << tolvane::exec::UsageText();
     return kExitCannotRun;
   }
   if (options.help) {
-    std::cout << tolvane_exec::UsageText();
+    std::cout << tolvane::exec::UsageText();
     return kExitOk;
   }
   try {

@@ -5,7 +5,7 @@
 #include "SystemNames.h"
 #include "tools/HostSystem.h"
 
-namespace tolvane_exec {
+namespace tolvane::exec {
 
 UdfModule::UdfModule(const std::string& path) {
   std::string reason;
@@ -23,4 +23,4 @@ const char* UdfModule::Run(blobcallback* script, const char* database) const {
   return entry_(script, database);
 }
 
-}  // namespace tolvane_exec
+}  // namespace tolvane::exec

@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace tolvane_exec {
+namespace tolvane::exec {
 
 class ModuleLoadError : public std::runtime_error {
  public:
@@ -32,4 +32,4 @@ class UdfModule {
   ExecutaSql entry_ = nullptr;
 };
 
-}  // namespace tolvane_exec
+}  // namespace tolvane::exec

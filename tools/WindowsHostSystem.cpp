@@ -11,7 +11,7 @@
 
 #include "tools/HostSystem.h"
 
-namespace tolvane_exec::host {
+namespace tolvane::exec::host {
 
 namespace {
 
@@ -83,4 +83,4 @@ long ReadAt(int fd, void* buffer, std::size_t count, std::uint64_t offset) {
 
 void CloseFile(int fd) { ::_close(fd); }
 
-}  // namespace tolvane_exec::host
+}  // namespace tolvane::exec::host

@@ -16,7 +16,7 @@
 
 #include "FaultTestSupport.h"
 
-namespace tolvane::faults {
+namespace tolvane::testing::faults {
 namespace {
 
 using ::testing::ElementsAre;
@@ -211,4 +211,4 @@ TEST_F(FailureFileFaultTest, FifoOrFolderAtTheNameFailsAtOnce) {
 }
 
 }  // namespace
-}  // namespace tolvane::faults
+}  // namespace tolvane::testing::faults

@@ -9,7 +9,7 @@
 
 #include "FaultTestSupport.h"
 
-namespace tolvane::faults {
+namespace tolvane::testing::faults {
 namespace {
 
 using testing::PlatformCall;
@@ -100,4 +100,4 @@ TEST_F(FaultSweepTest, EveryNthCallOfEveryKindFailsCleanly) {
 }
 
 }  // namespace
-}  // namespace tolvane::faults
+}  // namespace tolvane::testing::faults

@@ -16,7 +16,7 @@
 #include "FakeDriverSetup.h"
 #include "script_runner/ScriptBlob.h"
 
-namespace tolvane::faults {
+namespace tolvane::testing::faults {
 
 inline constexpr const char* kDatabase = "/data/faults.fdb";
 inline constexpr const char* kExecutePrefix = "ExecuteSqlText sql=";
@@ -89,4 +89,4 @@ class ScriptRunFixture : public ::testing::Test {
   std::string folder_;
 };
 
-}  // namespace tolvane::faults
+}  // namespace tolvane::testing::faults

@@ -16,7 +16,7 @@
 #endif
 #endif
 
-namespace tolvane::faults {
+namespace tolvane::testing::faults {
 namespace {
 
 long ResidentBytes() {
@@ -84,4 +84,4 @@ TEST_F(RepeatedRunsTest, TenThousandRunsKeepMemoryAndDescriptorsFlat) {
 }
 
 }  // namespace
-}  // namespace tolvane::faults
+}  // namespace tolvane::testing::faults

@@ -8,7 +8,7 @@
 
 #include "FaultTestSupport.h"
 
-namespace tolvane::faults {
+namespace tolvane::testing::faults {
 namespace {
 
 // Writes in two halves with a pause between, so that the other call tries
@@ -89,4 +89,4 @@ TEST(SharedFailureFileTest, RacingCallsNeverCorruptTheFile) {
 }
 
 }  // namespace
-}  // namespace tolvane::faults
+}  // namespace tolvane::testing::faults

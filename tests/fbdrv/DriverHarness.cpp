@@ -5,7 +5,7 @@
 
 #include <stdexcept>
 
-namespace fbdrv_test {
+namespace tolvane::fbdrv::testing {
 
 TolvaneDriverEntry DriverEntry() {
   static TolvaneDriverEntry entry = [] {
@@ -63,4 +63,4 @@ std::uint32_t Session::Exec(const std::string& sql) {
   return outcome.rows;
 }
 
-}  // namespace fbdrv_test
+}  // namespace tolvane::fbdrv::testing

@@ -12,7 +12,7 @@
 #include "driver/FailureDetails.h"
 #include "driver/SqlDriver.h"
 
-namespace fbdrv_test {
+namespace tolvane::fbdrv::testing {
 
 inline constexpr char kClientLibrary[] = "libfbclient.so.2";
 
@@ -81,4 +81,4 @@ class Session {
   Held<tolvane::ISQLConnection> connection_;
 };
 
-}  // namespace fbdrv_test
+}  // namespace tolvane::fbdrv::testing

@@ -14,7 +14,7 @@
 #include "fbdrv/LockTimeout.h"
 #include "fbdrv/StatementKind.h"
 
-namespace fbdrv_test {
+namespace tolvane::fbdrv::testing {
 namespace {
 
 using tolvane::fbdrv::ClassifyStatement;
@@ -128,4 +128,4 @@ TEST(LockTimeoutTest, EnvironmentValue) {
 }
 
 }  // namespace
-}  // namespace fbdrv_test
+}  // namespace tolvane::fbdrv::testing

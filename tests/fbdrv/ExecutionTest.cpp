@@ -12,7 +12,7 @@
 #include "fbdrv/ErrorSlot.h"
 #include "TestDatabase.h"
 
-namespace fbdrv_test {
+namespace tolvane::fbdrv::testing {
 namespace {
 
 using tolvane::kDriverSqlError;
@@ -218,4 +218,4 @@ TEST(ErrorSlotTest, DetailsFollowTheTextAndAreNeverCut) {
 }
 
 }  // namespace
-}  // namespace fbdrv_test
+}  // namespace tolvane::fbdrv::testing

@@ -9,7 +9,7 @@
 
 #include <stdexcept>
 
-namespace fbdrv_test {
+namespace tolvane::fbdrv::testing {
 
 class Listener {
  public:
@@ -48,4 +48,4 @@ class Listener {
   int port_ = 0;
 };
 
-}  // namespace fbdrv_test
+}  // namespace tolvane::fbdrv::testing

@@ -10,7 +10,7 @@
 #include "Listener.h"
 #include "TestDatabase.h"
 
-namespace fbdrv_test {
+namespace tolvane::fbdrv::testing {
 namespace {
 
 using namespace std::chrono_literals;
@@ -305,4 +305,4 @@ TEST_F(TransactionTest, SnapshotIsolationSeesItsOwnStartingPoint) {
 }
 
 }  // namespace
-}  // namespace fbdrv_test
+}  // namespace tolvane::fbdrv::testing

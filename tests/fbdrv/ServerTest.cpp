@@ -11,7 +11,7 @@
 #include "DriverHarness.h"
 #include "TestDatabase.h"
 
-namespace fbdrv_test {
+namespace tolvane::fbdrv::testing {
 namespace {
 
 constexpr char kPassword[] = "ravenquil";
@@ -164,4 +164,4 @@ TEST_F(ServerTest, StatementsDoAllTheirWorkOrFail) {
 }
 
 }  // namespace
-}  // namespace fbdrv_test
+}  // namespace tolvane::fbdrv::testing

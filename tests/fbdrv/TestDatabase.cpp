@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <vector>
 
-namespace fbdrv_test {
+namespace tolvane::fbdrv::testing {
 namespace {
 
 void Check(const ISC_STATUS* status, const std::string& what) {
@@ -161,4 +161,4 @@ void Probe::Rollback() {
   Check(status, "rollback");
 }
 
-}  // namespace fbdrv_test
+}  // namespace tolvane::fbdrv::testing

@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace fbdrv_test {
+namespace tolvane::fbdrv::testing {
 
 class TestFolder {
  public:
@@ -50,4 +50,4 @@ class Probe {
   isc_tr_handle open_ = 0;
 };
 
-}  // namespace fbdrv_test
+}  // namespace tolvane::fbdrv::testing

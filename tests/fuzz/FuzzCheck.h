@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace tolvane::fuzz {
+namespace tolvane::testing::fuzz {
 
 [[noreturn]] inline void CheckFailed(const char* condition, const char* file, int line,
                                      const std::string& detail) {
@@ -57,9 +57,9 @@ class InputReader {
   std::size_t pos_ = 0;
 };
 
-}  // namespace tolvane::fuzz
+}  // namespace tolvane::testing::fuzz
 
 #define FUZZ_CHECK(condition, detail)                                            \
   do {                                                                           \
-    if (!(condition)) ::tolvane::fuzz::CheckFailed(#condition, __FILE__, __LINE__, (detail)); \
+    if (!(condition)) ::tolvane::testing::fuzz::CheckFailed(#condition, __FILE__, __LINE__, (detail)); \
   } while (0)

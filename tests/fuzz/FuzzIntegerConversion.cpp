@@ -55,7 +55,7 @@ Parsed Parse(std::string_view text) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  using tolvane::fuzz::Escaped;
+  using tolvane::testing::fuzz::Escaped;
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   std::int32_t value = 12345;
   const bool accepted = tolvane::TryStrToInt(text, value);

@@ -16,7 +16,7 @@
 namespace {
 
 using tolvane::ScriptStatement;
-using tolvane::fuzz::Escaped;
+using tolvane::testing::fuzz::Escaped;
 
 bool Blank(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';

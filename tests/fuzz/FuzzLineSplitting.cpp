@@ -20,17 +20,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   list.Add("left over");
   list.SetText(text);
 
-  const std::vector<std::string> expected = tolvane::fuzz::ModelLines(text);
-  FUZZ_CHECK(list.Lines() == expected, "text " + tolvane::fuzz::Escaped(text));
+  const std::vector<std::string> expected = tolvane::testing::fuzz::ModelLines(text);
+  FUZZ_CHECK(list.Lines() == expected, "text " + tolvane::testing::fuzz::Escaped(text));
 
   tolvane::TStringList again;
   again.SetText(list.Text());
-  FUZZ_CHECK(again.Lines() == list.Lines(), "round trip of " + tolvane::fuzz::Escaped(text));
+  FUZZ_CHECK(again.Lines() == list.Lines(), "round trip of " + tolvane::testing::fuzz::Escaped(text));
   for (const std::string& line : list.Lines())
-    FUZZ_CHECK(tolvane::IsSelectStatement(line) == tolvane::fuzz::ModelIsSelect(line),
-               "classification of " + tolvane::fuzz::Escaped(line));
+    FUZZ_CHECK(tolvane::IsSelectStatement(line) == tolvane::testing::fuzz::ModelIsSelect(line),
+               "classification of " + tolvane::testing::fuzz::Escaped(line));
   // The whole text as one statement, breaks and all.
-  FUZZ_CHECK(tolvane::IsSelectStatement(text) == tolvane::fuzz::ModelIsSelect(text),
-             "classification of " + tolvane::fuzz::Escaped(text));
+  FUZZ_CHECK(tolvane::IsSelectStatement(text) == tolvane::testing::fuzz::ModelIsSelect(text),
+             "classification of " + tolvane::testing::fuzz::Escaped(text));
   return 0;
 }

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tolvane::fuzz {
+namespace tolvane::testing::fuzz {
 
 // A line ends at CR, LF or CR LF; LF CR is two breaks; a break at the very
 // end adds no empty line.
@@ -46,4 +46,4 @@ inline bool ModelIsSelect(std::string_view line) {
   return true;
 }
 
-}  // namespace tolvane::fuzz
+}  // namespace tolvane::testing::fuzz

@@ -57,7 +57,7 @@ bool Absolute(const ConfigSetting<std::string>& setting) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  using tolvane::fuzz::Escaped;
+  using tolvane::testing::fuzz::Escaped;
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   const std::string where = "file " + Escaped(text);
   int lines = 0;

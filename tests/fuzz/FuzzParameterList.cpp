@@ -53,7 +53,7 @@ class ModelList {
 
 // Names and values from a small alphabet, so that matches, case variants,
 // blanks around names and "=" inside values come up often.
-std::string SmallText(tolvane::fuzz::InputReader& in, std::size_t max_length) {
+std::string SmallText(tolvane::testing::fuzz::InputReader& in, std::size_t max_length) {
   static const char alphabet[] = "aAbB= \t\r\nx\xe9";
   const std::size_t length = in.Byte() % (max_length + 1);
   std::string text;
@@ -64,7 +64,7 @@ std::string SmallText(tolvane::fuzz::InputReader& in, std::size_t max_length) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  tolvane::fuzz::InputReader in(data, size);
+  tolvane::testing::fuzz::InputReader in(data, size);
   tolvane::TStringList list;
   ModelList model;
   std::string trail;  // the operations so far, for the failure message
@@ -78,14 +78,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string value = SmallText(in, 4);
         list.SetValue(name, value);
         model.Set(name, value);
-        trail += "set " + tolvane::fuzz::Escaped(name) + "=" + tolvane::fuzz::Escaped(value) + "; ";
+        trail += "set " + tolvane::testing::fuzz::Escaped(name) + "=" + tolvane::testing::fuzz::Escaped(value) + "; ";
         break;
       }
       case 2: {
         const std::string line = SmallText(in, 6);
         list.Add(line);
         model.lines.push_back(line);
-        trail += "add " + tolvane::fuzz::Escaped(line) + "; ";
+        trail += "add " + tolvane::testing::fuzz::Escaped(line) + "; ";
         break;
       }
       case 3:

@@ -23,7 +23,7 @@ bool IsTrimmed(std::string_view text) { return tolvane::Trim(text) == text; }
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  using tolvane::fuzz::Escaped;
+  using tolvane::testing::fuzz::Escaped;
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   const std::string where = "file " + Escaped(text);
   const std::vector<tolvane::RegistrySection> sections = tolvane::ParseRegistryFile(text);

@@ -24,7 +24,7 @@
 
 namespace {
 
-using tolvane::fuzz::Escaped;
+using tolvane::testing::fuzz::Escaped;
 
 constexpr const char* kDatabase = "/fuzz/db.fdb";
 constexpr const char* kExecutePrefix = "ExecuteSqlText sql=";
@@ -77,7 +77,7 @@ std::string ReadFile(const std::string& path) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  tolvane::fuzz::InputReader in(data, size);
+  tolvane::testing::fuzz::InputReader in(data, size);
   const unsigned char mode = in.Byte();
   const unsigned segment_high = in.Byte();
   Blob blob;
@@ -116,14 +116,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string result = tolvane::RunScript(platform, &callback, kDatabase);
   FUZZ_CHECK(result == "ok", where + " result " + Escaped(result));
 
-  const std::vector<std::string> lines = tolvane::fuzz::ModelLines(script);
+  const std::vector<std::string> lines = tolvane::testing::fuzz::ModelLines(script);
   std::vector<std::string> expected_sql;
   int selects = 0;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const std::string& line = lines[i];
     if (line.empty()) continue;
     expected_sql.push_back(line);
-    if (tolvane::fuzz::ModelIsSelect(line)) ++selects;
+    if (tolvane::testing::fuzz::ModelIsSelect(line)) ++selects;
     const std::string file = folder + "/TESTE" + std::to_string(i) + ".TXT";
     if (line[0] == '!') {
       const std::string content = ReadFile(file);

@@ -20,7 +20,7 @@
 #define FAKEDRV_API __attribute__((visibility("default")))
 #endif
 
-namespace fakedrv {
+namespace tolvane::testing::fakedrv {
 
 // The entry names of the two copies.
 inline constexpr const char* kEntryName = "getSQLDriverINTERBASE";
@@ -66,4 +66,7 @@ FAKEDRV_API void FailCall(const std::string& prefix, int occurrence, tolvane::Dr
 FAKEDRV_API int LiveReferences(Interface kind);
 FAKEDRV_API int LiveTotal();
 
-}  // namespace fakedrv
+}  // namespace tolvane::testing::fakedrv
+
+// The short name the tests use.
+namespace fakedrv = tolvane::testing::fakedrv;

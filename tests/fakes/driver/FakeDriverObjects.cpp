@@ -13,7 +13,7 @@
 #define FAKEDRV_STRINGIFY2(x) #x
 #define FAKEDRV_STRINGIFY(x) FAKEDRV_STRINGIFY2(x)
 
-namespace fakedrv {
+namespace tolvane::testing::fakedrv {
 namespace {
 
 using tolvane::DriverResult;
@@ -249,7 +249,7 @@ class FakeDriverObject : public Counted<tolvane::ISQLDriver, Interface::kDriver>
 };
 
 }  // namespace
-}  // namespace fakedrv
+}  // namespace tolvane::testing::fakedrv
 
 extern "C" FAKEDRV_API tolvane::DriverResult FAKEDRV_ENTRY(const char* vendor_lib,
                                                            const char* error_resource_file,

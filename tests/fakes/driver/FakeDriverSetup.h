@@ -10,7 +10,7 @@
 #include "fakes/support/FakePlatform.h"
 #include "script_runner/ScriptRunner.h"
 
-namespace fakedrv {
+namespace tolvane::testing::fakedrv {
 
 // The runner's driver library name loads the fake instead; other names load
 // as they are.
@@ -61,4 +61,4 @@ inline std::vector<std::string> CloseCalls(int n = 1) {
   };
 }
 
-}  // namespace fakedrv
+}  // namespace tolvane::testing::fakedrv

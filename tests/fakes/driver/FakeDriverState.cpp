@@ -6,7 +6,7 @@
 
 #include "runtime/ThreadOwned.h"
 
-namespace fakedrv {
+namespace tolvane::testing::fakedrv {
 namespace {
 
 struct Rule {
@@ -68,4 +68,4 @@ int LiveTotal() {
   return total;
 }
 
-}  // namespace fakedrv
+}  // namespace tolvane::testing::fakedrv

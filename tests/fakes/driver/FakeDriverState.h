@@ -5,7 +5,7 @@
 
 #include "FakeDriver.h"
 
-namespace fakedrv {
+namespace tolvane::testing::fakedrv {
 
 struct Outcome {
   tolvane::DriverResult code = 0;
@@ -21,4 +21,4 @@ int NextConnectionNumber();
 
 void CountLive(Interface kind, int delta);
 
-}  // namespace fakedrv
+}  // namespace tolvane::testing::fakedrv
