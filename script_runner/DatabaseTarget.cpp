@@ -1,7 +1,5 @@
 #include "script_runner/DatabaseTarget.h"
 
-#include <fnmatch.h>
-
 #include <cerrno>
 #include <optional>
 
@@ -9,6 +7,7 @@
 #include "runtime/Text.h"
 #include "script_runner/ConfigFile.h"
 #include "script_runner/DatabaseAliases.h"
+#include "script_runner/PathPattern.h"
 
 namespace tolvane {
 namespace {
@@ -102,7 +101,7 @@ bool Admits(Platform& platform, Aliases& aliases, const std::string& entry,
       if (const std::optional<std::string> folder = Canonical(platform, entry.substr(0, slash)))
         pattern = *folder + entry.substr(slash);
     }
-    return ::fnmatch(pattern.c_str(), target.c_str(), FNM_PATHNAME) == 0;
+    return PathMatchesPattern(pattern, target);
   }
   const std::optional<std::string> path = Canonical(platform, entry);
   return (path ? *path : entry) == target;

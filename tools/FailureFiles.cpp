@@ -6,17 +6,12 @@
 #include <iterator>
 #include <string_view>
 
+#include "SystemNames.h"
 #include "runtime/Platform.h"
 #include "script_runner/FailureFile.h"
 #include "tools/HostSystem.h"
 
 namespace tolvane_exec {
-
-namespace {
-
-}
-
-}  // namespace
 
 FailureFileWatch::FailureFileWatch() : started_(host::Now()) {}
 
