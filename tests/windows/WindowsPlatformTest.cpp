@@ -21,6 +21,7 @@
 #include "connection/RegistryFiles.h"
 #include "runtime/Exceptions.h"
 #include "runtime/FileWriter.h"
+#include "script_runner/DatabaseTarget.h"
 #include "script_runner/PathPattern.h"
 
 namespace tolvane {
@@ -339,6 +340,36 @@ TEST(PathPatterns, WildcardsStayWithinAFolderAndLettersMatchAnyCase) {
   };
   for (const auto& [pattern, path, matches] : rows)
     EXPECT_EQ(PathMatchesPattern(pattern, path), matches) << pattern << " " << path;
+}
+
+// The configuration's allow-list with Windows paths: drive letters are no
+// server names, folders end in either separator, and relative paths are
+// refused when the file is read.
+TEST(AllowList, TakesWindowsPaths) {
+  TempFolder folder;
+  const std::string db = folder.path() + "\\db";
+  ::CreateDirectoryA(db.c_str(), nullptr);
+  ::CreateDirectoryA((folder.path() + "\\other").c_str(), nullptr);
+  std::ofstream(db + "\\in.fdb") << "x";
+  const ModuleConfig config = ParseModuleConfig(
+      "allowed_databases = " + db + "\\;" + folder.path() + "/oth*/*.fdb\n", "C:\\u.conf");
+  const std::pair<std::string, std::string> rows[] = {
+      {db + "\\in.fdb", ""},
+      {"localhost:" + db + "\\in.fdb", ""},
+      {db + "/./new.fdb", ""},  // not there yet: its folder counts
+      {folder.path() + "\\other\\x.fdb", ""},
+      {db + "\\..\\elsewhere.fdb", "is not admitted by allowed_databases"},
+      {"far.example:" + db + "\\in.fdb", "names another server (far.example)"},
+      {"db\\in.fdb", "nor an absolute path that resolves"},
+  };
+  for (const auto& [target, refusal] : rows) {
+    SCOPED_TRACE(target);
+    if (refusal.empty()) EXPECT_EQ(TargetRefusal(DefaultPlatform(), config, target), "");
+    else EXPECT_THAT(TargetRefusal(DefaultPlatform(), config, target), ::testing::HasSubstr(refusal));
+  }
+  EXPECT_THROW(ParseModuleConfig("allowed_databases = data\\x.fdb\n", "C:\\u.conf"), EModuleConfig);
+  EXPECT_THROW(ParseModuleConfig("failure_dir = \\logs\n", "C:\\u.conf"), EModuleConfig);
+  EXPECT_NO_THROW(ParseModuleConfig("failure_dir = \\\\host\\share\\logs\n", "C:\\u.conf"));
 }
 
 // ------------------------------------------------------------------- names
