@@ -114,9 +114,11 @@ OpenHandle OpenForFacts(const std::string& path, int* error) {
 }
 
 // "\\?\C:\x" as "C:\x", "\\?\UNC\host\share" as "\\host\share".
-std::string WithoutLongPrefix(std::string path) {
-  if (path.rfind("\\\\?\\UNC\\", 0) == 0) return "\\\\" + path.substr(8);
-  if (path.rfind("\\\\?\\", 0) == 0) return path.substr(4);
+std::string WithoutLongPrefix(const std::string& path) {
+  constexpr std::string_view kUnc = "\\\\?\\UNC\\";
+  constexpr std::string_view kLong = "\\\\?\\";
+  if (std::string_view(path).starts_with(kUnc)) return "\\\\" + path.substr(kUnc.size());
+  if (std::string_view(path).starts_with(kLong)) return path.substr(kLong.size());
   return path;
 }
 
@@ -233,7 +235,7 @@ class WindowsPlatform final : public Platform {
       }
       text.resize(n + 1);
     }
-    *resolved = WithoutLongPrefix(std::move(text));
+    *resolved = WithoutLongPrefix(text);
     return 0;
   }
 
