@@ -23,6 +23,7 @@
 #include "runtime/FileWriter.h"
 #include "script_runner/DatabaseTarget.h"
 #include "script_runner/PathPattern.h"
+#include "udr/CallerIdentity.h"
 
 namespace tolvane {
 namespace {
@@ -370,6 +371,15 @@ TEST(AllowList, TakesWindowsPaths) {
   EXPECT_THROW(ParseModuleConfig("allowed_databases = data\\x.fdb\n", "C:\\u.conf"), EModuleConfig);
   EXPECT_THROW(ParseModuleConfig("failure_dir = \\logs\n", "C:\\u.conf"), EModuleConfig);
   EXPECT_NO_THROW(ParseModuleConfig("failure_dir = \\\\host\\share\\logs\n", "C:\\u.conf"));
+}
+
+// The procedure runs on this server's files only: a drive is no host.
+TEST(ProcedureTargets, ADriveLetterIsNoHost) {
+  const std::pair<const char*, bool> rows[] = {
+      {"C:\\data\\x.fdb", false},   {"c:/data/x.fdb", false},       {"work", false},
+      {"server:C:\\x.fdb", true},     {"\\\\server\\x.fdb", true},   {"localhost:C:\\x.fdb", true},
+  };
+  for (const auto& [target, has_host] : rows) EXPECT_EQ(TargetHasHost(target), has_host) << target;
 }
 
 // ------------------------------------------------------------------- names
