@@ -4,7 +4,18 @@
 //    handle holds is neither opened nor emptied;
 //  - the settings key: HKEY_CURRENT_USER\Software\Tolvane\SQLDrivers;
 //  - the executable's path: GetModuleFileNameA of the process's program;
-//  - libraries: LoadLibraryA and GetProcAddress, never FreeLibrary.
+//  - libraries: LoadLibraryA and GetProcAddress, never FreeLibrary;
+//  - new files: CreateFileA(CREATE_NEW), which refuses any existing name;
+//  - file facts and real paths: a handle opened for its attributes only
+//    (following links), GetFileInformationByHandle and
+//    GetFinalPathNameByHandleA; Windows guards files by access lists, not
+//    permission bits, so the facts give the owner's bits alone (0600, or 0400
+//    for a read-only file) and never report access for others;
+//  - the module's folder: GetModuleHandleExA of a function of this module;
+//  - the server's folders and settings: the master interface of the
+//    fbclient.dll already in the process (never loaded here).
+// A missing file or folder comes back as ERROR_FILE_NOT_FOUND, which has
+// ENOENT's number, so the callers' checks hold on both systems.
 // A descriptor is the file's HANDLE: Windows keeps handle values within 32
 // bits on 64-bit systems too, so it fits the seam's int and sign-extends back.
 #define WIN32_LEAN_AND_MEAN
@@ -13,7 +24,11 @@
 // The seam's method has the plain name; the system's is called as LoadLibraryA.
 #undef LoadLibrary
 
+#include <firebird/Interface.h>
+
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <cstdint>
 #include <memory>
 #include <new>
@@ -51,6 +66,14 @@ int LastError() {
   return error != 0 ? static_cast<int>(error) : ERROR_GEN_FAILURE;
 }
 
+static_assert(ERROR_FILE_NOT_FOUND == ENOENT);
+
+// As LastError, with a missing folder on the way told as a missing file.
+int LookupError() {
+  const int error = LastError();
+  return error == ERROR_PATH_NOT_FOUND ? ERROR_FILE_NOT_FOUND : error;
+}
+
 struct KeyCloser {
   void operator()(HKEY key) const { ::RegCloseKey(key); }
 };
@@ -75,6 +98,47 @@ OpenKey OpenSettingsKey() {
   return nullptr;
 }
 
+// path opened for its attributes only, following links, sharing everything;
+// a folder opens too. Null with the error in *error when it cannot be.
+OpenHandle OpenForFacts(const std::string& path, int* error) {
+  HANDLE handle = BrokenOnPurpose("CreateFileA")
+                      ? INVALID_HANDLE_VALUE
+                      : ::CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    *error = LookupError();
+    return nullptr;
+  }
+  return OpenHandle(handle);
+}
+
+// "\\?\C:\x" as "C:\x", "\\?\UNC\host\share" as "\\host\share".
+std::string WithoutLongPrefix(const std::string& path) {
+  constexpr std::string_view kUnc = "\\\\?\\UNC\\";
+  constexpr std::string_view kLong = "\\\\?\\";
+  if (std::string_view(path).starts_with(kUnc)) return "\\\\" + path.substr(kUnc.size());
+  if (std::string_view(path).starts_with(kLong)) return path.substr(kLong.size());
+  return path;
+}
+
+// The configuration manager of the fbclient.dll in the process, or null.
+// Kept once found: a library once loaded stays loaded.
+Firebird::IConfigManager* ConfigManager() {
+  static std::atomic<Firebird::IConfigManager*> found{nullptr};
+  Firebird::IConfigManager* manager = found.load(std::memory_order_acquire);
+  if (manager != nullptr) return manager;
+  using GetMaster = Firebird::IMaster* (*)();
+  HMODULE client = ::GetModuleHandleA("fbclient.dll");
+  if (client == nullptr) return nullptr;
+  auto get_master = reinterpret_cast<GetMaster>(
+      reinterpret_cast<void*>(::GetProcAddress(client, "fb_get_master_interface")));
+  Firebird::IMaster* master = get_master != nullptr ? get_master() : nullptr;
+  manager = master != nullptr ? master->getConfigManager() : nullptr;
+  if (manager != nullptr) found.store(manager, std::memory_order_release);
+  return manager;
+}
+
 class WindowsPlatform final : public Platform {
  public:
   int CreateFileExclusive(const std::string& path, int* error) override {
@@ -82,6 +146,20 @@ class WindowsPlatform final : public Platform {
                         ? INVALID_HANDLE_VALUE
                         : ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+      *error = LastError();
+      return -1;
+    }
+    return ToDescriptor(handle);
+  }
+
+  // Others may read it meanwhile; only this handle writes, so the writes
+  // follow one another at its end.
+  int CreateNewFile(const std::string& path, int* error) override {
+    HANDLE handle = BrokenOnPurpose("CreateFileA")
+                        ? INVALID_HANDLE_VALUE
+                        : ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                        CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
       *error = LastError();
       return -1;
@@ -126,6 +204,38 @@ class WindowsPlatform final : public Platform {
       if (n == 0) break;
       content->append(chunk, n);
     }
+    return 0;
+  }
+
+  int ReadFileFacts(const std::string& path, FileFacts* facts) override {
+    int error = 0;
+    OpenHandle file = OpenForFacts(path, &error);
+    if (!file) return error;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(file.get(), &info)) return LastError();
+    facts->regular = ::GetFileType(file.get()) == FILE_TYPE_DISK &&
+                     (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    facts->mode = (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? 0400 : 0600;
+    return 0;
+  }
+
+  int RealPath(const std::string& path, std::string* resolved) override {
+    int error = 0;
+    OpenHandle file = OpenForFacts(path, &error);
+    if (!file) return error;
+    std::string text(MAX_PATH, '\0');
+    for (;;) {
+      const DWORD n = ::GetFinalPathNameByHandleA(file.get(), text.data(),
+                                                  static_cast<DWORD>(text.size()),
+                                                  FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+      if (n == 0) return LastError();
+      if (n < text.size()) {
+        text.resize(n);
+        break;
+      }
+      text.resize(n + 1);
+    }
+    *resolved = WithoutLongPrefix(text);
     return 0;
   }
 
@@ -195,6 +305,65 @@ class WindowsPlatform final : public Platform {
       path.resize(path.size() * 2);
     }
   }
+
+  // A drive's root keeps its separator ("C:\\"), as "/" does on Linux.
+  std::string ModuleFolder() override {
+    HMODULE module = nullptr;
+    if (!::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                  GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                              reinterpret_cast<LPCSTR>(&DefaultPlatform), &module))
+      return std::string();
+    std::string path(MAX_PATH, '\0');
+    for (;;) {
+      const DWORD n = BrokenOnPurpose("GetModuleFileNameA")
+                          ? 0
+                          : ::GetModuleFileNameA(module, path.data(), static_cast<DWORD>(path.size()));
+      if (n == 0) return std::string();
+      if (n < path.size()) {
+        path.resize(n);
+        break;
+      }
+      if (path.size() >= 32768) return std::string();
+      path.resize(path.size() * 2);
+    }
+    const std::size_t slash = path.find_last_of("\\/");
+    if (slash == std::string::npos) return std::string();
+    const bool drive_root = slash == 2 && path[1] == ':';
+    return path.substr(0, drive_root ? slash + 1 : slash);
+  }
+
+  std::string FirebirdDirectory(FirebirdFolder folder) override {
+    Firebird::IConfigManager* manager = ConfigManager();
+    if (manager == nullptr) return std::string();
+    const char* text = nullptr;
+    switch (folder) {
+      case FirebirdFolder::kRoot: text = manager->getRootDirectory(); break;
+      case FirebirdFolder::kConfig: text = manager->getDirectory(Firebird::IConfigManager::DIR_CONF); break;
+      case FirebirdFolder::kSecurity: text = manager->getDirectory(Firebird::IConfigManager::DIR_SECDB); break;
+    }
+    std::string path = text != nullptr ? text : "";
+    while (path.size() > 1 && (path.back() == '\\' || path.back() == '/') &&
+           !(path.size() == 3 && path[1] == ':'))
+      path.pop_back();
+    return path;
+  }
+
+  std::string FirebirdSetting(const std::string& name) override {
+    Firebird::IConfigManager* manager = ConfigManager();
+    if (manager == nullptr) return std::string();
+    Firebird::IFirebirdConf* conf = manager->getFirebirdConf();
+    if (conf == nullptr) return std::string();
+    std::string value;
+    const unsigned key = conf->getKey(name.c_str());
+    if (key != ~0u) {
+      const char* text = conf->asString(key);
+      if (text != nullptr) value = text;
+    }
+    conf->release();
+    return value;
+  }
+
+  unsigned long ProcessId() override { return ::GetCurrentProcessId(); }
 
   void* LoadLibrary(const std::string& file_name) override {
     if (BrokenOnPurpose("LoadLibraryA")) return nullptr;

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "runtime/PathText.h"
 #include "runtime/Platform.h"
 #include "script_runner/ScriptRunner.h"
 
@@ -17,17 +18,6 @@ std::string Octal(unsigned mode) {
   char text[8];
   std::snprintf(text, sizeof text, "%04o", mode & 07777);
   return text;
-}
-
-std::string Folder(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return std::string();
-  return slash == 0 ? std::string("/") : path.substr(0, slash);
-}
-
-std::string Join(const std::string& folder, const char* name) {
-  if (folder.empty()) return std::string();
-  return folder.back() == '/' ? folder + name : folder + '/' + name;
 }
 
 // The file's facts; false when nothing is there (the next place is tried).
@@ -77,7 +67,7 @@ std::string ServerConfigFolder(Platform& platform) {
   if (folder.empty()) return folder;
   // Debian's root holds links to /etc/firebird/3.0: the real folder counts.
   std::string resolved;
-  if (platform.RealPath(Join(folder, "firebird.conf"), &resolved) == 0) return Folder(resolved);
+  if (platform.RealPath(JoinPath(folder, "firebird.conf"), &resolved) == 0) return FolderOf(resolved);
   return folder;
 }
 
@@ -86,11 +76,11 @@ std::optional<ModuleConfig> LoadModuleConfig(Platform& platform) {
   FileFacts facts;
   bool found = !path.empty() && Exists(platform, path, &facts);
   if (!found) {
-    path = Join(platform.ModuleFolder(), kConfigFileName);
+    path = JoinPath(platform.ModuleFolder(), kConfigFileName);
     found = !path.empty() && Exists(platform, path, &facts);
   }
   if (!found) {
-    path = Join(ServerConfigFolder(platform), kConfigFileName);
+    path = JoinPath(ServerConfigFolder(platform), kConfigFileName);
     found = !path.empty() && Exists(platform, path, &facts);
   }
   if (!found) return std::nullopt;

@@ -1,14 +1,16 @@
 #include "script_runner/DatabaseTarget.h"
 
-#include <fnmatch.h>
-
+#include <cctype>
 #include <cerrno>
 #include <optional>
 
+#include "SystemNames.h"
+#include "runtime/PathText.h"
 #include "runtime/Platform.h"
 #include "runtime/Text.h"
 #include "script_runner/ConfigFile.h"
 #include "script_runner/DatabaseAliases.h"
+#include "script_runner/PathPattern.h"
 
 namespace tolvane {
 namespace {
@@ -25,15 +27,14 @@ std::string RuleName(const ModuleConfig& config, const char* name, int line) {
 // path with links, "." and ".." resolved; a file not there yet counts by its
 // folder. Nothing when the folder cannot be resolved either.
 std::optional<std::string> Canonical(Platform& platform, const std::string& path) {
-  if (path.empty() || path.front() != '/') return std::nullopt;
+  if (!system_names::IsAbsolutePath(path)) return std::nullopt;
   std::string resolved;
   if (platform.RealPath(path, &resolved) == 0) return resolved;
-  const std::size_t slash = path.rfind('/');
+  const std::size_t slash = path.find_last_of(system_names::kPathSeparators);
   const std::string name = path.substr(slash + 1);
   if (name.empty() || name == "." || name == "..") return std::nullopt;
-  const std::string folder = slash == 0 ? std::string("/") : path.substr(0, slash);
-  if (platform.RealPath(folder, &resolved) != 0) return std::nullopt;
-  return resolved == "/" ? "/" + name : resolved + "/" + name;
+  if (platform.RealPath(FolderOf(path), &resolved) != 0) return std::nullopt;
+  return JoinPath(resolved, name);
 }
 
 bool HasWildcard(std::string_view text) {
@@ -56,7 +57,7 @@ class Aliases {
         {"dir_secdb", platform_.FirebirdDirectory(FirebirdFolder::kSecurity)}};
     std::string text;
     FileFacts facts;
-    const std::string path = folder + "/databases.conf";
+    const std::string path = JoinPath(folder, "databases.conf");
     if (platform_.ReadFileFacts(path, &facts) == 0 && platform_.ReadWholeFile(path, &text) == 0)
       aliases_ = ParseDatabaseAliases(text, macros);
     return aliases_;
@@ -77,7 +78,7 @@ class Aliases {
 // True when an allow-list entry admits target (a real path).
 bool Admits(Platform& platform, Aliases& aliases, const std::string& entry,
             const std::string& target, std::string* refusal, const ModuleConfig& config) {
-  if (entry.front() != '/') {
+  if (!system_names::IsAbsolutePath(entry)) {
     const auto found = aliases.Get().paths.find(entry);
     if (found == aliases.Get().paths.end()) {
       *refusal = "Run refused: " +
@@ -88,21 +89,22 @@ bool Admits(Platform& platform, Aliases& aliases, const std::string& entry,
     const std::optional<std::string> path = Canonical(platform, found->second);
     return path && *path == target;
   }
-  if (entry.back() == '/') {
+  if (EndsWithSeparator(entry)) {
     const std::optional<std::string> folder = Canonical(platform, entry.substr(0, entry.size() - 1));
     if (!folder) return false;
-    const std::string prefix = *folder == "/" ? "/" : *folder + "/";
+    const std::string prefix = JoinPath(*folder, "");
     return target.compare(0, prefix.size(), prefix) == 0;
   }
   if (HasWildcard(entry)) {
     // The fixed folders before the first wildcard are resolved like the target.
     std::string pattern = entry;
-    const std::size_t slash = entry.rfind('/', entry.find_first_of("*?["));
+    const std::size_t slash =
+        entry.find_last_of(system_names::kPathSeparators, entry.find_first_of("*?["));
     if (slash > 0) {
       if (const std::optional<std::string> folder = Canonical(platform, entry.substr(0, slash)))
         pattern = *folder + entry.substr(slash);
     }
-    return ::fnmatch(pattern.c_str(), target.c_str(), FNM_PATHNAME) == 0;
+    return PathMatchesPattern(pattern, target);
   }
   const std::optional<std::string> path = Canonical(platform, entry);
   return (path ? *path : entry) == target;
@@ -114,7 +116,7 @@ std::vector<std::string> SecurityDatabases(Platform& platform, Aliases& aliases)
   std::string global = platform.FirebirdSetting("SecurityDatabase");
   if (global.empty()) {
     const std::string folder = platform.FirebirdDirectory(FirebirdFolder::kSecurity);
-    if (!folder.empty()) global = folder + "/security3.fdb";
+    if (!folder.empty()) global = JoinPath(folder, "security3.fdb");
   }
   if (!global.empty()) spellings.push_back(global);
   for (const std::string& other : aliases.Get().security_databases) spellings.push_back(other);
@@ -155,7 +157,10 @@ TargetSpelling SplitTarget(const std::string& database_path) {
   } else {
     colon = database_path.find(':');
   }
-  if (colon == std::string::npos) {
+  // C:\data\x.fdb on Windows: a drive, not a server called C.
+  const bool drive = system_names::kDriveLetters && colon == 1 &&
+                     std::isalpha(static_cast<unsigned char>(database_path[0]));
+  if (colon == std::string::npos || drive) {
     spelling.file = database_path;
     return spelling;
   }

@@ -1,5 +1,6 @@
 #include "script_runner/ModuleConfig.h"
 
+#include "SystemNames.h"
 #include "runtime/Text.h"
 #include "script_runner/RunOptions.h"
 
@@ -38,7 +39,7 @@ std::string LineValue(std::string_view text) {
 }
 
 std::string AbsolutePath(const std::string& value, const char* what) {
-  if (value.empty() || value.front() != '/')
+  if (!system_names::IsAbsolutePath(value))
     Refuse(std::string(what) + " must be an absolute path, not '" + value + "'");
   return value;
 }
@@ -59,7 +60,8 @@ std::vector<std::string> AllowList(const std::string& value) {
     std::string entry = Trim(std::string_view(value).substr(start, end - start));
     start = end + 1;
     if (entry.empty()) continue;
-    if (entry.front() != '/' && entry.find('/') != std::string::npos)
+    if (!system_names::IsAbsolutePath(entry) &&
+        entry.find_first_of(system_names::kPathSeparators) != std::string::npos)
       Refuse("allowed_databases entry '" + entry +
              "' is neither an absolute path nor an alias of databases.conf");
     entries.push_back(std::move(entry));

@@ -4,6 +4,7 @@
 #include <functional>
 #include <thread>
 
+#include "runtime/PathText.h"
 #include "runtime/Platform.h"
 #include "script_runner/OutcomeJson.h"
 #include "script_runner/ScriptRunner.h"
@@ -57,9 +58,7 @@ void RunLog::OnRunStart(std::string_view database_path) noexcept {
   if (folder_.empty()) return;
   try {
     const std::string utc = UtcTimestamp(std::chrono::system_clock::now());
-    std::string path = folder_;
-    if (path.back() != '/') path += '/';
-    path += LogFileName(platform_, utc);
+    const std::string path = JoinPath(folder_, LogFileName(platform_, utc));
     int error = 0;
     fd_ = platform_.CreateNewFile(path, &error);
     if (fd_ < 0) {

@@ -1,9 +1,16 @@
 #include "udr/CallerIdentity.h"
 
+#include <cctype>
+
+#include "SystemNames.h"
+
 namespace tolvane {
 
 bool TargetHasHost(std::string_view target) {
-  return target.find(':') != std::string_view::npos || target.starts_with("\\\\");
+  // C:\data\x.fdb on Windows: a drive, not a host.
+  const bool drive = system_names::kDriveLetters && target.size() >= 2 && target[1] == ':' &&
+                     std::isalpha(static_cast<unsigned char>(target[0]));
+  return target.find(':', drive ? 2 : 0) != std::string_view::npos || target.starts_with("\\\\");
 }
 
 std::string AttachName(std::string_view name) {

@@ -13,6 +13,12 @@ inline constexpr const char* kClientLibrary = "libfbclient.so.2";
 inline constexpr const char* kModuleFile = "UDFTolvane.so";
 // Path separators; the first is the one written.
 inline constexpr std::string_view kPathSeparators = "/";
+// A path that names its place from the root: "/...".
+inline constexpr bool IsAbsolutePath(std::string_view path) {
+  return !path.empty() && path.front() == '/';
+}
+// Whether "X:path" names drive X (else X is a server's name).
+inline constexpr bool kDriveLetters = false;
 // Where failure files go when UDFTOLVANE_FAILURE_DIR is not set.
 inline constexpr const char* kFailureFolder = "/tmp";
 

@@ -13,6 +13,18 @@ inline constexpr const char* kClientLibrary = "fbclient.dll";
 inline constexpr const char* kModuleFile = "UDFTolvane.dll";
 // Path separators; the first is the one written, the second is accepted.
 inline constexpr std::string_view kPathSeparators = "\\/";
+// A path that names its place from a root: C:\... (or C:/...), or
+// \\server\share\... ; C:x and \x depend on the current drive and folder,
+// so they are not.
+inline constexpr bool IsAbsolutePath(std::string_view path) {
+  const auto separator = [](char c) { return c == '\\' || c == '/'; };
+  const bool drive = path.size() >= 3 && ((path[0] >= 'A' && path[0] <= 'Z') ||
+                                          (path[0] >= 'a' && path[0] <= 'z')) &&
+                     path[1] == ':' && separator(path[2]);
+  return drive || (path.size() >= 2 && separator(path[0]) && separator(path[1]));
+}
+// Whether "X:path" names drive X (else X is a server's name).
+inline constexpr bool kDriveLetters = true;
 // Failure files go to D:\TESTE<index>.TXT unless UDFTOLVANE_FAILURE_DIR is set.
 inline constexpr const char* kFailureFolder = "D:";
 

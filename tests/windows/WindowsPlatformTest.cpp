@@ -1,6 +1,7 @@
 // The Windows platform through the real system calls, under Wine: settings
 // read from the registry, the executable's folder, failure files created
-// with no sharing, and D: absent or present (scripts/wine-run.sh maps it).
+// with no sharing, D: absent or present (scripts/wine-run.sh maps it), new
+// files, file facts, real paths and the allow-list's path patterns.
 #define WIN32_LEAN_AND_MEAN
 #define NOMINMAX
 #include <windows.h>
@@ -13,12 +14,16 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <tuple>
 
 #include "FakeDriverSetup.h"
 #include "ScriptBlob.h"
 #include "connection/RegistryFiles.h"
 #include "runtime/Exceptions.h"
 #include "runtime/FileWriter.h"
+#include "script_runner/DatabaseTarget.h"
+#include "script_runner/PathPattern.h"
+#include "udr/CallerIdentity.h"
 
 namespace tolvane {
 namespace {
@@ -238,6 +243,143 @@ TEST_F(DDrive, IsTheDefaultFailureFolder) {
     EXPECT_EQ(ReadBytes("D:\\TESTE1.TXT"), "bad line - C:\\data\\x.fdb\r\n");
     ::DeleteFileA("D:\\TESTE1.TXT");
   }
+}
+
+// ------------------------------------------------------- files and folders
+
+TEST(NewFiles, AreCreatedOnceAndNeverReplaced) {
+  TempFolder folder;
+  const std::string path = folder.path() + "\\run.jsonl";
+  Platform& platform = DefaultPlatform();
+  int error = 0;
+  const int fd = platform.CreateNewFile(path, &error);
+  ASSERT_GE(fd, 0) << platform.ErrorText(error);
+  EXPECT_EQ(platform.WriteFile(fd, "a\n", 2, &error), 2);
+  EXPECT_EQ(platform.WriteFile(fd, "b\n", 2, &error), 2);
+  platform.CloseFile(fd);
+  EXPECT_EQ(platform.CreateNewFile(path, &error), -1);
+  EXPECT_EQ(error, ERROR_FILE_EXISTS);
+  EXPECT_EQ(ReadBytes(path), "a\nb\n");
+}
+
+struct FactsRow {
+  const char* what;
+  std::string path;
+  int error;  // 0, or what ReadFileFacts and RealPath give
+  bool regular;
+  unsigned mode;
+};
+
+// What the configuration file's checks rely on: ENOENT for anything missing
+// (so the next place is tried) and no access for others, read-only or not.
+TEST(FileFacts, AreWhatTheConfigurationChecksNeed) {
+  TempFolder folder;
+  const std::string plain = folder.path() + "\\plain.conf";
+  const std::string read_only = folder.path() + "\\read-only.conf";
+  std::ofstream(plain) << "x";
+  std::ofstream(read_only) << "x";
+  ASSERT_TRUE(::SetFileAttributesA(read_only.c_str(), FILE_ATTRIBUTE_READONLY));
+  const FactsRow rows[] = {
+      {"file", plain, 0, true, 0600},
+      {"read-only file", read_only, 0, true, 0400},
+      {"folder", folder.path(), 0, false, 0600},
+      {"missing file", folder.path() + "\\none.conf", ENOENT, false, 0},
+      {"missing folder on the way", folder.path() + "\\none\\x.conf", ENOENT, false, 0},
+  };
+  for (const FactsRow& row : rows) {
+    SCOPED_TRACE(row.what);
+    FileFacts facts;
+    EXPECT_EQ(DefaultPlatform().ReadFileFacts(row.path, &facts), row.error);
+    if (row.error != 0) continue;
+    EXPECT_EQ(facts.regular, row.regular);
+    EXPECT_EQ(facts.mode, row.mode);
+  }
+  ::SetFileAttributesA(read_only.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST(RealPaths, ResolveDotsAndSeparatorsOrGiveEnoent) {
+  TempFolder folder;
+  ::CreateDirectoryA((folder.path() + "\\sub").c_str(), nullptr);
+  std::ofstream(folder.path() + "\\a.fdb") << "x";
+  std::string expected;
+  ASSERT_EQ(DefaultPlatform().RealPath(folder.path() + "\\a.fdb", &expected), 0);
+  EXPECT_EQ(expected.rfind("\\\\?\\", 0), std::string::npos) << expected;
+  EXPECT_THAT(expected, ::testing::EndsWith("\\a.fdb"));
+  const std::string spellings[] = {folder.path() + "\\sub\\..\\a.fdb",
+                                   folder.path() + "/sub/../a.fdb", folder.path() + "\\.\\a.fdb"};
+  for (const std::string& spelling : spellings) {
+    std::string resolved;
+    EXPECT_EQ(DefaultPlatform().RealPath(spelling, &resolved), 0) << spelling;
+    EXPECT_EQ(resolved, expected) << spelling;
+  }
+  std::string resolved;
+  EXPECT_EQ(DefaultPlatform().RealPath(folder.path() + "\\none\\a.fdb", &resolved), ENOENT);
+}
+
+TEST(ThisProcess, ModuleFolderHoldsTheProgramAndNoServerIsLoaded) {
+  Platform& platform = DefaultPlatform();
+  const std::string program = platform.ExecutablePath();
+  EXPECT_EQ(platform.ModuleFolder(), program.substr(0, program.find_last_of('\\')));
+  // No fbclient.dll here: the server's folders and settings are unknown.
+  EXPECT_EQ(platform.FirebirdDirectory(FirebirdFolder::kConfig), "");
+  EXPECT_EQ(platform.FirebirdSetting("SecurityDatabase"), "");
+}
+
+TEST(PathPatterns, WildcardsStayWithinAFolderAndLettersMatchAnyCase) {
+  const std::tuple<const char*, const char*, bool> rows[] = {
+      {"C:\\data\\*.fdb", "C:\\data\\a.fdb", true},
+      {"C:\\data\\*.fdb", "c:\\DATA\\A.FDB", true},
+      {"C:\\data\\*.fdb", "C:\\data\\sub\\a.fdb", false},
+      {"C:\\data\\*", "C:\\data\\", true},
+      {"C:\\data\\?.fdb", "C:\\data\\ab.fdb", false},
+      {"C:\\data\\[a-c]*.fdb", "C:\\data\\b1.fdb", true},
+      {"C:\\data\\[!a-c]*.fdb", "C:\\data\\b1.fdb", false},
+      {"C:\\data\\*\\x.fdb", "C:\\data\\one\\x.fdb", true},
+      {"C:\\data\\*\\x.fdb", "C:\\data\\one\\two\\x.fdb", false},
+      {"C:\\d*a\\*b*.fdb", "C:\\data\\abba.fdb", true},
+      {"C:/data/*.fdb", "C:\\data\\a.fdb", true},
+  };
+  for (const auto& [pattern, path, matches] : rows)
+    EXPECT_EQ(PathMatchesPattern(pattern, path), matches) << pattern << " " << path;
+}
+
+// The configuration's allow-list with Windows paths: drive letters are no
+// server names, folders end in either separator, and relative paths are
+// refused when the file is read.
+TEST(AllowList, TakesWindowsPaths) {
+  TempFolder folder;
+  const std::string db = folder.path() + "\\db";
+  ::CreateDirectoryA(db.c_str(), nullptr);
+  ::CreateDirectoryA((folder.path() + "\\other").c_str(), nullptr);
+  std::ofstream(db + "\\in.fdb") << "x";
+  const ModuleConfig config = ParseModuleConfig(
+      "allowed_databases = " + db + "\\;" + folder.path() + "/oth*/*.fdb\n", "C:\\u.conf");
+  const std::pair<std::string, std::string> rows[] = {
+      {db + "\\in.fdb", ""},
+      {"localhost:" + db + "\\in.fdb", ""},
+      {db + "/./new.fdb", ""},  // not there yet: its folder counts
+      {folder.path() + "\\other\\x.fdb", ""},
+      {db + "\\..\\elsewhere.fdb", "is not admitted by allowed_databases"},
+      {"far.example:" + db + "\\in.fdb", "names another server (far.example)"},
+      {"db\\in.fdb", "nor an absolute path that resolves"},
+  };
+  for (const auto& [target, refusal] : rows) {
+    SCOPED_TRACE(target);
+    if (refusal.empty()) EXPECT_EQ(TargetRefusal(DefaultPlatform(), config, target), "");
+    else EXPECT_THAT(TargetRefusal(DefaultPlatform(), config, target), ::testing::HasSubstr(refusal));
+  }
+  EXPECT_THROW(ParseModuleConfig("allowed_databases = data\\x.fdb\n", "C:\\u.conf"), EModuleConfig);
+  EXPECT_THROW(ParseModuleConfig("failure_dir = \\logs\n", "C:\\u.conf"), EModuleConfig);
+  EXPECT_NO_THROW(ParseModuleConfig("failure_dir = \\\\host\\share\\logs\n", "C:\\u.conf"));
+}
+
+// The procedure runs on this server's files only: a drive is no host.
+TEST(ProcedureTargets, ADriveLetterIsNoHost) {
+  const std::pair<const char*, bool> rows[] = {
+      {"C:\\data\\x.fdb", false},   {"c:/data/x.fdb", false},       {"work", false},
+      {"server:C:\\x.fdb", true},     {"\\\\server\\x.fdb", true},   {"localhost:C:\\x.fdb", true},
+  };
+  for (const auto& [target, has_host] : rows) EXPECT_EQ(TargetHasHost(target), has_host) << target;
 }
 
 // ------------------------------------------------------------------- names
