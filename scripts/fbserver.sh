@@ -29,27 +29,8 @@ readonly FB_CONFDIR=/etc/firebird/3.0
 readonly FB_SERVER=/usr/sbin/firebird
 readonly SYSDBA_PASSWORD=ravenquil
 
-usage() {
-  echo "usage: $0 start|stop|status|env [--build DIR] [--state DIR]" >&2
-  exit 2
-}
-
-command="${1:-}"
-[[ -n "$command" ]] || usage
-shift
-build_dir="${TOLVANE_BUILD_DIR:-$TOLVANE_ROOT/build}"
-state_dir=""
-while (($#)); do
-  case "$1" in
-    --build) build_dir="${2:?}"; shift 2 ;;
-    --state) state_dir="${2:?}"; shift 2 ;;
-    *) usage ;;
-  esac
-done
-build_dir="$(mkdir -p "$build_dir" && cd "$build_dir" && pwd)"
-state_dir="${state_dir:-$build_dir/fbserver}"
-mkdir -p "$state_dir"
-state_dir="$(cd "$state_dir" && pwd)"
+# Sets command, build_dir and state_dir from the command line.
+tolvane_server_arguments fbserver "$@"
 
 root_dir="$state_dir/root"
 security_db="$state_dir/security3.fdb"
@@ -229,5 +210,5 @@ case "$command" in
     running_pid >/dev/null || tolvane_die "no private server runs for $state_dir"
     cat "$state_dir/server.env"
     ;;
-  *) usage ;;
+  *) echo "usage: $0 start|stop|status|env [--build DIR] [--state DIR]" >&2; exit 2 ;;
 esac

@@ -26,27 +26,8 @@ source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 readonly SYSDBA_PASSWORD=ravenquil
 readonly FIRST_PORT=3251 LAST_PORT=3450
 
-usage() {
-  echo "usage: $0 start|stop|status|env [--build DIR] [--state DIR]" >&2
-  exit 2
-}
-
-command="${1:-}"
-[[ -n "$command" ]] || usage
-shift
-build_dir="${TOLVANE_BUILD_DIR:-$TOLVANE_ROOT/build}"
-state_dir=""
-while (($#)); do
-  case "$1" in
-    --build) build_dir="${2:?}"; shift 2 ;;
-    --state) state_dir="${2:?}"; shift 2 ;;
-    *) usage ;;
-  esac
-done
-build_dir="$(mkdir -p "$build_dir" && cd "$build_dir" && pwd)"
-state_dir="${state_dir:-$build_dir/fbserver5}"
-mkdir -p "$state_dir"
-state_dir="$(cd "$state_dir" && pwd)"
+# Sets command, build_dir and state_dir from the command line.
+tolvane_server_arguments fbserver5 "$@"
 
 tarball="$(tolvane_fb5_tarball)"
 tree="$(tolvane_fb5_tree "$build_dir")"
@@ -213,5 +194,5 @@ case "$command" in
     running_pid >/dev/null || tolvane_die "no private Firebird 5 server runs for $state_dir"
     cat "$state_dir/server.env"
     ;;
-  *) usage ;;
+  *) echo "usage: $0 start|stop|status|env [--build DIR] [--state DIR]" >&2; exit 2 ;;
 esac

@@ -129,3 +129,29 @@ tolvane_build() {
   local jobs="${TOLVANE_JOBS:-2}"
   cmake --build "$build_dir" -j"$jobs"
 }
+
+# The command line every private-server script takes:
+#   SCRIPT start|stop|status|env [--build DIR] [--state DIR]
+# Sets command, build_dir (absolute, made) and state_dir (absolute, made;
+# default DIR/FOLDER of the build folder). Usage: tolvane_server_arguments FOLDER "$@".
+tolvane_server_arguments() {
+  local folder="$1"
+  shift
+  local usage="usage: $0 start|stop|status|env [--build DIR] [--state DIR]"
+  command="${1:-}"
+  [[ -n "$command" ]] || { echo "$usage" >&2; exit 2; }
+  shift
+  build_dir="${TOLVANE_BUILD_DIR:-$TOLVANE_ROOT/build}"
+  state_dir=""
+  while (($#)); do
+    case "$1" in
+      --build) build_dir="${2:?}"; shift 2 ;;
+      --state) state_dir="${2:?}"; shift 2 ;;
+      *) echo "$usage" >&2; exit 2 ;;
+    esac
+  done
+  build_dir="$(mkdir -p "$build_dir" && cd "$build_dir" && pwd)"
+  state_dir="${state_dir:-$build_dir/$folder}"
+  mkdir -p "$state_dir"
+  state_dir="$(cd "$state_dir" && pwd)"
+}
