@@ -14,8 +14,8 @@
 # Environment, all optional:
 #   TOLVANE_FB5_TARBALL      the tarball (default: the firebird5 folder of
 #                            "shared" beside the clone)
-#   TOLVANE_FB_FAILURE_DIR   failure-file folder (default: STATE/failures)
-#   TOLVANE_FB_LOCK_TIMEOUT  seconds a statement waits for a lock (default 3)
+#   TOLVANE_FB5_FAILURE_DIR  failure-file folder (default: STATE/failures)
+#   TOLVANE_FB5_LOCK_TIMEOUT seconds a statement waits for a lock (default 3)
 #
 # Without the tarball "start" says so and succeeds: the Firebird 5 tests then
 # report themselves skipped. "start" leaves STATE/server.env, NAME=value lines
@@ -32,8 +32,10 @@ tolvane_server_arguments fbserver5 "$@"
 tarball="$(tolvane_fb5_tarball)"
 tree="$(tolvane_fb5_tree "$build_dir")"
 root_dir="$state_dir/root"
-failure_dir="${TOLVANE_FB_FAILURE_DIR:-$state_dir/failures}"
-lock_timeout="${TOLVANE_FB_LOCK_TIMEOUT:-3}"
+# Its own variables: test.sh exports the Firebird 3 server's TOLVANE_FB_*,
+# and the two servers' suites run side by side, each with its own folder.
+failure_dir="${TOLVANE_FB5_FAILURE_DIR:-$state_dir/failures}"
+lock_timeout="${TOLVANE_FB5_LOCK_TIMEOUT:-3}"
 # The module's configuration file (UDFTOLVANE_CONF of the server); not created.
 module_conf="${TOLVANE_FB5_CONF:-$state_dir/udftolvane.conf}"
 
