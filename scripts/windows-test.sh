@@ -43,7 +43,10 @@ build_and_test() {
   configure "$arch"
   cmake --build --preset "windows-$arch" -j"${TOLVANE_JOBS:-2}"
   local status=0
-  ctest --preset "windows-$arch" -j"${TOLVANE_JOBS:-2}" --timeout 300 || status=$?
+  # Wine now and then hangs a program at its exit, after its tests have
+  # passed; such a run is tried again rather than waited for.
+  ctest --preset "windows-$arch" -j"${TOLVANE_JOBS:-2}" --timeout 120 --repeat until-pass:3 ||
+    status=$?
   stop_wine "$arch"
   return "$status"
 }
