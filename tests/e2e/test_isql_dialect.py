@@ -5,7 +5,7 @@ tolvane-exec --dialect isql on another; both must end with the same metadata
 
 What differs by nature is set aside: the database file names, and the
 current date and time that defaults such as 'NOW' put into rows. A script
-that creates its own database (CREATE DATABASE, as employee.sql does) leaves
+that creates its own database (CREATE DATABASE) leaves
 isql-fb working on that new file, in the folder it runs in, while a run
 refuses the command and goes on in its own database: the new file is then
 isql's side of the comparison.
