@@ -137,7 +137,7 @@ class IsqlDialect(unittest.TestCase):
 
     def test_every_corpus_script_gives_what_isql_gives(self):
         scripts = sorted(CORPUS.glob("*.sql"))
-        self.assertGreaterEqual(len(scripts), 7, f"corpus missing in {CORPUS}")
+        self.assertGreaterEqual(len(scripts), 5, f"corpus missing in {CORPUS}")
         for script in scripts:
             with self.subTest(script=script.name):
                 isql_db, exec_db, done, isql_errors = self.run_both(script)
