@@ -79,6 +79,27 @@ void FbTransactions::End(bool commit) {
   }
 }
 
+ITransaction* FbTransactions::BeginAlone(Firebird::IAttachment* attachment) {
+  return status_.Checked([&](CheckStatusWrapper* s) {
+    return attachment->startTransaction(s, parameters_.Length(), parameters_.Data());
+  });
+}
+
+void FbTransactions::RollBackKept() {
+  if (!kept_) return;
+  TransactionHandle transaction = std::move(kept_);
+  try {
+    transaction.End(Rollback);
+  } catch (...) {
+    transaction.Take()->release();  // not rolled back a second time
+    throw;
+  }
+}
+
+void FbTransactions::Keep(ITransaction* transaction) noexcept {
+  kept_ = TransactionHandle(status_, transaction);
+}
+
 void FbTransactions::Abandon() noexcept {
   while (!open_cursors_.empty()) open_cursors_.back()->Abandon();
   kept_.Release();

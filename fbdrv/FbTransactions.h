@@ -51,6 +51,13 @@ class FbTransactions {
   // Ends the work of a released cursor: `own` holds the transaction it owns,
   // or nothing when it ran in the kept one.
   void FinishCursor(TransactionHandle own);
+  // A transaction of its own for one statement, whatever the mode, with the
+  // connection's parameters; the caller commits or rolls it back.
+  Firebird::ITransaction* BeginAlone(Firebird::IAttachment* attachment);
+  // SET TRANSACTION with auto-commit off: RollBackKept before it runs, Keep
+  // with the transaction it started.
+  void RollBackKept();
+  void Keep(Firebird::ITransaction* transaction) noexcept;
   // A COMMIT or ROLLBACK line: ends the kept transaction when auto-commit is
   // off; has no effect otherwise.
   void End(bool commit);
