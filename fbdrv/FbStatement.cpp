@@ -130,8 +130,14 @@ ISQLRowCursor* FbStatement::RunPrepared(const char* sql, bool may_return_rows) {
   try {
     // The statement type costs nothing extra when asked for with the prepare.
     // DML needs it too: with RETURNING it may be a cursor (below).
+    // Under coDdlOwnTransaction the DDL transaction sees every DDL committed
+    // since the kept transaction began.
+    const ConnectionOptions& options = connection.Options();
+    Firebird::ITransaction* prepare_in = options.ddl_own_transaction && !options.auto_commit
+                                             ? transactions.Ddl(attachment)
+                                             : transaction;
     StatementHandle statement(status, status.Checked([&](CheckStatusWrapper* s) {
-      return attachment->prepare(s, transaction, 0, sql, connection.Dialect(),
+      return attachment->prepare(s, prepare_in, 0, sql, connection.Dialect(),
                                  Firebird::IStatement::PREPARE_PREFETCH_TYPE);
     }));
     const bool returns_rows =

@@ -17,8 +17,12 @@ void FbStatement::PrepareOnly(const char* sql) {
   Firebird::IAttachment* attachment = connection.RequireAttachment();
   Firebird::ITransaction* transaction = transactions.Begin(attachment);
   try {
+    const ConnectionOptions& options = connection.Options();
+    Firebird::ITransaction* prepare_in = options.ddl_own_transaction && !options.auto_commit
+                                             ? transactions.Ddl(attachment)
+                                             : transaction;
     StatementHandle statement(status, status.Checked([&](CheckStatusWrapper* s) {
-      return attachment->prepare(s, transaction, 0, sql, connection.Dialect(), 0);
+      return attachment->prepare(s, prepare_in, 0, sql, connection.Dialect(), 0);
     }));
   } catch (...) {
     transactions.Finish(transaction, false);
@@ -27,20 +31,28 @@ void FbStatement::PrepareOnly(const char* sql) {
   transactions.Finish(transaction, true);
 }
 
-// DDL in a transaction of its own, committed at once: the kept transaction's
-// work stays open, to be committed or rolled back later.
+// DDL in the DDL transaction, committed at once even when the DDL failed (its
+// own work is undone by then): the kept transaction's work stays open, to be
+// committed or rolled back later.
 void FbStatement::RunDdlAlone(const char* sql) {
   FbConnection& connection = *connection_.Get();
-  ServerStatus& status = connection.Status();
+  FbTransactions& transactions = connection.Transactions();
   Firebird::IAttachment* attachment = connection.RequireAttachment();
-  TransactionHandle own(status, connection.Transactions().BeginAlone(attachment));
-  Firebird::ITransaction* after = status.Checked([&](CheckStatusWrapper* s) {
-    return attachment->execute(s, own.Get(), 0, sql, connection.Dialect(), nullptr, nullptr,
-                               nullptr, nullptr);
-  });
-  own.Replace(after);
-  // A failed execute or commit is rolled back as `own` goes.
-  if (own) own.End([](Firebird::ITransaction* t, CheckStatusWrapper* s) { t->commit(s); });
+  Firebird::ITransaction* ddl = transactions.Ddl(attachment);
+  try {
+    connection.Status().Checked([&](CheckStatusWrapper* s) {
+      return attachment->execute(s, ddl, 0, sql, connection.Dialect(), nullptr, nullptr, nullptr,
+                                 nullptr);
+    });
+  } catch (...) {
+    try {
+      transactions.CommitDdl();
+    } catch (...) {
+      // The DDL's own failure is the one reported.
+    }
+    throw;
+  }
+  transactions.CommitDdl();
 }
 
 // SET TRANSACTION: the kept work is rolled back (isql does so in a script)
