@@ -55,6 +55,18 @@ enum ConnectionOption : std::int32_t {
   // Extension: seconds a statement waits for a lock, 0 = without a limit.
   // Sent only when a run asks for it; a driver may refuse it.
   coLockTimeout = 64,         // int
+  // Extensions for running a script the way isql does; each is sent only
+  // when a run asks for it, and a driver may refuse it.
+  // With auto-commit off, DDL runs in a transaction of its own, committed at
+  // once, and the kept transaction goes on.
+  coDdlOwnTransaction = 65,   // bool
+  // A statement that returns rows fetches at most this many; 0 = all.
+  coFetchLimit = 66,          // int
+  // Statements are prepared and never run (COMMIT and ROLLBACK included).
+  coPrepareOnly = 67,         // bool
+  // With auto-commit off, SET TRANSACTION rolls back the kept transaction and
+  // puts the transaction it starts in its place.
+  coTransactionStatements = 68, // bool
 };
 
 // Metadata options (mo).

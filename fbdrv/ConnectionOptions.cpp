@@ -107,7 +107,7 @@ void SetOption(ConnectionOptions& options, ConnectionOption id, OptionValue valu
       if (!TextValue(value).empty()) NotSupported(id, value);
       break;
     default:
-      NotSupported(id, value);
+      if (!SetScriptOption(options, id, value)) NotSupported(id, value);
   }
 }
 
@@ -153,8 +153,11 @@ void GetOption(const ConnectionOptions& options, int lock_timeout, ConnectionOpt
     case coServerPort:
       WriteText(options.server_port, buffer, buffer_length, length);
       break;
-    default:
-      NotSupported(id, 0);
+    default: {
+      std::int32_t value = 0;
+      if (!GetScriptOption(options, id, &value)) NotSupported(id, 0);
+      WriteInt(value, buffer, buffer_length, length);
+    }
   }
 }
 

@@ -23,11 +23,20 @@ struct ConnectionOptions {
   std::string host_name;
   std::string server_port;
   std::string server_char_set;
+  // The script options (ScriptOptions.cpp).
+  bool ddl_own_transaction = false;
+  int fetch_limit = 0;  // 0 = all
+  bool prepare_only = false;
+  bool transaction_statements = false;
 };
 
 // One SetConnectionOption. Throws DriverFailure: 5 for an option or value the
 // driver does not support, 9 for a value out of range.
 void SetOption(ConnectionOptions& options, ConnectionOption id, OptionValue value);
+// The script options among SetConnectionOption's: false when id is none of
+// them. Throws DriverFailure 9 for a value out of range.
+bool SetScriptOption(ConnectionOptions& options, ConnectionOption id, OptionValue value);
+bool GetScriptOption(const ConnectionOptions& options, ConnectionOption id, std::int32_t* value);
 // One GetConnectionOption; `lock_timeout` is the one in force. Throws
 // DriverFailure: 5 for an option that cannot be read, 9 for a short buffer.
 void GetOption(const ConnectionOptions& options, int lock_timeout, ConnectionOption id,

@@ -39,6 +39,7 @@ class FbConnection final : public RefCounted<ISQLConnection> {
   // Throws DriverFailure (4) when not attached.
   Firebird::IAttachment* RequireAttachment();
   ServerStatus& Status() noexcept { return status_; }
+  const ConnectionOptions& Options() const noexcept { return options_; }
   unsigned Dialect() const noexcept { return static_cast<unsigned>(options_.sql_dialect); }
   FbTransactions& Transactions() noexcept { return transactions_; }
 

@@ -18,14 +18,17 @@ using Firebird::CheckStatusWrapper;
 // Fetches and discards every row, as isql does: what the rows do (a
 // sequence advanced, the writes of a selectable procedure, a failure in a
 // later row) happens only when they are fetched.
-void FetchToEnd(ServerStatus& status, Firebird::IResultSet* results) {
+// limit: at most that many rows (SET ROWCOUNT); 0 = all.
+void FetchToEnd(ServerStatus& status, Firebird::IResultSet* results, int limit = 0) {
   const MetadataHandle metadata(
       status, status.Checked([&](CheckStatusWrapper* s) { return results->getMetadata(s); }));
   const unsigned length =
       status.Checked([&](CheckStatusWrapper* s) { return metadata->getMessageLength(s); });
   std::vector<unsigned char> row(length > 0 ? length : 1);
-  while (status.Checked([&](CheckStatusWrapper* s) { return results->fetchNext(s, row.data()); }) ==
-         Firebird::IStatus::RESULT_OK) {
+  for (int fetched = 0; limit == 0 || fetched < limit; ++fetched) {
+    if (status.Checked([&](CheckStatusWrapper* s) { return results->fetchNext(s, row.data()); }) !=
+        Firebird::IStatus::RESULT_OK)
+      break;
   }
 }
 
@@ -58,7 +61,14 @@ DriverResult FbStatement::ExecuteSqlText(const char* sql, ISQLRowCursor** cursor
     connection_->RequireAttachment();
     rows_ = 0;
     ISQLRowCursor* opened = nullptr;
-    switch (ClassifyStatement(sql)) {
+    const ConnectionOptions& options = connection_->Options();
+    const StatementKind kind = ClassifyStatement(sql);
+    if (options.prepare_only && kind != StatementKind::kCreateDatabase) {
+      PrepareOnly(sql);
+      *cursor = nullptr;
+      return;
+    }
+    switch (kind) {
       case StatementKind::kCommit:
         connection_->Transactions().End(true);
         break;
@@ -68,7 +78,18 @@ DriverResult FbStatement::ExecuteSqlText(const char* sql, ISQLRowCursor** cursor
       case StatementKind::kCreateDatabase:
         throw DriverFailure(kDriverSqlError, texts::kCreateDatabaseRefused);
       case StatementKind::kImmediate:
-        RunImmediate(sql);
+        if (options.ddl_own_transaction && !options.auto_commit) {
+          RunDdlAlone(sql);
+        } else {
+          RunImmediate(sql);
+        }
+        break;
+      case StatementKind::kStartTransaction:
+        if (options.transaction_statements && !options.auto_commit) {
+          StartTransaction(sql);
+        } else {
+          opened = RunPrepared(sql, true);
+        }
         break;
       case StatementKind::kDml:
         opened = RunPrepared(sql, false);
@@ -109,8 +130,14 @@ ISQLRowCursor* FbStatement::RunPrepared(const char* sql, bool may_return_rows) {
   try {
     // The statement type costs nothing extra when asked for with the prepare.
     // DML needs it too: with RETURNING it may be a cursor (below).
+    // Under coDdlOwnTransaction the DDL transaction sees every DDL committed
+    // since the kept transaction began.
+    const ConnectionOptions& options = connection.Options();
+    Firebird::ITransaction* prepare_in = options.ddl_own_transaction && !options.auto_commit
+                                             ? transactions.Ddl(attachment)
+                                             : transaction;
     StatementHandle statement(status, status.Checked([&](CheckStatusWrapper* s) {
-      return attachment->prepare(s, transaction, 0, sql, connection.Dialect(),
+      return attachment->prepare(s, prepare_in, 0, sql, connection.Dialect(),
                                  Firebird::IStatement::PREPARE_PREFETCH_TYPE);
     }));
     const bool returns_rows =
@@ -119,7 +146,7 @@ ISQLRowCursor* FbStatement::RunPrepared(const char* sql, bool may_return_rows) {
       ResultSetHandle results(status, status.Checked([&](CheckStatusWrapper* s) {
         return statement->openCursor(s, transaction, nullptr, nullptr, nullptr, 0);
       }));
-      FetchToEnd(status, results.Get());
+      FetchToEnd(status, results.Get(), connection.Options().fetch_limit);
       return new FbRowCursor(DriverRef<FbConnection>::Retain(&connection), std::move(statement),
                              std::move(results), transactions.OwnsWork() ? transaction : nullptr);
     }

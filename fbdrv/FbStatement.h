@@ -32,6 +32,10 @@ class FbStatement final : public RefCounted<ISQLStatement> {
   ~FbStatement() override = default;
 
   void RunImmediate(const char* sql);
+  // The script options (ScriptStatements.cpp).
+  void PrepareOnly(const char* sql);
+  void RunDdlAlone(const char* sql);
+  void StartTransaction(const char* sql);
   // Returns the cursor when the statement returns rows, else null.
   ISQLRowCursor* RunPrepared(const char* sql, bool may_return_rows);
 

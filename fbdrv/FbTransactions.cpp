@@ -65,6 +65,7 @@ void FbTransactions::FinishCursor(TransactionHandle own) {
 }
 
 void FbTransactions::End(bool commit) {
+  CommitDdl();
   if (options_.auto_commit || !kept_) return;
   TransactionHandle transaction = std::move(kept_);
   if (commit) {
@@ -79,9 +80,38 @@ void FbTransactions::End(bool commit) {
   }
 }
 
+ITransaction* FbTransactions::Ddl(Firebird::IAttachment* attachment) {
+  if (!ddl_) {
+    ddl_ = TransactionHandle(status_, status_.Checked([&](CheckStatusWrapper* s) {
+      return attachment->startTransaction(s, parameters_.Length(), parameters_.Data());
+    }));
+  }
+  return ddl_.Get();
+}
+
+void FbTransactions::CommitDdl() {
+  if (ddl_) ddl_.End(Commit);  // a failed commit is rolled back as the handle goes
+}
+
+void FbTransactions::RollBackKept() {
+  if (!kept_) return;
+  TransactionHandle transaction = std::move(kept_);
+  try {
+    transaction.End(Rollback);
+  } catch (...) {
+    transaction.Take()->release();  // not rolled back a second time
+    throw;
+  }
+}
+
+void FbTransactions::Keep(ITransaction* transaction) noexcept {
+  kept_ = TransactionHandle(status_, transaction);
+}
+
 void FbTransactions::Abandon() noexcept {
   while (!open_cursors_.empty()) open_cursors_.back()->Abandon();
   kept_.Release();
+  ddl_.Release();
 }
 
 void FbTransactions::Register(FbRowCursor* cursor) { open_cursors_.push_back(cursor); }

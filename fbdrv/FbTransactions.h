@@ -51,6 +51,15 @@ class FbTransactions {
   // Ends the work of a released cursor: `own` holds the transaction it owns,
   // or nothing when it ran in the kept one.
   void FinishCursor(TransactionHandle own);
+  // With coDdlOwnTransaction: the transaction DDL runs in and statements are
+  // prepared in (it sees every DDL committed so far), started when needed.
+  // CommitDdl commits it: after each DDL, and with a COMMIT or ROLLBACK line.
+  Firebird::ITransaction* Ddl(Firebird::IAttachment* attachment);
+  void CommitDdl();
+  // SET TRANSACTION with auto-commit off: RollBackKept before it runs, Keep
+  // with the transaction it started.
+  void RollBackKept();
+  void Keep(Firebird::ITransaction* transaction) noexcept;
   // A COMMIT or ROLLBACK line: ends the kept transaction when auto-commit is
   // off; has no effect otherwise.
   void End(bool commit);
@@ -68,6 +77,7 @@ class FbTransactions {
   int lock_timeout_ = kDefaultLockTimeout;
   TransactionParameters parameters_{options_, lock_timeout_};
   TransactionHandle kept_{status_};
+  TransactionHandle ddl_{status_};
   std::vector<FbRowCursor*> open_cursors_;
 };
 

@@ -18,6 +18,10 @@ StatementKind ClassifyStatement(std::string_view sql) noexcept {
   if (SameWord(word, "ROLLBACK")) {
     return EndsTransactionLine(sql, after) ? StatementKind::kRollback : StatementKind::kPrepared;
   }
+  if (SameWord(word, "SET") &&
+      SameWord(WordAt(sql, SkipBlanksAndComments(sql, after)), "TRANSACTION")) {
+    return StatementKind::kStartTransaction;
+  }
   for (std::string_view dml : {"INSERT", "UPDATE", "DELETE", "MERGE"}) {
     if (SameWord(word, dml)) return StatementKind::kDml;
   }

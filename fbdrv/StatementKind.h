@@ -15,6 +15,8 @@ enum class StatementKind {
   kImmediate, // data definition and rights: never returns rows, counts no rows
   kDml,       // INSERT, UPDATE, DELETE, MERGE: prepared for an exact row count
   kPrepared,  // anything else: prepared, and the server's statement type decides
+  kStartTransaction,  // SET TRANSACTION: prepared like kPrepared unless the
+                      // connection takes transaction statements
 };
 
 // Leading blanks, comments and opening parentheses are skipped. Any text

@@ -28,6 +28,7 @@ class BatchStrategy final : public TransactionStrategy {
         if (ok) CommitDdl(run, outcome);
         break;
       case StatementClass::kOther:
+      case StatementClass::kStartTransaction:
         break;
     }
     return true;

@@ -30,14 +30,22 @@ bool IsNameChar(char c) {
 }
 
 constexpr std::string_view kTerminatorChanged = "changes the terminator; not sent";
-constexpr std::string_view kNoNewTerminator = "SET TERM needs the new terminator; the terminator stays";
+constexpr std::string_view kTerminatorReset =
+    "SET TERM without a new terminator: the terminator is ; again, as in isql";
+constexpr std::string_view kUnterminated =
+    "unterminated statement: the script ends before its terminator, and isql does not run it";
 constexpr std::string_view kDisplaySetting = "an isql display setting; a run displays nothing";
 constexpr std::string_view kShow = "isql's metadata display; a run displays nothing";
-constexpr std::string_view kDialect = "isql's SQL dialect setting; a run uses its connection's dialect";
-constexpr std::string_view kNames = "isql's character set setting; a run uses its connection's";
-constexpr std::string_view kAutoDdl =
-    "isql's commit setting for DDL; the run decides when its work is committed";
+constexpr std::string_view kHelp = "isql's help; a run displays nothing";
+constexpr std::string_view kKeepTranParams =
+    "isql's reuse of SET TRANSACTION's parameters; a run starts each transaction with its own";
+constexpr std::string_view kLocalTimeout = "isql's statement timeout; a run sets none";
 constexpr std::string_view kBadBail = "SET BAIL takes ON or OFF";
+constexpr std::string_view kBadSwitch = "this SET command takes ON or OFF";
+constexpr std::string_view kBadRowCount = "SET ROWCOUNT takes a number of rows (0: no limit)";
+constexpr std::string_view kBadDialect = "SET SQL DIALECT takes 1, 2 or 3";
+constexpr std::string_view kBadNames = "SET NAMES needs a character set";
+constexpr std::string_view kBadSet = "not an isql SET command";
 constexpr std::string_view kDatabase = "not available inside a run: the database is the call's argument";
 constexpr std::string_view kDropDatabase =
     "not available inside a run: a run does not drop the database it runs on";
@@ -45,7 +53,14 @@ constexpr std::string_view kInput = "not available inside a run: a run reads onl
 constexpr std::string_view kOutput = "not available inside a run: a run has no output to redirect";
 constexpr std::string_view kShell = "not available inside a run: a run starts no programs";
 constexpr std::string_view kEdit = "not available inside a run: a run has no editor";
-constexpr std::string_view kQuit = "not available inside a run: a run ends at the end of its script";
+constexpr std::string_view kBlobDump = "not available inside a run: a run writes no files of its own";
+constexpr std::string_view kBlobView = "isql's BLOB viewer; a run displays nothing";
+constexpr std::string_view kBulkInsert =
+    "not available inside a run: SET BULK_INSERT reads its rows from isql's input";
+constexpr std::string_view kInteractive =
+    "not available inside a run: the command asks for rows interactively";
+constexpr std::string_view kAutoTerm =
+    "not available inside a run: the terminator changes only by SET TERM";
 
 bool SameWord(std::string_view word, std::string_view keyword) {
   if (word.size() != keyword.size()) return false;
@@ -55,6 +70,14 @@ bool SameWord(std::string_view word, std::string_view keyword) {
     if (c != keyword[i]) return false;
   }
   return true;
+}
+
+// isql's abbreviations: the word is keyword or its first `least` letters
+// or more (least 0: the whole keyword only).
+bool Abbreviates(std::string_view word, std::string_view keyword, std::size_t least) {
+  if (least == 0) return SameWord(word, keyword);
+  return word.size() >= least && word.size() <= keyword.size() &&
+         SameWord(word, keyword.substr(0, word.size()));
 }
 
 // The words of a statement's head as isql reads its commands: blanks between
@@ -89,57 +112,130 @@ struct Classified {
   std::string_view reason;
   bool bail_on = false;
   std::string_view new_terminator;  // SET TERM's, when it has one
+  ScriptStatement::Command command = ScriptStatement::Command::kNone;
+  long long number = 0;
+  std::string_view word;
 };
 
 Classified Skipped(std::string_view reason) {
-  return {ScriptStatement::Kind::kSkipped, reason, false, {}};
+  Classified skipped;
+  skipped.kind = ScriptStatement::Kind::kSkipped;
+  skipped.reason = reason;
+  return skipped;
 }
 
 Classified Refused(std::string_view reason) {
-  return {ScriptStatement::Kind::kRefused, reason, false, {}};
+  Classified refused;
+  refused.kind = ScriptStatement::Kind::kRefused;
+  refused.reason = reason;
+  return refused;
+}
+
+Classified Command(ScriptStatement::Command command, long long number = 0,
+                   std::string_view word = {}) {
+  Classified classified;
+  classified.kind = ScriptStatement::Kind::kCommand;
+  classified.command = command;
+  classified.number = number;
+  classified.word = word;
+  return classified;
+}
+
+// ON, OFF, or nothing (isql toggles).
+Classified Switch(Words& words, ScriptStatement::Command command) {
+  const std::string_view value = words.Next();
+  if (value.empty()) return Command(command, ScriptStatement::kToggle);
+  if (SameWord(value, "ON")) return Command(command, ScriptStatement::kOn);
+  if (SameWord(value, "OFF")) return Command(command, ScriptStatement::kOff);
+  return Refused(kBadSwitch);
+}
+
+// A whole number of 0 or more, or -1.
+long long Number(std::string_view text) {
+  if (text.empty() || text.size() > 18) return -1;
+  long long value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return -1;
+    value = value * 10 + (c - '0');
+  }
+  return value;
 }
 
 Classified ClassifySet(Words& words) {
+  using C = ScriptStatement::Command;
   const std::string_view what = words.Next();
-  if (SameWord(what, "TERM") || SameWord(what, "TERMINATOR")) {
+  if (Abbreviates(what, "TERMINATOR", 4)) {
     const std::string_view terminator = words.NextToken();
-    if (terminator.empty()) return Refused(kNoNewTerminator);
+    if (terminator.empty()) {
+      Classified reset = Skipped(kTerminatorReset);
+      reset.new_terminator = ";";
+      return reset;
+    }
     Classified set_term = Skipped(kTerminatorChanged);
     set_term.new_terminator = terminator;
     return set_term;
   }
   if (SameWord(what, "BAIL")) {
     const std::string_view mode = words.Next();
-    if (mode.empty() || SameWord(mode, "ON")) return {ScriptStatement::Kind::kSetBail, {}, true, {}};
-    if (SameWord(mode, "OFF")) return {ScriptStatement::Kind::kSetBail, {}, false, {}};
-    return Refused(kBadBail);
+    Classified bail;
+    bail.kind = ScriptStatement::Kind::kSetBail;
+    if (mode.empty() || SameWord(mode, "ON")) bail.bail_on = true;
+    else if (!SameWord(mode, "OFF")) return Refused(kBadBail);
+    return bail;
   }
   if (SameWord(what, "SQL")) {
     // SET SQL DIALECT is isql's; anything else after SET SQL is for the server to judge.
-    if (SameWord(words.Next(), "DIALECT")) return Skipped(kDialect);
-    return {};
+    if (!SameWord(words.Next(), "DIALECT")) return {};
+    const long long dialect = Number(words.NextToken());
+    if (dialect < 1 || dialect > 3) return Refused(kBadDialect);
+    return Command(C::kSqlDialect, dialect);
   }
   if (SameWord(what, "TIME")) {
     // SET TIME ZONE is SQL in later servers.
     if (SameWord(words.Next(), "ZONE")) return {};
     return Skipped(kDisplaySetting);
   }
-  if (SameWord(what, "NAMES")) return Skipped(kNames);
-  if (SameWord(what, "AUTODDL") || SameWord(what, "AUTO")) return Skipped(kAutoDdl);
+  if (SameWord(what, "NAMES")) {
+    const std::string_view names = words.NextToken();
+    if (names.empty()) return Refused(kBadNames);
+    return Command(C::kNames, 0, names);
+  }
+  if (Abbreviates(what, "AUTODDL", 4)) return Switch(words, C::kAutoDdl);
+  if (SameWord(what, "PLANONLY")) return Switch(words, C::kPlanOnly);
+  if (SameWord(what, "ROWCOUNT") || SameWord(what, "MAXROWS")) {
+    const std::string_view rows = words.NextToken();
+    const long long limit = rows.empty() ? 0 : Number(rows);
+    if (limit < 0 || limit > 0x7fffffff) return Refused(kBadRowCount);
+    return Command(C::kRowCount, limit);
+  }
+  if (Abbreviates(what, "KEEP_TRAN_PARAMS", 9)) return Skipped(kKeepTranParams);
+  if (SameWord(what, "LOCAL_TIMEOUT")) return Skipped(kLocalTimeout);
+  if (SameWord(what, "BULK_INSERT")) return Refused(kBulkInsert);
+  if (SameWord(what, "AUTOTERM")) return Refused(kAutoTerm);
   // STATISTICS is not among these: SET STATISTICS INDEX is SQL.
-  static constexpr std::string_view kDisplayWords[] = {
-      "ECHO", "LIST",     "COUNT",   "STATS", "STAT", "PLAN",        "PLANONLY",
-      "WARNINGS", "WARNING", "WNG", "HEADING", "BLOB", "BLOBDISPLAY"};
-  for (std::string_view word : kDisplayWords)
-    if (SameWord(what, word)) return Skipped(kDisplaySetting);
-  return {};  // SET TRANSACTION, SET GENERATOR, SET STATISTICS, ...: SQL
+  static constexpr struct {
+    std::string_view keyword;
+    std::size_t least;
+  } kDisplayWords[] = {
+      {"ECHO", 0},     {"LIST", 0},          {"COUNT", 0},        {"STATS", 4},
+      {"PLAN", 0},     {"WARNINGS", 7},      {"WNG", 0},          {"HEADING", 0},
+      {"BLOBDISPLAY", 4}, {"WIDTH", 0},      {"SQLDA_DISPLAY", 0}, {"EXPLAIN", 0},
+      {"EXEC_PATH_DISPLAY", 0}, {"PER_TABLE_STATS", 0}, {"WIRE_STATS", 0}};
+  for (const auto& display : kDisplayWords)
+    if (Abbreviates(what, display.keyword, display.least)) return Skipped(kDisplaySetting);
+  if (what.empty()) return Skipped(kDisplaySetting);  // SET alone lists the settings
+  // SET TRANSACTION, GENERATOR, STATISTICS, ROLE, TRUSTED ROLE, and what
+  // later servers took into SQL (TIME ZONE, BIND, DECFLOAT, ...): the server judges.
+  return {};
 }
 
 Classified Classify(std::string_view text) {
   Words words(text);
+  if (text.front() == '?') return Skipped(kHelp);
   const std::string_view first = words.Next();
   if (SameWord(first, "SET")) return ClassifySet(words);
   if (SameWord(first, "SHOW")) return Skipped(kShow);
+  if (SameWord(first, "HELP")) return Skipped(kHelp);
   if (SameWord(first, "CREATE")) {
     const std::string_view what = words.Next();
     if (SameWord(what, "DATABASE") || SameWord(what, "SCHEMA")) return Refused(kDatabase);
@@ -150,11 +246,15 @@ Classified Classify(std::string_view text) {
     return {};
   }
   if (SameWord(first, "CONNECT")) return Refused(kDatabase);
-  if (SameWord(first, "INPUT") || SameWord(first, "IN")) return Refused(kInput);
-  if (SameWord(first, "OUTPUT") || SameWord(first, "OUT")) return Refused(kOutput);
+  if (Abbreviates(first, "INPUT", 2)) return Refused(kInput);
+  if (Abbreviates(first, "OUTPUT", 3)) return Refused(kOutput);
   if (SameWord(first, "SHELL")) return Refused(kShell);
   if (SameWord(first, "EDIT")) return Refused(kEdit);
-  if (SameWord(first, "QUIT") || SameWord(first, "EXIT")) return Refused(kQuit);
+  if (SameWord(first, "BLOBDUMP")) return Refused(kBlobDump);
+  if (SameWord(first, "BLOBVIEW")) return Skipped(kBlobView);
+  if (SameWord(first, "ADD") || SameWord(first, "COPY")) return Refused(kInteractive);
+  if (SameWord(first, "EXIT")) return Command(ScriptStatement::Command::kExit);
+  if (SameWord(first, "QUIT")) return Command(ScriptStatement::Command::kQuit);
   return {};
 }
 
@@ -197,8 +297,9 @@ std::size_t IsqlSplitter::SkipQuotedOrComment(std::size_t pos) const {
     case kDash:
       if (pos + 1 < n && data[pos + 1] == '-') {
         std::size_t end = pos + 2;
-        while (end < n && data[end] != '\r' && data[end] != '\n') ++end;
-        return end;
+        // isql reads its input by LF: a lone CR does not end the comment.
+        const void* lf = std::memchr(data + end, '\n', n - end);
+        return lf == nullptr ? n : static_cast<std::size_t>(static_cast<const char*>(lf) - data);
       }
       return pos;
     case kSlash:
@@ -312,7 +413,8 @@ bool IsqlSplitter::Next(ScriptStatement* out) {
     if (end == start) continue;  // an empty statement
 
     const std::string_view text = script_.substr(start, end - start);
-    const Classified classified = Classify(text);
+    const Classified classified =
+        terminated ? Classify(text) : Refused(kUnterminated);
     out->kind = classified.kind;
     out->text = text;
     out->index = LineAt(start);
@@ -320,6 +422,9 @@ bool IsqlSplitter::Next(ScriptStatement* out) {
     out->last_line = ClampedLine(static_cast<long long>(LineAt(end - 1)) + 1);
     out->reason = classified.reason;
     out->bail_on = classified.bail_on;
+    out->command = classified.command;
+    out->number = classified.number;
+    out->word = classified.word;
     if (!classified.new_terminator.empty()) SetTerminator(classified.new_terminator);
     return true;
   }

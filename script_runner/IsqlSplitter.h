@@ -17,13 +17,20 @@ namespace tolvane {
 //
 // - An empty statement (nothing but blanks and comments before a terminator)
 //   yields no piece; neither do blanks and comments after the last one.
-// - Text after the last terminator that holds code is a last statement.
+// - Text after the last terminator that holds code is a last piece, kRefused
+//   ("unterminated statement"): isql never runs it.
 // - SET TERM <new> yields a kSkipped piece ("changes the terminator") and the
-//   terminator is <new> from then on: the text after TERM (or TERMINATOR)
-//   up to the next blank; the command itself ends with the old terminator.
-//   Without a new terminator it is kRefused and the terminator stays.
+//   terminator is <new> from then on: the text after TERM (or an abbreviation
+//   down to TERM of TERMINATOR) up to the next blank; the command itself ends
+//   with the old terminator. Without a new terminator (`set term ^;` while ^
+//   already ends statements) the terminator is ";" again, as isql has it.
+// - A line comment ends at LF (a lone CR does not end it), as isql reads
+//   lines.
 // - Quotes and comments are recognised before the terminator, so a
 //   terminator that starts like one of them is never found.
+// - isql's own commands (and their abbreviations) are never kSql: those that
+//   change what the database sees are kCommand or kSetBail, display-only ones
+//   kSkipped, those a run cannot honour kRefused.
 class IsqlSplitter final : public StatementSource {
  public:
   explicit IsqlSplitter(std::string_view script);

@@ -127,6 +127,10 @@ void AppendSummaryJson(std::string& out, const RunSummary& summary) {
   AppendField(out, "elapsed_us", static_cast<long long>(summary.elapsed_us));
   out += ',';
   AppendField(out, "result", summary.result_text);
+  if (!summary.charset.empty()) {
+    out += ',';
+    AppendField(out, "charset", summary.charset);
+  }
   out += '}';
 }
 

@@ -9,7 +9,8 @@
 namespace tolvane {
 namespace {
 
-constexpr const char* kNames = "mode, dialect, lock_timeout, failure_files";
+constexpr const char* kNames =
+    "mode, dialect, lock_timeout, failure_files, charset, sql_dialect";
 
 std::string Lower(std::string_view text) {
   std::string lower(text);
@@ -40,7 +41,9 @@ void Apply(const std::string& name, std::string_view value, RunSettings* setting
     else if (lower == "bail") settings->mode = RunMode::kBail;
     else if (lower == "atomic") settings->mode = RunMode::kAtomic;
     else if (lower == "batch") settings->mode = RunMode::kBatch;
-    else BadValue(name, value, "continue, bail, atomic or batch");
+    else if (lower == "isql") settings->mode = RunMode::kIsql;
+    else BadValue(name, value, "continue, bail, atomic, batch or isql");
+    settings->mode_given = true;
   } else if (name == "dialect") {
     if (lower == "lines") settings->dialect = Dialect::kLines;
     else if (lower == "isql") settings->dialect = Dialect::kIsql;
@@ -56,6 +59,19 @@ void Apply(const std::string& name, std::string_view value, RunSettings* setting
         seconds < 0 || seconds > 32767)
       BadValue(name, value, "a number of seconds from 0 (wait without a limit) to 32767, or nowait");
     settings->lock_timeout = seconds;
+  } else if (name == "charset") {
+    // A character set's name as the server knows it: letters, digits, _.
+    bool name_chars = !value.empty() && value.size() <= 63;
+    for (char c : value)
+      if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_'))
+        name_chars = false;
+    if (!name_chars) BadValue(name, value, "a character set's name, such as UTF8 or WIN1252");
+    settings->charset.assign(value);
+    for (char& c : settings->charset)
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  } else if (name == "sql_dialect") {
+    if (value == "1" || value == "2" || value == "3") settings->sql_dialect = value[0] - '0';
+    else BadValue(name, value, "1, 2 or 3");
   } else if (name == "failure_files") {
     if (lower == "on") settings->failure_files = true;
     else if (lower == "off") settings->failure_files = false;
@@ -84,6 +100,9 @@ RunSettings ParseRunOptions(std::string_view text, const RunSettings& base) {
     seen.push_back(name);
     Apply(name, Blankless(pair.substr(equals + 1)), &settings);
   }
+  // A dialect brings its own way of committing unless a mode is given.
+  if (!settings.mode_given)
+    settings.mode = settings.dialect == Dialect::kIsql ? RunMode::kIsql : RunMode::kContinue;
   return settings;
 }
 
@@ -93,6 +112,7 @@ const char* RunModeName(RunMode mode) {
     case RunMode::kBail: return "bail";
     case RunMode::kAtomic: return "atomic";
     case RunMode::kBatch: return "batch";
+    case RunMode::kIsql: return "isql";
   }
   return "";
 }

@@ -2,8 +2,11 @@
 // "name=value" pairs separated by ";", names case-insensitive, blanks around
 // names and values ignored.
 //
-//   mode          continue | bail | atomic | batch
+//   mode          continue | bail | atomic | batch | isql
+//                 (not given: isql for the isql dialect, else continue)
 //   dialect       lines | isql
+//   charset       the connection's character set (isql's -ch), e.g. UTF8
+//   sql_dialect   1 | 2 | 3
 //   lock_timeout  seconds (0 waits without a limit) | nowait
 //   failure_files on | off
 #pragma once

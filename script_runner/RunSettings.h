@@ -17,6 +17,9 @@ enum class RunMode {
   kBail,      // as continue, but the first failure ends the run
   kAtomic,    // one transaction; the first failure undoes everything and ends the run
   kBatch,     // one transaction; a failure undoes that statement alone; DDL commits
+  kIsql,      // as isql runs a script: one transaction, a failure undoes that
+              // statement alone, DDL commits alone (unless SET AUTODDL OFF),
+              // COMMIT, ROLLBACK, savepoints and SET TRANSACTION honoured
 };
 
 // Who the run logs in as. Unset: the module's own login (SYSDBA).
@@ -30,7 +33,10 @@ inline constexpr int kLockNoWait = -1;
 
 struct RunSettings {
   Dialect dialect = Dialect::kLines;
+  // Unless a mode is given (mode_given), the dialect's: isql for the isql
+  // dialect, continue for the lines dialect.
   RunMode mode = RunMode::kContinue;
+  bool mode_given = false;
   // Seconds a statement waits for a lock; 0 waits without a limit;
   // kLockNoWait does not wait. Unset: the driver's default.
   std::optional<int> lock_timeout;
@@ -39,6 +45,12 @@ struct RunSettings {
   // /tmp. The configuration's failure_dir.
   std::string failure_folder;
   std::optional<RunIdentity> identity;
+  // The connection's character set, as isql's -ch; empty: none (NONE), or
+  // the isql dialect's SET NAMES before the first statement.
+  std::string charset;
+  // The SQL dialect the run connects and prepares with; unset: 3, or the
+  // isql dialect's SET SQL DIALECT before the first statement.
+  std::optional<int> sql_dialect;
 };
 
 }  // namespace tolvane

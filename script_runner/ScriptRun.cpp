@@ -131,6 +131,9 @@ void ScriptRun::Open() {
     params.SetValue("Password", settings_.identity->password);
     params.SetValue("RoleName", settings_.identity->role);
   }
+  ReadLeadingSettings();
+  if (!charset_.empty()) params.SetValue("ServerCharSet", charset_);
+  if (sql_dialect_ != 0) params.SetValue("SQLDialect", std::to_string(sql_dialect_));
   if (settings_.lock_timeout) {
     if (*settings_.lock_timeout == kLockNoWait) {
       params.SetValue("WaitOnLocks", "False");
@@ -140,6 +143,7 @@ void ScriptRun::Open() {
   }
   strategy_->Configure(params);
   connection_->SetConnected(true);
+  strategy_->Opened(*this);
 }
 
 // One statement, or the end when there are none left. Failures that escape
@@ -147,15 +151,19 @@ void ScriptRun::Open() {
 // or close).
 bool ScriptRun::RunNext(StatementOutcome* outcome) {
   ScriptStatement statement;
-  if (!source_->Next(&statement)) {
+  if (exiting_ || !source_->Next(&statement)) {
     Close();
     return false;
   }
   StartOutcome(statement, outcome);
+  if (statement.kind == ScriptStatement::Kind::kSql || statement.kind == ScriptStatement::Kind::kRefused)
+    statement_met_ = true;
   bool keep_going = true;
   switch (statement.kind) {
     case ScriptStatement::Kind::kSql: {
-      const StatementClass kind = ClassifyForRun(statement.text);
+      // Under PLANONLY nothing runs: no line commits or rolls back.
+      const StatementClass kind =
+          plan_only_ ? StatementClass::kOther : ClassifyForRun(statement.text);
       committed_in_step_ = false;
       if (const std::string_view refusal = strategy_->Refusal(kind); !refusal.empty()) {
         current_statement_.assign(statement.text);
@@ -170,7 +178,7 @@ bool ScriptRun::RunNext(StatementOutcome* outcome) {
       if (!strategy_->AfterStatement(*this, kind, *outcome)) keep_going = false;
       if (!was_failed && outcome->status == OutcomeStatus::kFailed)
         RecordFailure(statement.index, outcome);
-      if (strategy_->KeepsPendingWork() && outcome->status == OutcomeStatus::kOk &&
+      if (strategy_->KeepsPendingWork() && outcome->status == OutcomeStatus::kOk && !plan_only_ &&
           !committed_in_step_ && (kind == StatementClass::kOther || kind == StatementClass::kDdl))
         pending_.push_back({statement.index, statement.first_line, statement.last_line,
                             statement.text});
@@ -185,6 +193,12 @@ bool ScriptRun::RunNext(StatementOutcome* outcome) {
       outcome->message.assign(!strategy_->SetBail(statement.bail_on) ? kBailIgnored
                               : statement.bail_on                    ? kBailOn
                                                                      : kBailOff);
+      break;
+    case ScriptStatement::Kind::kCommand:
+      ApplyCommand(statement, outcome);
+      if (state_ == State::kRunning && outcome->status == OutcomeStatus::kFailed &&
+          !strategy_->AfterStatement(*this, StatementClass::kOther, *outcome))
+        keep_going = false;
       break;
     case ScriptStatement::Kind::kRefused:
       current_statement_.assign(statement.text);
@@ -249,6 +263,8 @@ void ScriptRun::Committed() {
   pending_.clear();
   committed_in_step_ = true;
 }
+
+void ScriptRun::CommittedAlone() { committed_in_step_ = true; }
 
 void ScriptRun::RolledBack() {
   for (const PendingStatement& pending : pending_) {

@@ -60,6 +60,10 @@ class ScriptRun final : private RunTransaction {
   };
 
   void Open();
+  // isql's commands (IsqlCommands.cpp). Before the open: the settings of the
+  // script's head (SET NAMES, SET SQL DIALECT) that the attach takes.
+  void ReadLeadingSettings();
+  void ApplyCommand(const ScriptStatement& statement, StatementOutcome* outcome);
   bool RunNext(StatementOutcome* outcome);
   bool Execute(const ScriptStatement& statement, StatementOutcome* outcome);
   void RecordFailure(int index, StatementOutcome* outcome);
@@ -76,6 +80,8 @@ class ScriptRun final : private RunTransaction {
   void ExecuteControl(const char* sql) override;
   void Committed() override;
   void RolledBack() override;
+  void CommittedAlone() override;
+  void SetDriverOption(ConnectionOption id, OptionValue value) override;
 
   Platform& platform_;
   std::string_view script_;
@@ -92,6 +98,14 @@ class ScriptRun final : private RunTransaction {
   std::vector<PendingStatement> pending_;
   std::deque<StatementOutcome> queued_;  // rolled back, to be handed out
   bool committed_in_step_ = false;
+  // isql's commands: the character set and dialect taken at the attach,
+  // whether a statement was met yet, PLANONLY, and an EXIT or QUIT met.
+  std::string charset_;
+  int sql_dialect_ = 0;  // 0: the runner's
+  bool statement_met_ = false;
+  bool plan_only_ = false;
+  bool auto_ddl_ = true;
+  bool exiting_ = false;
   std::int64_t started_us_ = 0;
   RunSummary summary_;
 };

@@ -12,6 +12,9 @@ StatementClass ClassifyForRun(std::string_view sql) noexcept {
     return StatementClass::kCommit;
   if (SameWord(word, "ROLLBACK") && EndsTransactionLine(sql, at + word.size()))
     return StatementClass::kRollback;
+  if (SameWord(word, "SET") &&
+      SameWord(WordAt(sql, SkipBlanksAndComments(sql, at + word.size())), "TRANSACTION"))
+    return StatementClass::kStartTransaction;
   for (std::string_view ddl :
        {"CREATE", "ALTER", "DROP", "RECREATE", "DECLARE", "COMMENT", "GRANT", "REVOKE"})
     if (SameWord(word, ddl)) return StatementClass::kDdl;

@@ -10,6 +10,7 @@ enum class StatementClass {
   kDdl,       // CREATE, ALTER, DROP, RECREATE, DECLARE, COMMENT, GRANT, REVOKE
   kCommit,    // COMMIT [WORK]
   kRollback,  // ROLLBACK [WORK]
+  kStartTransaction,  // SET TRANSACTION ...
 };
 
 // By the first word after blanks, comments and opening parentheses.

@@ -44,6 +44,9 @@ struct RunSummary {
   std::int64_t elapsed_us = 0;
   bool result_ok = false;
   std::string result_text;
+  // The connection's character set when the run names one (an option, SET
+  // NAMES; "NONE" in the isql dialect without either); empty otherwise.
+  std::string charset;
 };
 
 // Receives a run as it happens. Observers keep what they need and nothing

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string_view>
 
+#include "driver/SqlDriver.h"
 #include "script_runner/RunSettings.h"
 #include "script_runner/StatementClass.h"
 
@@ -25,6 +26,11 @@ class RunTransaction {
   // The work since the last commit is undone: its statements are reported
   // "rolled back".
   virtual void RolledBack() = 0;
+  // The statement being run is durable on its own (DDL committed alone); the
+  // work before it still waits.
+  virtual void CommittedAlone() = 0;
+  // Sets a driver option on the open connection; raises its refusal.
+  virtual void SetDriverOption(ConnectionOption id, OptionValue value) = 0;
 };
 
 class TransactionStrategy {
@@ -45,6 +51,26 @@ class TransactionStrategy {
   virtual bool KeepsPendingWork() const = 0;
   // SET BAIL ON/OFF in a script; false when the mode does not change.
   virtual bool SetBail(bool on) = 0;
+  // The connection is open.
+  virtual void Opened(RunTransaction&) {}
+  // SET AUTODDL in a script: what it did, for the report.
+  virtual std::string_view SetAutoDdl(RunTransaction&, bool) {
+    return "SET AUTODDL has no effect in this run's mode";
+  }
+  // EXIT (commit) or QUIT (roll back): the run ends after it. Raises the
+  // failure of the commit.
+  virtual void Exit(RunTransaction& run, bool commit) {
+    if (!KeepsPendingWork()) return;
+    if (commit) {
+      CommitPendingWork(run);
+      return;
+    }
+    run.ExecuteControl("ROLLBACK");
+    run.RolledBack();
+  }
+
+ protected:
+  static void CommitPendingWork(RunTransaction& run);
 };
 
 // The last commit of a mode that keeps work open: its work is durable, or,
@@ -59,15 +85,21 @@ inline void CommitPendingWork(RunTransaction& run) {
   run.Committed();
 }
 
+inline void TransactionStrategy::CommitPendingWork(RunTransaction& run) {
+  tolvane::CommitPendingWork(run);
+}
+
 std::unique_ptr<TransactionStrategy> MakeContinueStrategy(bool bail);
 std::unique_ptr<TransactionStrategy> MakeAtomicStrategy();
 std::unique_ptr<TransactionStrategy> MakeBatchStrategy();
+std::unique_ptr<TransactionStrategy> MakeIsqlStrategy();
 
 inline std::unique_ptr<TransactionStrategy> MakeTransactionStrategy(RunMode mode) {
   switch (mode) {
     case RunMode::kBail: return MakeContinueStrategy(true);
     case RunMode::kAtomic: return MakeAtomicStrategy();
     case RunMode::kBatch: return MakeBatchStrategy();
+    case RunMode::kIsql: return MakeIsqlStrategy();
     case RunMode::kContinue: break;
   }
   return MakeContinueStrategy(false);

@@ -49,9 +49,11 @@ ExecOptions ParseExecOptions(const std::vector<std::string>& args) {
       if (options.module_path.empty()) throw UsageError("--module needs a path");
     } else if (arg == "--options") {
       options.run_options += value() + ";";
-    } else if (arg == "--mode" || arg == "--dialect" || arg == "--lock-timeout") {
+    } else if (arg == "--mode" || arg == "--dialect" || arg == "--lock-timeout" ||
+               arg == "--charset" || arg == "--sql-dialect") {
       std::string name = arg.substr(2);
-      if (name == "lock-timeout") name = "lock_timeout";
+      for (char& c : name)
+        if (c == '-') c = '_';
       options.run_options += name + "=" + value() + ";";
     } else if (arg == "--report") {
       options.report = ParseReport(value());
@@ -85,7 +87,7 @@ ExecOptions ParseExecOptions(const std::vector<std::string>& args) {
 
 const char* UsageText() {
   return "usage: tolvane-exec --database PATH [--mode M] [--dialect D] [--lock-timeout N]\n"
-         "                   [--options TEXT] [--report text|json|none] [--segment-size N] SCRIPT|-\n"
+         "                   [--charset CS] [--sql-dialect N] [--options TEXT] [--report text|json|none] [--segment-size N] SCRIPT|-\n"
          "       tolvane-exec --database PATH --module PATH [--segment-size N] SCRIPT|-\n"
          "\n"
          "Runs SCRIPT (- reads standard input) against\n"
@@ -95,9 +97,12 @@ const char* UsageText() {
          "  --database PATH     the database argument: a file path (embedded) or host:path\n"
          "  --mode M            continue (default): each statement commits on its own;\n"
          "                      bail: stop at the first failure; atomic: all or nothing;\n"
-         "                      batch: one transaction, a failure undoes only its statement\n"
+         "                      batch: one transaction, a failure undoes only its statement;\n"
+         "                      isql (the isql dialect's default): transactions as isql has them\n"
          "  --dialect D         lines (default): one statement per line; isql: statements\n"
          "                      end with ; (SET TERM changes it), comments allowed\n"
+         "  --charset CS        the connection's character set, as isql's -ch (e.g. UTF8)\n"
+         "  --sql-dialect N     the SQL dialect to connect and prepare with: 1, 2 or 3\n"
          "  --lock-timeout N    seconds a statement waits for a lock (0: no limit), or nowait\n"
          "  --options TEXT      the same as name=value pairs: 'mode=batch;lock_timeout=5'\n"
          "  --report text       (default) a line per failed statement, then a summary,\n"

@@ -53,7 +53,8 @@ std::string SummaryLine(const tolvane::RunSummary& summary) {
   return std::to_string(summary.statements) + " statements: " + std::to_string(summary.ok) +
          " ok, " + std::to_string(summary.failed) + " failed, " + std::to_string(summary.skipped) +
          " skipped, " + std::to_string(summary.not_run) + " not run, " +
-         std::to_string(summary.rolled_back) + " rolled back; " + elapsed;
+         std::to_string(summary.rolled_back) + " rolled back; " + elapsed +
+         (summary.charset.empty() ? std::string() : "; character set " + summary.charset);
 }
 
 void TextReport::OnOutcome(const tolvane::StatementOutcome& outcome) noexcept {

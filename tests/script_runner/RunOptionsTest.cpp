@@ -14,6 +14,8 @@ TEST(RunOptions, TextsThatAreTaken) {
     Dialect dialect;
     std::optional<int> lock_timeout;
     bool failure_files;
+    const char* charset = "";
+    std::optional<int> sql_dialect = std::nullopt;
   };
   const Row rows[] = {
       {"", RunMode::kContinue, Dialect::kLines, std::nullopt, true},
@@ -23,6 +25,12 @@ TEST(RunOptions, TextsThatAreTaken) {
        std::nullopt, false},
       {"lock_timeout=0", RunMode::kContinue, Dialect::kLines, 0, true},
       {"lock_timeout=NoWait;mode=bail", RunMode::kBail, Dialect::kLines, kLockNoWait, true},
+      // The isql dialect commits as isql does unless a mode is given.
+      {"dialect=isql", RunMode::kIsql, Dialect::kIsql, std::nullopt, true},
+      {"dialect=isql;mode=continue", RunMode::kContinue, Dialect::kIsql, std::nullopt, true},
+      {"mode=isql", RunMode::kIsql, Dialect::kLines, std::nullopt, true},
+      {"dialect=isql;charset=utf8;sql_dialect=1", RunMode::kIsql, Dialect::kIsql, std::nullopt, true,
+       "UTF8", 1},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.text);
@@ -31,6 +39,8 @@ TEST(RunOptions, TextsThatAreTaken) {
     EXPECT_EQ(settings.dialect, row.dialect);
     EXPECT_EQ(settings.lock_timeout, row.lock_timeout);
     EXPECT_EQ(settings.failure_files, row.failure_files);
+    EXPECT_EQ(settings.charset, row.charset);
+    EXPECT_EQ(settings.sql_dialect, row.sql_dialect);
   }
 }
 
@@ -41,8 +51,9 @@ TEST(RunOptions, TextsThatAreRefusedNameTheOptionAndWhatItAllows) {
   };
   const Row rows[] = {
       {"colour=blue",
-       "Unknown option 'colour': the options are mode, dialect, lock_timeout, failure_files"},
-      {"mode=fast", "Bad value 'fast' for option mode: use continue, bail, atomic or batch"},
+       "Unknown option 'colour': the options are mode, dialect, lock_timeout, failure_files, "
+       "charset, sql_dialect"},
+      {"mode=fast", "Bad value 'fast' for option mode: use continue, bail, atomic, batch or isql"},
       {"mode=batch;MODE=bail", "Option mode is given twice"},
       {"dialect", "Option 'dialect' needs a value: write name=value"},
       {"lock_timeout=-1",
@@ -52,6 +63,11 @@ TEST(RunOptions, TextsThatAreRefusedNameTheOptionAndWhatItAllows) {
        "Bad value '5s' for option lock_timeout: use a number of seconds from 0 (wait without a "
        "limit) to 32767, or nowait"},
       {"failure_files=", "Bad value '' for option failure_files: use on or off"},
+      {"charset=utf-8", "Bad value 'utf-8' for option charset: use a character set's name, "
+                         "such as UTF8 or WIN1252"},
+      {"charset=UTF 8", "Bad value 'UTF 8' for option charset: use a character set's name, such as "
+                        "UTF8 or WIN1252"},
+      {"sql_dialect=4", "Bad value '4' for option sql_dialect: use 1, 2 or 3"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.text);
@@ -69,6 +85,9 @@ TEST(RunOptions, ATextAppliesOverItsBase) {
   const RunSettings settings = ParseRunOptions("mode=bail", base);
   EXPECT_EQ(settings.dialect, Dialect::kIsql);
   EXPECT_EQ(settings.mode, RunMode::kBail);
+  // A mode given in the base stays given: the dialect does not replace it.
+  EXPECT_EQ(ParseRunOptions("dialect=isql", ParseRunOptions("mode=continue")).mode, RunMode::kContinue);
+  EXPECT_EQ(ParseRunOptions("dialect=lines", ParseRunOptions("dialect=isql")).mode, RunMode::kContinue);
 }
 
 }  // namespace

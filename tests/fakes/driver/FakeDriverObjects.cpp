@@ -43,6 +43,10 @@ const char* ConnectionOptionName(tolvane::ConnectionOption id) {
     case tolvane::coCustomString: return "coCustomString";
     case tolvane::coConnectionTimeout: return "coConnectionTimeout";
     case tolvane::coLockTimeout: return "coLockTimeout";
+    case tolvane::coDdlOwnTransaction: return "coDdlOwnTransaction";
+    case tolvane::coFetchLimit: return "coFetchLimit";
+    case tolvane::coPrepareOnly: return "coPrepareOnly";
+    case tolvane::coTransactionStatements: return "coTransactionStatements";
   }
   return "co?";
 }
