@@ -27,7 +27,9 @@
 #   --user NAME          user for --database (default SYSDBA)
 #   --password TEXT      password for --database (default: $ISC_PASSWORD); it
 #                        reaches isql through its environment, never its
-#                        command line
+#                        command line. This script's own command line shows
+#                        it while the script runs: prefer ISC_PASSWORD or
+#                        --password-file
 #   --password-file FILE the password for --database as the server's package
 #                        keeps it (an ISC_PASSWORD=... line; default, when
 #                        neither --password nor ISC_PASSWORD is given:
