@@ -92,7 +92,8 @@ class Platform {
   virtual unsigned long ProcessId() = 0;
 
   // Loads a dynamic library by file name; null when it cannot be loaded. A
-  // library once loaded is never unloaded.
+  // library once loaded is never unloaded. From a shared module on Linux, a
+  // bare file name is taken from the module's folder alone.
   virtual void* LoadLibrary(const std::string& file_name) = 0;
   // The address of an export; null when absent.
   virtual void* FindSymbol(void* library, const std::string& name) = 0;

@@ -6,13 +6,17 @@
 //    truncated, so a file another call holds is never emptied or mixed;
 //  - the settings key: environment variables (see SettingVariable);
 //  - the executable's path: /proc/self/exe;
-//  - libraries: dlopen(RTLD_NOW | RTLD_LOCAL), never dlclose;
+//  - libraries: dlopen(RTLD_NOW | RTLD_LOCAL), never dlclose; from a shared
+//    module, a bare file name is opened by the full path of the module's
+//    folder, so neither LD_LIBRARY_PATH nor the system's library folders
+//    can put another library in its place;
 //  - the module's folder: dladdr of a function of this module;
 //  - the server's folders and settings: the master interface of the Firebird
 //    client library already in the process (never loaded here).
 #include <dlfcn.h>
 #include <firebird/Interface.h>
 #include <fcntl.h>
+#include <link.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -91,6 +95,27 @@ Firebird::IConfigManager* ConfigManager() {
     if (manager != nullptr) found.store(manager, std::memory_order_release);
   }
   return manager;
+}
+
+// True when this code was linked into a shared module (the server's module,
+// the UDR plugin) rather than into the program; when it cannot be told, a
+// module is assumed, the stricter of the two.
+bool InSharedModule() {
+  static const bool in_module = [] {
+    Dl_info info;
+    link_map* own = nullptr;
+    if (::dladdr1(reinterpret_cast<void*>(&DefaultPlatform), &info, reinterpret_cast<void**>(&own),
+                  RTLD_DL_LINKMAP) == 0 ||
+        own == nullptr)
+      return true;
+    void* program = ::dlopen(nullptr, RTLD_NOW);
+    if (program == nullptr) return true;
+    link_map* program_map = nullptr;
+    const bool known = ::dlinfo(program, RTLD_DI_LINKMAP, &program_map) == 0;
+    ::dlclose(program);
+    return !known || own != program_map;
+  }();
+  return in_module;
 }
 
 class PosixPlatform final : public Platform {
@@ -252,8 +277,16 @@ class PosixPlatform final : public Platform {
     return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
   }
 
+  // A program (the tool, the tests) keeps the loader's search, its run path
+  // included; a module takes its own folder or nothing. A folder that is not
+  // absolute would be read against the current directory: nothing then.
   void* LoadLibrary(const std::string& file_name) override {
-    return ::dlopen(file_name.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (file_name.find('/') != std::string::npos || !InSharedModule())
+      return ::dlopen(file_name.c_str(), RTLD_NOW | RTLD_LOCAL);
+    const std::string folder = ModuleFolder();
+    if (folder.empty() || folder.front() != '/') return nullptr;
+    const std::string path = (folder == "/" ? std::string() : folder) + "/" + file_name;
+    return ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   }
 
   void* FindSymbol(void* library, const std::string& name) override {

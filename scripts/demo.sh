@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The module's main job, shown on an embedded database: all set-up (packages,
-# build), then a script with DDL, inserts and one line that fails, run through
-# executa_sql by tolvane-exec. Shows the result text, the failure file and the
-# table's rows.
+# The module's main job, shown on an embedded database: its own set-up (the
+# demo's packages; the module, the driver and the tool, nothing else), then a
+# script with DDL, inserts and one line that fails, run through executa_sql
+# by tolvane-exec. Shows the result text, the failure file and the table's
+# rows. scripts/test.sh is the one that installs and builds everything.
 #
 #   ./scripts/demo.sh     (build folder: $TOLVANE_BUILD_DIR or ./build;
 #                          demo files: $TOLVANE_DEMO_DIR or BUILD/demo)
@@ -16,10 +17,23 @@ section() {
   printf '\n--- %s ---\n' "$*"
 }
 
-stage_setup() {
-  tolvane_install_packages
-  tolvane_configure "$BUILD_DIR" >/dev/null
-  tolvane_build "$BUILD_DIR" >/dev/null
+# What the demo runs: the tool, the module it loads and the driver beside it.
+readonly DEMO_TARGETS=(tolvane-exec UDFTolvane fbdrv)
+
+stage_packages() {
+  tolvane_install_packages DEMO
+}
+
+# A new build folder leaves the tests and the bench out; one that exists
+# keeps its own settings (scripts/test.sh may have made it).
+stage_configure() {
+  local options=()
+  [[ -f "$BUILD_DIR/CMakeCache.txt" ]] || options=(-DTOLVANE_TESTS=OFF -DTOLVANE_BENCH=OFF)
+  tolvane_configure "$BUILD_DIR" "${options[@]}" >/dev/null
+}
+
+stage_build() {
+  tolvane_build "$BUILD_DIR" "${DEMO_TARGETS[@]}" >/dev/null
   local piece
   for piece in bin/tolvane-exec lib/UDFTolvane.so lib/libfbdrv.so; do
     [[ -e "$BUILD_DIR/$piece" ]] || tolvane_die "the build has no $piece yet; the demo needs it"
@@ -75,7 +89,9 @@ SQL
 }
 
 main() {
-  tolvane_stage setup stage_setup
+  tolvane_stage packages stage_packages
+  tolvane_stage configure stage_configure
+  tolvane_stage build stage_build
   tolvane_stage database stage_database
   stage_run
 }

@@ -18,7 +18,7 @@
 #   TOLVANE_FB5_LOCK_TIMEOUT seconds a statement waits for a lock (default 3)
 #
 # Without the tarball "start" says so and succeeds: the Firebird 5 tests then
-# report themselves skipped. "start" leaves STATE/server.env, NAME=value lines
+# report themselves skipped (under CI=true "start" fails instead). "start" leaves STATE/server.env, NAME=value lines
 # (TOLVANE_FB_PORT, TOLVANE_FB_ROOT, TOLVANE_FB_TREE, ...) for the tests.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
@@ -149,7 +149,7 @@ start() {
   fi
   rm -f "$state_dir/server.env"
   if [[ ! -f "$tarball" && ! -x "$tree/bin/firebird" ]]; then
-    tolvane_log "no Firebird 5 tarball at $tarball (TOLVANE_FB5_TARBALL): skipped: no Firebird 5 tree"
+    tolvane_skip_or_fail "no Firebird 5 tree: no tarball at $tarball (TOLVANE_FB5_TARBALL) and none unpacked in $tree"
     return 0
   fi
   tolvane_fb5_unpack "$tarball" "$tree"

@@ -20,10 +20,16 @@
 #   --allow-udf-access   when UdfAccess does not allow DIR, change that one
 #                        setting (a backup of FILE is kept); without it the
 #                        script only says what is missing
-#   --database DB        declare EXECUTA_SQL (and, for udr, TOLVANE_RUN) in DB
-#                        (a path, or host[/port]:path)
+#   --database DB        declare the routines in DB (a path, or host[/port]:path):
+#                        legacy: EXECUTA_SQL; udr: TOLVANE_RUN, and EXECUTA_SQL
+#                        only with --with-function, --grant-function, or a
+#                        module login set in udftolvane.conf (see below)
 #   --user NAME          user for --database (default SYSDBA)
-#   --password TEXT      password for --database (default: $ISC_PASSWORD)
+#   --password TEXT      password for --database (default: $ISC_PASSWORD); it
+#                        reaches isql through its environment, never its
+#                        command line. This script's own command line shows
+#                        it while the script runs: prefer ISC_PASSWORD or
+#                        --password-file
 #   --password-file FILE the password for --database as the server's package
 #                        keeps it (an ISC_PASSWORD=... line; default, when
 #                        neither --password nor ISC_PASSWORD is given:
@@ -35,16 +41,25 @@
 #                        then needs legacy or udr)
 #   --no-install         skip copying the libraries (only check and declare);
 #                        with --uninstall, skip removing them
-#   --grant USER         with --kind udr and --database: grant EXECUTE on
-#                        EXECUTA_SQL and TOLVANE_RUN to USER (repeatable).
-#                        EXECUTE on the function means full administrator
-#                        rights: it runs every statement as SYSDBA, on any
-#                        database. EXECUTE on the procedure means the caller's
-#                        own rights: it runs under the caller's login and role.
-#   --uninstall          undo an install: drop this module's EXECUTA_SQL from
-#                        --database, if given, then remove the module(s) of
-#                        --kind from DIR / the UDR folder, and libfbdrv.so with
-#                        the last of them; FILE is left as it is
+#   --grant USER         with --kind udr and --database: grant EXECUTE on the
+#                        procedure TOLVANE_RUN to USER (repeatable): it runs
+#                        scripts under USER's own login and role, with USER's
+#                        own rights and no more
+#   --with-function      with --kind udr and --database: declare the function
+#                        EXECUTA_SQL too. It runs every statement as the
+#                        module's login (SYSDBA with a public built-in password
+#                        unless udftolvane.conf sets another), on any database
+#   --grant-function USER
+#                        with --kind udr and --database: declare EXECUTA_SQL
+#                        and grant EXECUTE on it to USER (repeatable): FULL
+#                        ADMINISTRATOR RIGHTS on the whole server
+#   --uninstall          undo an install: drop this module's routines from
+#                        --database, if given (EXECUTA_SQL; TOLVANE_RUN unless
+#                        --kind legacy), then remove the module(s) of --kind
+#                        from DIR / the UDR folder, libfbdrv.so with the last
+#                        of them, a folder the install created once it is
+#                        empty, and the udftolvane.conf it wrote while it is
+#                        unchanged; FILE is left as it is
 #   --restore-config     with --uninstall: put FILE back as it was before the
 #                        first UdfAccess change this script made (its oldest
 #                        backup), unless lines other than UdfAccess changed since
@@ -78,6 +93,8 @@ install_files=true
 uninstall=false
 restore_config=false
 grantees=()
+function_grantees=()
+with_function=false
 
 # The folders and configuration file of a server installed in one folder.
 # The UDR folder is the first "path" of UDR_config in its plugins.conf.
@@ -124,6 +141,8 @@ while (($#)); do
     --kind) kind="${2:?}"; shift 2 ;;
     --no-install) install_files=false; shift ;;
     --grant) grantees+=("${2:?}"); shift 2 ;;
+    --grant-function) function_grantees+=("${2:?}"); with_function=true; shift 2 ;;
+    --with-function) with_function=true; shift ;;
     --uninstall) uninstall=true; shift ;;
     --restore-config) restore_config=true; shift ;;
     -h | --help) usage ;;
@@ -175,11 +194,28 @@ case "$kind" in
   *) tolvane_die "--kind takes legacy, udr or both, not '$kind'" ;;
 esac
 $uninstall || ! $restore_config || tolvane_die "--restore-config goes with --uninstall"
-((${#grantees[@]} == 0)) || [[ "$kind" == udr && -n "$database" ]] ||
-  tolvane_die "--grant needs --kind udr and --database: EXECUTE is granted on the UDR routines"
+((${#grantees[@]} + ${#function_grantees[@]} == 0)) || [[ "$kind" == udr && -n "$database" ]] ||
+  tolvane_die "--grant and --grant-function need --kind udr and --database: EXECUTE is granted on the UDR routines"
+! $with_function || [[ "$kind" == udr && -n "$database" ]] ||
+  tolvane_die "--with-function needs --kind udr and --database"
+
+# A user name as the GRANT takes it: a plain name (letters, digits, _ and $,
+# starting with a letter) as it is, which the server reads in capitals; any
+# other as a quoted name, taken exactly as written. Control characters are
+# refused: no user name holds one.
+user_identifier() {
+  local name="$1"
+  [[ -n "$name" ]] || tolvane_die "an empty user name cannot be granted anything"
+  [[ "$name" != *[[:cntrl:]]* ]] || tolvane_die "a user name with a control character cannot be granted anything"
+  if [[ "$name" =~ ^[A-Za-z][A-Za-z0-9_\$]*$ ]]; then
+    printf '%s' "$name"
+  else
+    printf '"%s"' "${name//\"/\"\"}"
+  fi
+}
+for grantee in "${grantees[@]}" "${function_grantees[@]}"; do user_identifier "$grantee" >/dev/null; done
 
 credentials=(-user "$user")
-[[ -z "$password" ]] || credentials+=(-password "$password")
 
 # Copies a module and the driver side by side: the module finds the driver
 # through its own folder.
@@ -189,9 +225,42 @@ install_pair() {
     [[ -f "$build_dir/lib/$name" ]] ||
       tolvane_die "$build_dir/lib/$name is missing: build first (./scripts/test.sh, or cmake --build $build_dir)"
   done
-  mkdir -p "$dir"
+  make_folder "$dir"
   install -m 0755 "$build_dir/lib/$module" "$build_dir/lib/libfbdrv.so" "$dir/"
   tolvane_log "installed $module and libfbdrv.so in $dir"
+}
+
+# A folder the install had to create keeps a note naming the topmost folder
+# it created, so that an uninstall removes those folders and no other.
+readonly CREATED_NOTE=.udftolvane-created
+make_folder() {
+  local dir top="" probe
+  dir="$(realpath -m "$1")"
+  probe="$dir"
+  while [[ ! -e "$probe" ]]; do
+    top="$probe"
+    probe="$(dirname "$probe")"
+  done
+  mkdir -p "$dir"
+  [[ -z "$top" ]] || printf '%s\n' "$top" >"$dir/$CREATED_NOTE"
+}
+
+# Removes what make_folder created, once nothing else is in it.
+remove_created_folder() {
+  local dir top
+  dir="$(realpath -m "$1")"
+  [[ -f "$dir/$CREATED_NOTE" ]] || return 0
+  top="$(<"$dir/$CREATED_NOTE")"
+  if [[ -n "$(find "$dir" -mindepth 1 -maxdepth 1 ! -name "$CREATED_NOTE" -print -quit)" ]]; then
+    tolvane_log "left $dir: the install created it, but it holds other files now"
+    return 0
+  fi
+  rm -f "$dir/$CREATED_NOTE"
+  while rmdir "$dir" 2>/dev/null; do
+    tolvane_log "removed the folder $dir"
+    [[ "$dir" != "$top" && "$dir" == "$top"/* ]] || break
+    dir="$(dirname "$dir")"
+  done
 }
 
 install_libraries() {
@@ -274,7 +343,14 @@ ensure_udf_access() {
 run_sql() {
   local sql="$1" what="$2" out errors status=0
   errors="$(mktemp)"
-  out="$(printf '%s' "$sql" | isql-fb -q -bail "${credentials[@]}" "$database" 2>"$errors")" || status=$?
+  # The password goes through isql's environment: a command line is there
+  # for every user of the machine to read.
+  if [[ -n "$password" ]]; then
+    out="$(printf '%s' "$sql" | ISC_PASSWORD="$password" isql-fb -q -bail "${credentials[@]}" "$database" 2>"$errors")" ||
+      status=$?
+  else
+    out="$(printf '%s' "$sql" | isql-fb -q -bail "${credentials[@]}" "$database" 2>"$errors")" || status=$?
+  fi
   local message
   message="$(cat "$errors")"
   rm -f "$errors"
@@ -298,31 +374,61 @@ FROM RDB\$FUNCTIONS WHERE RDB\$FUNCTION_NAME = 'EXECUTA_SQL' AND RDB\$PACKAGE_NA
 " "cannot reach" | awk '$1 == "K" { print $2 }'
 }
 
-procedure_declared() {
+# Which TOLVANE_RUN the database holds: udr (this module's), other, or nothing.
+procedure_kind() {
   run_sql "SET LIST ON;
-SELECT COUNT(*) AS N FROM RDB\$PROCEDURES WHERE RDB\$PROCEDURE_NAME = 'TOLVANE_RUN';
-" "cannot reach" | awk '$1 == "N" { print $2 }'
+SELECT CASE
+  WHEN TRIM(RDB\$ENGINE_NAME) = 'UDR' AND TRIM(RDB\$ENTRYPOINT) STARTING WITH 'udftolvane_udr!' THEN 'udr'
+  ELSE 'other' END AS K
+FROM RDB\$PROCEDURES WHERE RDB\$PROCEDURE_NAME = 'TOLVANE_RUN' AND RDB\$PACKAGE_NAME IS NULL;
+" "cannot reach" | awk '$1 == "K" { print $2 }'
+}
+
+# One statement of the UDR declaration file: from the line that starts with
+# HEAD to the end of the statement.
+declaration_statement() {
+  local head="$1" file="$TOLVANE_ROOT/sql/udftolvane_udr.sql" text
+  [[ -f "$file" ]] || tolvane_die "$file is missing"
+  text="$(awk -v head="$head" 'index($0, head) == 1 { inside = 1 }
+                               inside { print }
+                               inside && /;[[:space:]]*$/ { exit }' "$file")"
+  [[ -n "$text" ]] || tolvane_die "$file holds no '$head' statement"
+  printf '%s\n' "$text"
+}
+
+# True when udftolvane.conf beside the server's configuration sets the
+# module's own login: EXECUTA_SQL then no longer logs in with the public
+# built-in password.
+module_login_configured() {
+  local file
+  file="$(dirname "$conf_file")/udftolvane.conf"
+  [[ -r "$file" ]] &&
+    grep -qiE '^[[:space:]]*(user|password|password_file|role)[[:space:]]*=[[:space:]]*[^[:space:]#]' "$file"
 }
 
 grant_execute() {
-  local grantee
+  local grantee name
   for grantee in "${grantees[@]}"; do
-    run_sql "GRANT EXECUTE ON FUNCTION EXECUTA_SQL TO USER $grantee;
-GRANT EXECUTE ON PROCEDURE TOLVANE_RUN TO USER $grantee;
+    name="$(user_identifier "$grantee")"
+    run_sql "GRANT EXECUTE ON PROCEDURE TOLVANE_RUN TO USER $name;
 COMMIT;
-" "cannot grant EXECUTE to $grantee in" >/dev/null
-    tolvane_log "granted EXECUTE on EXECUTA_SQL (administrator rights) and TOLVANE_RUN (own rights) to $grantee"
+" "cannot grant EXECUTE on TOLVANE_RUN to $grantee in" >/dev/null
+    tolvane_log "granted EXECUTE on TOLVANE_RUN to $name: scripts run under that user's own login, role and rights"
+  done
+  for grantee in "${function_grantees[@]}"; do
+    name="$(user_identifier "$grantee")"
+    run_sql "GRANT EXECUTE ON FUNCTION EXECUTA_SQL TO USER $name;
+COMMIT;
+" "cannot grant EXECUTE on EXECUTA_SQL to $grantee in" >/dev/null
+    tolvane_log "granted EXECUTE on EXECUTA_SQL to $name: FULL ADMINISTRATOR RIGHTS (every statement runs as the module's login, on any database of the server)"
   done
 }
 
-declare_function() {
+declare_legacy_function() {
   local declared declaration="$TOLVANE_ROOT/sql/udftolvane.sql"
-  [[ "$kind" == udr ]] && declaration="$TOLVANE_ROOT/sql/udftolvane_udr.sql"
   [[ -f "$declaration" ]] || tolvane_die "$declaration is missing"
   declared="$(declared_kind)" || exit 1
-  # The UDR declaration (CREATE OR ALTER) is run again when the procedure is
-  # missing from an older install.
-  if [[ -n "$declared" && ! ( "$declared" == udr && "$(procedure_declared)" == 0 ) ]]; then
+  if [[ -n "$declared" ]]; then
     tolvane_log "EXECUTA_SQL is already declared in $database; left as it is"
     return 0
   fi
@@ -330,6 +436,50 @@ declare_function() {
 COMMIT;
 " "cannot declare EXECUTA_SQL in" >/dev/null
   tolvane_log "declared EXECUTA_SQL in $database"
+}
+
+# The procedure always; the function, which runs everything as the module's
+# login, only when asked for or when a login of its own is configured.
+declare_udr_routines() {
+  local declared
+  declared="$(procedure_kind)" || exit 1
+  case "$declared" in
+    "")
+      run_sql "$(declaration_statement "CREATE OR ALTER PROCEDURE TOLVANE_RUN")
+COMMIT;
+" "cannot declare TOLVANE_RUN in" >/dev/null
+      tolvane_log "declared TOLVANE_RUN in $database"
+      ;;
+    udr) tolvane_log "TOLVANE_RUN is already declared in $database; left as it is" ;;
+    *) tolvane_die "the TOLVANE_RUN of $database is not this module's; left as it is" ;;
+  esac
+
+  declared="$(declared_kind)" || exit 1
+  if [[ -n "$declared" ]]; then
+    tolvane_log "EXECUTA_SQL is already declared in $database; left as it is"
+    [[ "$declared" == udr || ${#function_grantees[@]} -eq 0 ]] ||
+      tolvane_die "the EXECUTA_SQL of $database is not this module's UDR function: nothing granted on it"
+    return 0
+  fi
+  if ! $with_function; then
+    if ! module_login_configured; then
+      tolvane_log "EXECUTA_SQL not declared: it would run every statement as SYSDBA with the module's public built-in password; --with-function declares it (set the module's login in udftolvane.conf first)"
+      return 0
+    fi
+    tolvane_log "udftolvane.conf sets the module's login: declaring EXECUTA_SQL too"
+  fi
+  run_sql "$(declaration_statement "CREATE OR ALTER FUNCTION EXECUTA_SQL")
+COMMIT;
+" "cannot declare EXECUTA_SQL in" >/dev/null
+  tolvane_log "declared EXECUTA_SQL in $database (administrator rights: grant EXECUTE on it only with --grant-function)"
+}
+
+declare_routines() {
+  if [[ "$kind" == udr ]]; then
+    declare_udr_routines
+  else
+    declare_legacy_function
+  fi
 }
 
 # --- the module's configuration ---
@@ -368,23 +518,35 @@ write_config_template() {
   tolvane_log "wrote $target (every setting commented out: the module behaves as without it)"
 }
 
-drop_function() {
-  local declared statement
+# Drops this module's routines: TOLVANE_RUN (unless --kind legacy) and
+# EXECUTA_SQL, each named as it goes; a routine of that name from elsewhere
+# is left.
+drop_routines() {
+  local declared statements="" dropped=()
+  if [[ "$kind" != legacy ]]; then
+    declared="$(procedure_kind)" || exit 1
+    case "$declared" in
+      "") tolvane_log "TOLVANE_RUN is not declared in $database" ;;
+      udr) statements+="DROP PROCEDURE TOLVANE_RUN;"$'\n'; dropped+=("TOLVANE_RUN (udr)") ;;
+      *) tolvane_die "the TOLVANE_RUN of $database is not this module's; left as it is" ;;
+    esac
+  fi
   declared="$(declared_kind)" || exit 1
   case "$declared" in
-    "") tolvane_log "EXECUTA_SQL is not declared in $database"; return 0 ;;
-    legacy) statement="DROP EXTERNAL FUNCTION EXECUTA_SQL" ;;
-    udr)
-      statement="DROP FUNCTION EXECUTA_SQL"
-      [[ "$(procedure_declared)" == 0 ]] || statement="DROP PROCEDURE TOLVANE_RUN;
-$statement"
-      ;;
+    "") tolvane_log "EXECUTA_SQL is not declared in $database" ;;
+    legacy) statements+="DROP EXTERNAL FUNCTION EXECUTA_SQL;"$'\n'; dropped+=("EXECUTA_SQL (legacy)") ;;
+    udr) statements+="DROP FUNCTION EXECUTA_SQL;"$'\n'; dropped+=("EXECUTA_SQL (udr)") ;;
     *) tolvane_die "the EXECUTA_SQL of $database is not this module's; left as it is" ;;
   esac
-  run_sql "$statement;
-COMMIT;
-" "cannot drop EXECUTA_SQL from" >/dev/null
-  tolvane_log "dropped EXECUTA_SQL ($declared) from $database"
+  if [[ -n "$statements" ]]; then
+    run_sql "${statements}COMMIT;
+" "cannot drop ${dropped[*]} from" >/dev/null
+    local routine
+    for routine in "${dropped[@]}"; do tolvane_log "dropped $routine from $database"; done
+  fi
+  if [[ "$kind" == legacy && "$(procedure_kind)" == udr ]]; then
+    tolvane_log "TOLVANE_RUN left in $database (--kind udr drops it)"
+  fi
 }
 
 # Removes a module; the driver goes with it unless the other module still
@@ -403,9 +565,29 @@ remove_pair() {
 }
 
 remove_libraries() {
-  [[ "$kind" == udr ]] || remove_pair UDFTolvane.so "$target_dir" libudftolvane_udr.so
-  [[ "$kind" == legacy ]] || remove_pair libudftolvane_udr.so "$udr_dir" UDFTolvane.so
+  if [[ "$kind" != udr ]]; then
+    remove_pair UDFTolvane.so "$target_dir" libudftolvane_udr.so
+    remove_created_folder "$target_dir"
+  fi
+  if [[ "$kind" != legacy ]]; then
+    remove_pair libudftolvane_udr.so "$udr_dir" UDFTolvane.so
+    remove_created_folder "$udr_dir"
+  fi
   tolvane_log "a running server keeps a loaded module until it restarts"
+}
+
+# The udftolvane.conf this script writes goes while it is still the
+# template; one with settings of its own is the administrator's.
+remove_config_template() {
+  local target
+  target="$(dirname "$conf_file")/udftolvane.conf"
+  [[ -e "$target" || -L "$target" ]] || return 0
+  if [[ -f "$target" && ! -L "$target" ]] && cmp -s "$target" "$CONFIG_TEMPLATE"; then
+    rm -f "$target"
+    tolvane_log "removed $target (the template as written, no setting of its own)"
+  else
+    tolvane_log "left $target: it differs from the template this script writes (settings of its own)"
+  fi
 }
 
 # The backups this script made, oldest first.
@@ -430,12 +612,20 @@ restore_config_file() {
   # Written in place: the file keeps its owner and mode.
   cat "$oldest" >"$conf_file"
   tolvane_log "restored $conf_file from $oldest; restart the server to use it"
+  # The file is now the oldest backup again; the backups hold nothing more
+  # than UdfAccess lines of the install's own.
+  local backup
+  while IFS= read -r backup; do
+    rm -f "$backup"
+    tolvane_log "removed the backup $backup"
+  done < <(config_backups)
 }
 
 uninstall_module() {
   local status=0
-  [[ -z "$database" ]] || drop_function
+  [[ -z "$database" ]] || drop_routines
   $install_files && remove_libraries
+  remove_config_template
   if $restore_config; then
     restore_config_file || status=1
   elif [[ -n "$(config_backups)" ]]; then
@@ -456,8 +646,8 @@ main() {
   if [[ "$kind" != udr ]]; then
     ensure_udf_access || access=false
   fi
-  [[ -z "$database" ]] || declare_function
-  ((${#grantees[@]} == 0)) || grant_execute
+  [[ -z "$database" ]] || declare_routines
+  ((${#grantees[@]} + ${#function_grantees[@]} == 0)) || grant_execute
   if ! $access; then
     [[ -z "$database" ]] ||
       tolvane_log "NOT USABLE YET: EXECUTA_SQL is declared in $database, but the server cannot load UDFTolvane.so until UdfAccess allows $target_dir and the server has restarted"

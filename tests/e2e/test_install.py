@@ -1,8 +1,10 @@
 """scripts/install-udf.sh on copies of a server's configuration: the
 libraries land side by side, UdfAccess is only reported unless the change is
-asked for, and then only that setting changes, with a backup kept; an
-uninstall takes back the declaration and the files, and the setting only
-when asked."""
+asked for, and then only that setting changes, with a backup kept; the
+password never shows on a command line; a grant gives what it names and no
+more; an uninstall takes back the declarations, the files and folders it
+made and its unchanged configuration template, and the setting only when
+asked."""
 
 import os
 import shutil
@@ -16,12 +18,16 @@ from e2e_support import BUILD_DIR, FB5_TREE, PASSWORD, SOURCE_DIR, ServerDatabas
 SCRIPT = SOURCE_DIR / "scripts" / "install-udf.sh"
 UDR_DECLARATION = SOURCE_DIR / "sql" / "udftolvane_udr.sql"
 COUNT_DECLARED = "SELECT COUNT(*) AS V FROM RDB$FUNCTIONS WHERE RDB$FUNCTION_NAME = 'EXECUTA_SQL'"
+COUNT_PROCEDURE = "SELECT COUNT(*) AS V FROM RDB$PROCEDURES WHERE RDB$PROCEDURE_NAME = 'TOLVANE_RUN'"
+EXECUTE_GRANTS = ("SELECT TRIM(RDB$USER) || ' ' || TRIM(RDB$RELATION_NAME) AS V FROM RDB$USER_PRIVILEGES "
+                  "WHERE RDB$PRIVILEGE = 'X' AND RDB$RELATION_NAME IN ('EXECUTA_SQL', 'TOLVANE_RUN') "
+                  "AND RDB$USER <> 'SYSDBA' ORDER BY 1")
 
 
-def install(*args):
+def install(*args, **env):
     return subprocess.run(["bash", str(SCRIPT), "--build", str(BUILD_DIR), *args],
                           capture_output=True, text=True, timeout=120,
-                          env=dict(os.environ, TOLVANE_BUILD_DIR=str(BUILD_DIR)))
+                          env=dict(os.environ, TOLVANE_BUILD_DIR=str(BUILD_DIR), **env))
 
 
 class InstallUdf(ServerTestCase):
@@ -110,10 +116,15 @@ class InstallUdf(ServerTestCase):
         self.assertEqual(install("--allow-udf-access", *common).returncode, 0)
         changed = self.conf.read_text()
 
+        self.assertTrue((self.dir / "udftolvane.conf").exists())
+
         done = install("--uninstall", *common)
         self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertIn("dropped EXECUTA_SQL (legacy)", done.stderr)
         self.assertEqual(db.values(COUNT_DECLARED), ["0"])
-        self.assertEqual(list(self.target.iterdir()), [])
+        # The folder and the template it made go; the server's file stays.
+        self.assertFalse(self.target.exists())
+        self.assertFalse((self.dir / "udftolvane.conf").exists())
         self.assertEqual(self.conf.read_text(), changed)
 
         # A configuration changed since in more than UdfAccess is not put back.
@@ -127,6 +138,34 @@ class InstallUdf(ServerTestCase):
         done = install("--uninstall", "--restore-config", *common)
         self.assertEqual(done.returncode, 0, done.stderr)
         self.assertEqual(self.conf.read_text(), self.original)
+        self.assertEqual(list(self.dir.glob("firebird.conf.udftolvane-backup.*")), [])
+
+    def test_a_udr_uninstall_names_both_routines_and_leaves_nothing_of_its_own(self):
+        # Row: what the administrator did to the written configuration, and
+        # whether the uninstall may take it away.
+        rows = [("", True), ("user = APP_OWNER\n", False)]
+        for added, removed in rows:
+            with self.subTest(added=added):
+                db = ServerDatabase(self.dir, "udr_uninstall", "DROP EXTERNAL FUNCTION EXECUTA_SQL;")
+                plugins = self.dir / "root" / "plugins"
+                common = ["--kind", "udr", "--udr-dir", str(plugins / "udr"), "--conf", str(self.conf),
+                          "--database", db.remote, "--password", PASSWORD]
+                done = install("--with-function", *common)
+                self.assertEqual(done.returncode, 0, done.stderr)
+                written = self.dir / "udftolvane.conf"
+                written.write_text(written.read_text() + added)
+
+                done = install("--uninstall", *common)
+                self.assertEqual(done.returncode, 0, done.stderr)
+                for routine in ["TOLVANE_RUN (udr)", "EXECUTA_SQL (udr)"]:
+                    self.assertIn(f"dropped {routine} from {db.remote}", done.stderr)
+                self.assertEqual(db.values(COUNT_DECLARED), ["0"])
+                self.assertEqual(db.values(COUNT_PROCEDURE), ["0"])
+                self.assertFalse((self.dir / "root").exists())
+                self.assertEqual(written.exists(), not removed)
+                if not removed:
+                    self.assertIn(f"left {written}: it differs from the template", done.stderr)
+                    written.unlink()
 
     def test_uninstall_drops_only_this_modules_function(self):
         other = ("DROP EXTERNAL FUNCTION EXECUTA_SQL;\nCOMMIT;\nDECLARE EXTERNAL FUNCTION EXECUTA_SQL "
@@ -196,23 +235,62 @@ class InstallConfiguration(ServerTestCase):
         self.assertEqual(written.read_text(), "user = mine\n")
 
 
-    def test_the_udr_kind_declares_the_procedure_and_grants_both_routines(self):
-        db = ServerDatabase(self.dir, "grant", declaration=SOURCE_DIR / "sql" / "udftolvane.sql")
-        db.run("DROP EXTERNAL FUNCTION EXECUTA_SQL;\nCOMMIT;\n")
-        done = install("--kind", "udr", "--no-install", "--conf", str(self.conf), "--database",
-                       db.remote, "--password", PASSWORD, "--grant", "TOLVANE_GRANTEE_A",
-                       "--grant", "TOLVANE_GRANTEE_B")
-        self.assertEqual(done.returncode, 0, done.stderr)
-        self.assertEqual(db.values(
-            "SELECT TRIM(RDB$USER) || ' ' || TRIM(RDB$RELATION_NAME) AS V FROM RDB$USER_PRIVILEGES "
-            "WHERE RDB$USER LIKE 'TOLVANE_GRANTEE_%' AND RDB$PRIVILEGE = 'X' ORDER BY 1"), [
-            "TOLVANE_GRANTEE_A EXECUTA_SQL", "TOLVANE_GRANTEE_A TOLVANE_RUN",
-            "TOLVANE_GRANTEE_B EXECUTA_SQL", "TOLVANE_GRANTEE_B TOLVANE_RUN"])
+    def test_grants_give_what_they_say_and_no_password_reaches_a_command_line(self):
+        # Every isql the installer starts leaves its command line here.
+        tools = self.dir / "tools"
+        tools.mkdir()
+        command_lines = self.dir / "command-lines"
+        (tools / "isql-fb").write_text(
+            f"#!/bin/sh\nprintf '%s\\n' \"$*\" >>{command_lines}\nexec {shutil.which('isql-fb')} \"$@\"\n")
+        (tools / "isql-fb").chmod(0o755)
+        path = f"{tools}:{os.environ['PATH']}"
 
-        refused = install("--no-install", "--conf", str(self.conf), "--database", db.remote,
-                          "--grant", "TOLVANE_GRANTEE_A")
-        self.assertNotEqual(refused.returncode, 0)
-        self.assertIn("--grant needs --kind udr", refused.stderr)
+        db = ServerDatabase(self.dir, "grant", "DROP EXTERNAL FUNCTION EXECUTA_SQL;")
+        udr = ["--kind", "udr", "--no-install", "--conf", str(self.conf), "--database", db.remote,
+               "--password", PASSWORD]
+        # Names that would end the GRANT early, or add one of their own, are
+        # taken as the names they are.
+        # ("TO USER U1, PUBLIC" grants to everyone; names are 31 bytes at most.)
+        hostile = "TOLVANE_U1, PUBLIC"
+        quote = 'O"Gr; -- x'
+        done = install(*udr, "--grant", "TOLVANE_GRANTEE_A", "--grant", hostile, "--grant", quote, PATH=path)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertIn("granted EXECUTE on TOLVANE_RUN to TOLVANE_GRANTEE_A", done.stderr)
+        self.assertIn("EXECUTA_SQL not declared", done.stderr)
+        self.assertEqual(db.values(COUNT_DECLARED), ["0"])
+        self.assertEqual(db.values(EXECUTE_GRANTS),
+                         sorted([f"{quote} TOLVANE_RUN", f"{hostile} TOLVANE_RUN", "TOLVANE_GRANTEE_A TOLVANE_RUN"]))
+
+        # The function is its own option, and says what it gives.
+        done = install(*udr, "--grant-function", "TOLVANE_ADMIN", PATH=path)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertIn("granted EXECUTE on EXECUTA_SQL to TOLVANE_ADMIN: FULL ADMINISTRATOR RIGHTS", done.stderr)
+        self.assertEqual(db.values(COUNT_DECLARED), ["1"])
+        self.assertEqual(db.values(EXECUTE_GRANTS),
+                         sorted([f"{quote} TOLVANE_RUN", f"{hostile} TOLVANE_RUN", "TOLVANE_ADMIN EXECUTA_SQL",
+                                 "TOLVANE_GRANTEE_A TOLVANE_RUN"]))
+
+        lines = command_lines.read_text()
+        self.assertIn(db.remote, lines)
+        self.assertNotIn(PASSWORD, lines)
+
+        refused = [(["--no-install", "--conf", str(self.conf), "--database", db.remote,
+                     "--grant", "TOLVANE_GRANTEE_A"], "need --kind udr"),
+                   ([*udr, "--grant", "TOLVANE\nGRANTEE"], "control character")]
+        for args, said in refused:
+            with self.subTest(args=args):
+                done = install(*args)
+                self.assertNotEqual(done.returncode, 0)
+                self.assertIn(said, done.stderr)
+
+    def test_the_udr_function_is_declared_when_a_module_login_is_configured(self):
+        db = ServerDatabase(self.dir, "login", "DROP EXTERNAL FUNCTION EXECUTA_SQL;")
+        (self.dir / "udftolvane.conf").write_text("user = SYSDBA\npassword_file = /nonexistent\n")
+        done = install("--kind", "udr", "--no-install", "--conf", str(self.conf), "--database",
+                       db.remote, "--password", PASSWORD)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertEqual(db.values(COUNT_DECLARED), ["1"])
+        self.assertEqual(db.values(COUNT_PROCEDURE), ["1"])
 
 
 if __name__ == "__main__":

@@ -2,7 +2,10 @@
 // kind, N from 1 until a run no longer reaches an N-th call. Each run must
 // end with "ok" or one of the texts a caller can act on, run no line after a
 // failure file that could not be written, keep the failure files written
-// before, and leave no driver object or attachment behind.
+// before, and leave no driver object or attachment behind. Two runs are
+// swept: a plain one (no configuration file) and one whose configuration
+// reaches every other operation of the platform (target rules, the server's
+// folders and settings, a run log).
 #include <cerrno>
 #include <cstring>
 #include <set>
@@ -17,14 +20,78 @@ namespace fs = std::filesystem;
 
 const std::vector<std::string> kLines = {"first", "bad one", "fine", "bad three", "last"};
 
+const PlatformCall kEveryKind[] = {
+    PlatformCall::kCreateFile,       PlatformCall::kWriteFile,     PlatformCall::kFileExists,
+    PlatformCall::kReadFile,         PlatformCall::kReadSetting,   PlatformCall::kExecutablePath,
+    PlatformCall::kLoadLibrary,      PlatformCall::kFindSymbol,    PlatformCall::kAllocate,
+    PlatformCall::kCreateNewFile,    PlatformCall::kReadFileFacts, PlatformCall::kRealPath,
+    PlatformCall::kModuleFolder,     PlatformCall::kFirebirdDirectory,
+    PlatformCall::kFirebirdSetting,  PlatformCall::kProcessId,
+};
+
+// The kinds a configured run must reach at least once: a sweep that never
+// calls one proves nothing about it.
+const PlatformCall kConfiguredRunReaches[] = {
+    PlatformCall::kCreateFile,    PlatformCall::kWriteFile,        PlatformCall::kReadFile,
+    PlatformCall::kLoadLibrary,   PlatformCall::kFindSymbol,       PlatformCall::kAllocate,
+    PlatformCall::kCreateNewFile, PlatformCall::kReadFileFacts,    PlatformCall::kRealPath,
+    PlatformCall::kModuleFolder,  PlatformCall::kFirebirdDirectory, PlatformCall::kFirebirdSetting,
+    PlatformCall::kProcessId,
+};
+
 std::string Script() {
   std::string script;
   for (const std::string& line : kLines) script += line + "\r\n";
   return script;
 }
 
-class FaultSweepTest : public ScriptRunFixture {
+void WriteText(const fs::path& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+  fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+class FaultSweepTest : public ScriptRunFixture, public ::testing::WithParamInterface<bool> {
  protected:
+  void SetUp() override {
+    ScriptRunFixture::SetUp();
+    database_ = kDatabase;
+    if (GetParam()) Configure();
+  }
+  void TearDown() override {
+    ScriptRunFixture::TearDown();
+    std::error_code ignored;
+    if (!setup_.empty()) fs::remove_all(setup_, ignored);
+  }
+
+  // A module folder with udftolvane.conf (target rules that resolve paths and
+  // ask for the server's security database, a run log), and a server whose
+  // folders hold firebird.conf and databases.conf.
+  void Configure() {
+    setup_ = MakeTempFolder("tolvane_sweep_setup");
+    ASSERT_FALSE(setup_.empty());
+    const fs::path root = setup_;
+    for (const char* folder : {"module", "server", "data", "logs"}) fs::create_directory(root / folder);
+    WriteText(root / "server" / "firebird.conf", "");
+    WriteText(root / "server" / "databases.conf", "sweep = " + (root / "data" / "sweep.fdb").string() + "\n");
+    WriteText(root / "module" / "udftolvane.conf",
+              "allowed_databases = " + (root / "data").string() + "/ ; sweep\n"
+              "deny_security_database = yes\n"
+              "run_log_dir = " + (root / "logs").string() + "\n");
+    platform_.module_folder = [root] { return (root / "module").string(); };
+    platform_.firebird_directory = [root](FirebirdFolder) { return (root / "server").string(); };
+    platform_.firebird_setting = [root](const std::string& name) {
+      return name == "SecurityDatabase" ? (root / "server" / "security.fdb").string() : std::string();
+    };
+    database_ = (root / "data" / "faults.fdb").string();
+  }
+
+  std::string RunOnce() {
+    testing::ScriptBlob blob(Script());
+    return RunScript(platform_, blob.Callback(), database_.c_str());
+  }
+
+  std::string Record(const std::string& line) const { return line + " - " + database_ + "\r\n"; }
+
   // The line index whose failure file the result names; -1 for none.
   int FailedFileLine(const std::string& result) {
     for (int index : {1, 3}) {
@@ -37,52 +104,69 @@ class FaultSweepTest : public ScriptRunFixture {
     return -1;
   }
 
-  void CheckRun(const std::string& result) {
-    const std::vector<std::string> executed = Executed();
-    const int failed_line = FailedFileLine(result);
+  // A run stopped before its first line, with a text saying why.
+  static bool RefusedBeforeTheRun(const std::string& result) {
     static const std::set<std::string> kOpenFailures = {
         "Unable to Load libfbdrv.so   -    ",
         "Unable to Find Procedure getSQLDriverINTERBASE   -    ",
         "Out of memory   -    ",
     };
+    return kOpenFailures.count(result) > 0 || result.rfind("Run refused: ", 0) == 0 ||
+           result.rfind("Configuration ", 0) == 0;
+  }
+
+  void CheckRun(const std::string& result) {
+    const std::vector<std::string> executed = Executed();
+    const int failed_line = FailedFileLine(result);
     if (result == "ok") {
       EXPECT_EQ(executed, kLines);
-      EXPECT_EQ(ReadFile(FailurePath(1)), FailureRecord(kLines[1]));
-      EXPECT_EQ(ReadFile(FailurePath(3)), FailureRecord(kLines[3]));
+      EXPECT_EQ(ReadFile(FailurePath(1)), Record(kLines[1]));
+      EXPECT_EQ(ReadFile(FailurePath(3)), Record(kLines[3]));
     } else if (failed_line >= 0) {
       const std::vector<std::string> expected(kLines.begin(), kLines.begin() + failed_line + 1);
       EXPECT_EQ(executed, expected) << "lines after the failed write ran";
       if (failed_line == 3) {
-        EXPECT_EQ(ReadFile(FailurePath(1)), FailureRecord(kLines[1]));
+        EXPECT_EQ(ReadFile(FailurePath(1)), Record(kLines[1]));
       }
     } else {
-      EXPECT_TRUE(kOpenFailures.count(result)) << "unexpected result: " << result;
+      EXPECT_TRUE(RefusedBeforeTheRun(result)) << "unexpected result: " << result;
       EXPECT_TRUE(executed.empty());
       EXPECT_FALSE(fs::exists(FailurePath(1)));
     }
     EXPECT_EQ(LogHas("AttachDatabase"), LogHas("DetachDatabase")) << "attachment left open";
     EXPECT_EQ(fakedrv::LiveTotal(), 0);
   }
+
+  void StartRun() {
+    for (const auto& entry : fs::directory_iterator(folder_)) fs::remove_all(entry.path());
+    fakedrv::Reset();
+    RefuseBadLines();
+    platform_.ResetCounts();
+  }
+
+  std::string database_;
+  std::string setup_;
 };
 
-TEST_F(FaultSweepTest, EveryNthCallOfEveryKindFailsCleanly) {
-  const PlatformCall kinds[] = {
-      PlatformCall::kCreateFile,  PlatformCall::kWriteFile,      PlatformCall::kFileExists,
-      PlatformCall::kReadFile,    PlatformCall::kReadSetting,    PlatformCall::kExecutablePath,
-      PlatformCall::kLoadLibrary, PlatformCall::kFindSymbol,     PlatformCall::kAllocate,
-  };
+TEST_P(FaultSweepTest, EveryNthCallOfEveryKindFailsCleanly) {
+  if (GetParam()) {
+    // Without faults the configured run passes, and reaches every kind it
+    // is meant to sweep.
+    StartRun();
+    ASSERT_EQ(RunOnce(), "ok");
+    CheckRun("ok");
+    for (PlatformCall kind : kConfiguredRunReaches)
+      EXPECT_GT(platform_.Calls(kind), 0) << "call kind " << static_cast<int>(kind) << " never reached";
+  }
   int faults_hit = 0;
-  for (PlatformCall kind : kinds) {
+  for (PlatformCall kind : kEveryKind) {
     for (int n = 1; n < 100; ++n) {
       SCOPED_TRACE("call kind " + std::to_string(static_cast<int>(kind)) + ", failing call " +
                    std::to_string(n));
-      for (const auto& entry : fs::directory_iterator(folder_)) fs::remove_all(entry.path());
-      fakedrv::Reset();
-      RefuseBadLines();
-      platform_.ResetCounts();
+      StartRun();
       platform_.FailNth(kind, n, EIO);
 
-      const std::string result = Run(Script());
+      const std::string result = RunOnce();
       CheckRun(result);
       const bool hit = platform_.Calls(kind) >= n;
       platform_.FailNth(kind, 0);
@@ -95,9 +179,14 @@ TEST_F(FaultSweepTest, EveryNthCallOfEveryKindFailsCleanly) {
   }
   // Creating and writing the two files, loading, finding and allocating at
   // least: a sweep that hit fewer faults did not reach the runner's calls.
-  EXPECT_GE(faults_hit, 7);
+  EXPECT_GE(faults_hit, GetParam() ? 20 : 7);
   RecordProperty("faults_hit", faults_hit);
 }
+
+INSTANTIATE_TEST_SUITE_P(Runs, FaultSweepTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& run) {
+                           return run.param ? std::string("Configured") : std::string("Plain");
+                         });
 
 }  // namespace
 }  // namespace tolvane::testing::faults

@@ -38,6 +38,7 @@ int FakePlatform::CreateFileExclusive(const std::string& path, int* error) {
 }
 
 int FakePlatform::CreateNewFile(const std::string& path, int* error) {
+  if (Count(PlatformCall::kCreateNewFile, error)) return -1;
   return DefaultPlatform().CreateNewFile(path, error);
 }
 
@@ -60,10 +61,14 @@ int FakePlatform::ReadWholeFile(const std::string& path, std::string* content) {
 }
 
 int FakePlatform::ReadFileFacts(const std::string& path, FileFacts* facts) {
+  int error = 0;
+  if (Count(PlatformCall::kReadFileFacts, &error)) return error;
   return DefaultPlatform().ReadFileFacts(path, facts);
 }
 
 int FakePlatform::RealPath(const std::string& path, std::string* resolved) {
+  int error = 0;
+  if (Count(PlatformCall::kRealPath, &error)) return error;
   return DefaultPlatform().RealPath(path, resolved);
 }
 
@@ -84,18 +89,24 @@ std::string FakePlatform::ExecutablePath() {
 }
 
 std::string FakePlatform::ModuleFolder() {
+  if (Count(PlatformCall::kModuleFolder, nullptr)) return std::string();
   return module_folder ? module_folder() : DefaultPlatform().ModuleFolder();
 }
 
 std::string FakePlatform::FirebirdDirectory(FirebirdFolder folder) {
+  if (Count(PlatformCall::kFirebirdDirectory, nullptr)) return std::string();
   return firebird_directory ? firebird_directory(folder) : DefaultPlatform().FirebirdDirectory(folder);
 }
 
 std::string FakePlatform::FirebirdSetting(const std::string& name) {
+  if (Count(PlatformCall::kFirebirdSetting, nullptr)) return std::string();
   return firebird_setting ? firebird_setting(name) : DefaultPlatform().FirebirdSetting(name);
 }
 
-unsigned long FakePlatform::ProcessId() { return DefaultPlatform().ProcessId(); }
+unsigned long FakePlatform::ProcessId() {
+  if (Count(PlatformCall::kProcessId, nullptr)) return 0;
+  return DefaultPlatform().ProcessId();
+}
 
 void* FakePlatform::LoadLibrary(const std::string& file_name) {
   if (Count(PlatformCall::kLoadLibrary, nullptr)) return nullptr;

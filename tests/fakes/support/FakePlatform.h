@@ -24,6 +24,16 @@ enum class PlatformCall {
   kLoadLibrary,
   kFindSymbol,
   kAllocate,
+  // A failed call of these gives: an error number (file facts, real paths,
+  // new files), an empty text (the module's and Firebird's folders and
+  // settings: cannot be told), 0 (the process id).
+  kCreateNewFile,
+  kReadFileFacts,
+  kRealPath,
+  kModuleFolder,
+  kFirebirdDirectory,
+  kFirebirdSetting,
+  kProcessId,
 };
 
 class FakePlatform : public Platform {
