@@ -10,6 +10,7 @@ TOLVANE_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev gnuplot-nox valgrind time
   libboost-dev
+  lintian dpkg-dev man-db  # the Debian package: dpkg-shlibdeps for CPack, lintian, man for its page
   libicu72 zlib1g libtinfo6
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 wine32:i386
 )
