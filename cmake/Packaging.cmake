@@ -31,6 +31,7 @@ set(deb_src ${PROJECT_SOURCE_DIR}/packaging)
 file(MAKE_DIRECTORY ${deb_out}/control)
 configure_file(${deb_src}/postinst.in ${deb_out}/control/postinst @ONLY)
 configure_file(${deb_src}/conffiles ${deb_out}/control/conffiles COPYONLY)
+configure_file(${deb_src}/triggers ${deb_out}/control/triggers COPYONLY)
 configure_file(${deb_src}/changelog.in ${deb_out}/changelog @ONLY)
 
 # The manual page comes from its Markdown source; gzip -n keeps the package
@@ -122,6 +123,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The driver opens the client library when it runs, so no link records it.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libfbclient2")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "firebird3.0-server")
-set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${deb_out}/control/postinst ${deb_out}/control/conffiles)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+  ${deb_out}/control/postinst ${deb_out}/control/conffiles ${deb_out}/control/triggers)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)
