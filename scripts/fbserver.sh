@@ -18,6 +18,11 @@
 #   TOLVANE_FB_CONF          the module's configuration file, UDFTOLVANE_CONF
 #                            (default: STATE/udftolvane.conf, which start
 #                            does not create: tests write it when they need it)
+#   TOLVANE_FB_UDF_DIR       the one folder legacy modules load from
+#   TOLVANE_FB_UDR_DIR       the one folder UDR modules load from (both default
+#                            to the build's lib folder; an installed package's
+#                            folders are tested with these and a --state of
+#                            their own)
 #
 # "start" leaves STATE/server.env, a file of NAME=value lines
 # (TOLVANE_FB_PORT, TOLVANE_FB_ADDRESS, ...) for the tests to read.
@@ -38,6 +43,8 @@ failure_dir="${TOLVANE_FB_FAILURE_DIR:-$state_dir/failures}"
 lock_timeout="${TOLVANE_FB_LOCK_TIMEOUT:-3}"
 module_conf="${TOLVANE_FB_CONF:-$state_dir/udftolvane.conf}"
 run_log_dir="${TOLVANE_FB_RUN_LOG_DIR:-}"
+udf_dir="${TOLVANE_FB_UDF_DIR:-$build_dir/lib}"
+udr_dir="${TOLVANE_FB_UDR_DIR:-$build_dir/lib}"
 
 # The environment every Firebird process of this instance runs with, the
 # embedded isql that makes the security database included.
@@ -85,10 +92,10 @@ write_config() {
 RemoteServicePort = $port
 RemoteBindAddress = localhost
 SecurityDatabase = $security_db
-UdfAccess = Restrict $build_dir/lib
+UdfAccess = Restrict $udf_dir
 EOF
-  # UDR modules, too, come from the build's lib folder only.
-  sed -i -E "s|^([[:space:]]*path[[:space:]]*=[[:space:]]*).*/udr[[:space:]]*$|\\1$build_dir/lib|" \
+  # UDR modules, too, come from one folder only.
+  sed -i -E "s|^([[:space:]]*path[[:space:]]*=[[:space:]]*).*/udr[[:space:]]*$|\\1$udr_dir|" \
     "$root_dir/plugins.conf"
 }
 
@@ -145,6 +152,8 @@ TOLVANE_FB_STATE=$state_dir
 TOLVANE_FB_FAILURE_DIR=$failure_dir
 TOLVANE_FB_LOCK_TIMEOUT=$lock_timeout
 TOLVANE_FB_LIB_DIR=$build_dir/lib
+TOLVANE_FB_UDF_DIR=$udf_dir
+TOLVANE_FB_UDR_DIR=$udr_dir
 TOLVANE_FB_CONF=$module_conf
 TOLVANE_FB_ROOT=$root_dir
 EOF

@@ -17,6 +17,7 @@ TOLVANE_PACKAGES_TESTS=(
   "${TOLVANE_PACKAGES_DEMO[@]}"
   python3 libgtest-dev libgmock-dev
   clang libclang-rt-14-dev valgrind util-linux
+  lintian dpkg-dev man-db  # the Debian package: dpkg-shlibdeps for CPack, lintian, man for its page
   libicu72 zlib1g libtinfo6
 )
 # The Windows stage: MinGW-w64 for both architectures, Wine for both.
