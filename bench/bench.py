@@ -19,7 +19,9 @@ committed transaction:
   l  (b) in atomic mode
   m  (c) on a private Firebird 5 server (scripts/fbserver5.sh), its own isql
   n  (d) on that Firebird 5 server
-     (m) and (n) run in the full bench only, where the Firebird 5 tarball is
+  o  (c) on a private Firebird 4 server (scripts/fbserver4.sh), its own isql
+  p  (d) on that Firebird 4 server
+     (m) to (p) run in the full bench only, where that version's tarball is
 (g) to (l) run at one N each (see --help of the full run's plan below).
 Besides: the peak memory of (b) with and without the report and the run log,
 and the isql splitter's time on a 100 MB script against a run of the same
@@ -70,16 +72,19 @@ PATH_NAMES = {
     "l": "module via tolvane-exec, atomic mode, embedded",
     "m": "module in the Firebird 5 server",
     "n": "minimal external function in the Firebird 5 server",
+    "o": "module in the Firebird 4 server",
+    "p": "minimal external function in the Firebird 4 server",
 }
-# The paths that run inside a server, and the Firebird 5 ones among them.
-SERVER_PATHS = "cdehmn"
-FB5_PATHS = "mn"
+# The paths that run inside a server, and the engine of those that run in a
+# server of a tarball tree (Firebird 4 or 5).
+SERVER_PATHS = "cdehmnop"
+TREE_PATHS = {"m": "5", "n": "5", "o": "4", "p": "4"}
 # The paths that run outside a server, timed as whole processes.
 EMBEDDED = "abfgijkl"
 # The path each one is set against in the same round.
 ANCHORS = {"a": None, "b": "a", "c": "d", "d": None, "e": "c", "f": "a",
            "g": "b", "h": "c", "i": "j", "j": None, "k": "b", "l": "i",
-           "m": "n", "n": None}
+           "m": "n", "n": None, "o": "p", "p": None}
 # tolvane-exec's mode for each path that runs the module embedded. No report:
 # (b) runs as it did before tolvane-exec had one.
 EXEC_MODES = {"b": None, "g": None, "i": "batch", "k": "bail", "l": "atomic"}
@@ -182,9 +187,12 @@ def isql_embedded(database, sql):
     return proc.stdout
 
 
-def fb5_tarball():
-    return os.environ.get("TOLVANE_FB5_TARBALL", os.path.join(os.path.dirname(ROOT), "shared", "firebird5",
-                                                             "firebird-5.0.4-linux-x64.tar.xz"))
+TARBALLS = {"4": "firebird4/firebird-4.0.7-linux-x64.tar.xz", "5": "firebird5/firebird-5.0.4-linux-x64.tar.xz"}
+
+
+def tree_tarball(major):
+    return os.environ.get(f"TOLVANE_FB{major}_TARBALL",
+                          os.path.join(os.path.dirname(ROOT), "shared", *TARBALLS[major].split("/")))
 
 
 # ---------------------------------------------------------------- scripts
@@ -369,14 +377,17 @@ class Server:
         return proc.stdout
 
 
-class Server5:
-    """The private Firebird 5 server of scripts/fbserver5.sh, in the work
-    folder, with the tree's own isql and client environment. Its databases
-    are made with its own tools (on-disk structure 13)."""
+class TreeServer:
+    """The private Firebird 4 or 5 server of scripts/fbserver4.sh or
+    fbserver5.sh, in the work folder, with the tree's own isql and client
+    environment. Its databases are made with its own tools (on-disk
+    structure 13)."""
 
-    def __init__(self, build, work):
+    def __init__(self, build, work, major):
         self.build = build
-        self.state = os.path.join(work, "fbserver5")
+        self.major = major
+        self.script = os.path.join(ROOT, "scripts", f"fbserver{major}.sh")
+        self.state = os.path.join(work, f"fbserver{major}")
         self.run_log = None  # the module's run log stays off here
         self.values = None
         self.port = None
@@ -387,20 +398,18 @@ class Server5:
         return process_cpu(self.pid) if self.pid else 0.0
 
     def start(self):
-        proc, _ = run(["bash", os.path.join(ROOT, "scripts", "fbserver5.sh"), "start", "--build", self.build,
-                       "--state", self.state], check=False)
+        proc, _ = run(["bash", self.script, "start", "--build", self.build, "--state", self.state], check=False)
         env_file = os.path.join(self.state, "server.env")
         if proc.returncode != 0 or not os.path.exists(env_file):
-            raise BenchFailure(f"scripts/fbserver5.sh did not start a server:\n{proc.stderr[-1500:]}")
+            raise BenchFailure(f"{self.script} did not start a server:\n{proc.stderr[-1500:]}")
         self.values = dict(line.strip().split("=", 1) for line in open(env_file) if "=" in line)
         self.port = int(self.values["TOLVANE_FB_PORT"])
         self.pid = int(self.values["TOLVANE_FB_PID"])
-        self.kind = f"scripts/fbserver5.sh, Firebird 5, port {self.port}"
+        self.kind = f"scripts/fbserver{self.major}.sh, Firebird {self.major}, port {self.port}"
 
     def stop(self):
         if self.values is not None:
-            run(["bash", os.path.join(ROOT, "scripts", "fbserver5.sh"), "stop", "--build", self.build,
-                 "--state", self.state], check=False)
+            run(["bash", self.script, "stop", "--build", self.build, "--state", self.state], check=False)
             self.values = None
 
     def env(self):
@@ -463,15 +472,15 @@ class Databases:
         self.tools = tools
         self.templates = {}
         self.counter = 0
-        self.server5 = None
+        self.trees = {}
 
-    def make_templates(self, server5=None):
-        """Templates for the Firebird 3 paths, and with server5 also for the
-        Firebird 5 ones, made by that server's own tools."""
-        self.server5 = server5
+    def make_templates(self, trees=()):
+        """Templates for the Firebird 3 paths, and for the Firebird 4 and 5
+        ones of the running tree servers, made by that server's own tools."""
+        self.trees = {server.major: server for server in trees}
         engines = [("3", "isql-fb", "gfix", None)]
-        if server5 is not None:
-            engines.append(("5", server5.tool("isql"), server5.tool("gfix"), server5.env()))
+        for major, server in self.trees.items():
+            engines.append((major, server.tool("isql"), server.tool("gfix"), server.env()))
         for engine, isql, gfix, env in engines:
             base = os.path.join(self.work, f"template{engine}.fdb")
             run([isql, "-q", "-bail"], env=env, input_text=(
@@ -499,7 +508,7 @@ class Databases:
         self.counter += 1
         path = os.path.join(self.work, f"run-{self.counter}.fdb")
         shutil.copyfile(self.templates[engine, forced_writes], path)
-        env = self.server5.env() if engine == "5" else None
+        env = self.trees[engine].env() if engine in self.trees else None
         for script_id, file in scripts:
             run([self.tools["load"], path, str(script_id), file], env=env)
         return path
@@ -563,7 +572,8 @@ def time_embedded(path_key, tools, db, script, isql_script, expected_rows, run_l
 
 def udf_call_sql(path_key, db, where):
     function = {"c": "EXECUTA_SQL", "d": "TOLVANE_BENCH_EXECUTA", "h": "EXECUTA_SQL",
-                "m": "EXECUTA_SQL", "n": "TOLVANE_BENCH_EXECUTA"}[path_key]
+                "m": "EXECUTA_SQL", "n": "TOLVANE_BENCH_EXECUTA",
+                "o": "EXECUTA_SQL", "p": "TOLVANE_BENCH_EXECUTA"}[path_key]
     return f"select {function}(script, '{db}') as result from scripts where {where};"
 
 
@@ -658,7 +668,7 @@ class Bench:
         self.server = Server(self.build, self.work)
         self.run_log = os.path.join(self.work, "run-log")  # (g)'s
         os.makedirs(self.run_log)
-        self.server5 = Server5(self.build, self.work)
+        self.trees = {major: TreeServer(self.build, self.work, major) for major in ("4", "5")}
         # The embedded paths' failure files, if any, go here rather than to
         # /tmp, where other work's files would be listed by tolvane-exec
         # --report none as if this run had written them.
@@ -672,7 +682,7 @@ class Bench:
         """The paths a case runs: (a) to (f), (m) and (n) at every N ((e) up
         to 1,000), the others where the plan puts them."""
         return [k for k in self.paths
-                if k in "abcdfmn" or (k == "e" and n <= 1000) or (fw, n) in self.args.extra.get(k, ())]
+                if k in "abcdf" or k in TREE_PATHS or (k == "e" and n <= 1000) or (fw, n) in self.args.extra.get(k, ())]
 
     # One case: a path, a forced-writes mode and N. Runs are interleaved
     # across paths (see measure) so that noise from the machine hits all
@@ -692,12 +702,12 @@ class Bench:
             os.remove(db)
 
     def engine(self, key):
-        return "5" if key in FB5_PATHS else "3"
+        return TREE_PATHS.get(key, "3")
 
     def server_of(self, key):
         if key == "h":
             return self.log_server
-        return self.server5 if key in FB5_PATHS else self.server
+        return self.trees[TREE_PATHS[key]] if key in TREE_PATHS else self.server
 
     def measure(self, fw, n, keys, runs):
         scripts = write_scripts(self.work, n)
@@ -747,7 +757,7 @@ class Bench:
     def measure_empty(self, runs, calls):
         empty = os.path.join(self.work, "empty.sql")
         open(empty, "w").close()
-        keys = [k for k in self.paths if k in "abcdefmn"]
+        keys = [k for k in self.paths if k in "abcdef" or k in TREE_PATHS]
         samples = {k: [] for k in keys}
         for _ in range(runs):
             for key in keys:
@@ -1007,17 +1017,19 @@ class Bench:
         a = self.args
         started = time.time()
         try:
-            if any(k in self.paths for k in FB5_PATHS):
-                self.server5.start()
-                log(f"server: {self.server5.kind}")
-                self.results["server5"] = self.server5.kind
-            self.dbs.make_templates(self.server5 if self.server5.values else None)
+            for major, tree in self.trees.items():
+                if any(TREE_PATHS.get(k) == major for k in self.paths):
+                    tree.start()
+                    log(f"server: {tree.kind}")
+                    self.results[f"server{major}"] = tree.kind
+            self.dbs.make_templates([tree for tree in self.trees.values() if tree.values])
             if any(k in self.paths for k in "cde"):
                 self.server.start()
                 log(f"server: {self.server.kind}")
                 self.probe_server(self.server, "dc")
-            if any(k in self.paths for k in FB5_PATHS):
-                self.probe_server(self.server5, "nm", "5")
+            for major, tree in self.trees.items():
+                if tree.values:
+                    self.probe_server(tree, [k for k, m in TREE_PATHS.items() if m == major], major)
             if "h" in self.paths and any((fw, n) in a.extra.get("h", ()) for fw, n, _ in a.plan):
                 self.log_server.start()
                 log(f"server with the run log on: {self.log_server.kind}")
@@ -1044,7 +1056,8 @@ class Bench:
                     self.measure_server_instructions(a.instructions_n)
         finally:
             self.server.stop()
-            self.server5.stop()
+            for tree in self.trees.values():
+                tree.stop()
             self.log_server.stop()
         self.results["seconds"] = time.time() - started
         return self.results
@@ -1105,7 +1118,7 @@ def targets(results):
 
     for fw, ns, limit in (("off", (10000, 100000), 1.10), ("on", (10000,), 1.05)):
         for n in ns:
-            for top, bottom in (("b", "a"), ("c", "d"), ("m", "n")):
+            for top, bottom in (("b", "a"), ("c", "d"), ("m", "n"), ("o", "p")):
                 judge(f"({top})/({bottom}), forced writes {fw}, N={n:,} <= {limit:.2f}",
                       ratio(results, top, bottom, fw, n), lambda v, l=limit: v <= l)
     for fw in ("off", "on"):
@@ -1162,8 +1175,9 @@ def report_text(results, meta, judge=True):
     out.append(f"Machine: {meta['machine']}")
     out.append(f"Versions: {meta['versions']}")
     out.append(f"Server for (c)/(d)/(e): {results.get('server')}")
-    if results.get("server5"):
-        out.append(f"Server for (m)/(n): {results['server5']}")
+    for major, keys in (("5", "(m)/(n)"), ("4", "(o)/(p)")):
+        if results.get(f"server{major}"):
+            out.append(f"Server for {keys}: {results[f'server{major}']}")
     out.append(f"Date: {meta['date']}; total bench time {results['seconds']:.0f} s")
     out.append("")
     out.append("Whole time in ms: median (min..max) over the runs. us/line: (median(N) - median(1)) / (N - 1),")
@@ -1384,8 +1398,8 @@ def parse_args():
         elif args.partial:
             args.paths = "bcghijkl"
         else:
-            args.paths = "".join(k for k in PATH_NAMES if k not in FB5_PATHS) + (
-                FB5_PATHS if args.full and os.path.isfile(fb5_tarball()) else "")
+            args.paths = "".join(k for k in PATH_NAMES if k not in TREE_PATHS) + "".join(
+                k for k, major in TREE_PATHS.items() if args.full and os.path.isfile(tree_tarball(major)))
     # args.extra: the cases (forced writes, N) at which (g) to (l) run.
     if args.quick:
         args.plan = [("off", 1, 2), ("off", 1000, 2), ("off", 10000, 2), ("on", 1, 2), ("on", 1000, 2)]

@@ -77,19 +77,27 @@ tolvane_stage() {
   tolvane_log "stage $name done in $((SECONDS - started)) s"
 }
 
-# The Firebird 5 tarball (a relocatable server tree) the tests may run a
-# second server from, and where it is unpacked in a build folder.
-tolvane_fb5_tarball() {
-  printf '%s\n' "${TOLVANE_FB5_TARBALL:-$TOLVANE_ROOT/../shared/firebird5/firebird-5.0.4-linux-x64.tar.xz}"
+# The tarball of Firebird MAJOR (4 or 5; a relocatable server tree built from
+# the public source) the tests may run a private server from, and where it is
+# unpacked in a build folder. TOLVANE_FB4_TARBALL / TOLVANE_FB5_TARBALL name
+# another one.
+tolvane_fb_tarball() {
+  local major="$1" variable="TOLVANE_FB${1}_TARBALL" default
+  case "$major" in
+    4) default="firebird4/firebird-4.0.7-linux-x64.tar.xz" ;;
+    5) default="firebird5/firebird-5.0.4-linux-x64.tar.xz" ;;
+    *) tolvane_die "no Firebird $major tarball is known" ;;
+  esac
+  printf '%s\n' "${!variable:-$TOLVANE_ROOT/../shared/$default}"
 }
 
-tolvane_fb5_tree() {
-  printf '%s\n' "$1/firebird5/tree"
+tolvane_fb_tree() {
+  printf '%s\n' "$1/firebird$2/tree"
 }
 
 # Unpacks the tarball once; again only when the tarball changed. A missing
 # tarball leaves an already unpacked tree in use.
-tolvane_fb5_unpack() {
+tolvane_fb_unpack() {
   local tarball="$1" tree="$2" stamp
   [[ -f "$tarball" ]] || return 0
   stamp="$(stat -c '%n %s %Y' "$(realpath "$tarball")")"

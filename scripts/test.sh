@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # All set-up on a fresh Debian 12 machine (as root), then every test:
 # packages, configure, build, sanitizer/memcheck/fuzz checks, the private
-# Firebird 3 and Firebird 5 servers, the bench's smoke run, the Windows builds
+# Firebird 3, 4 and 5 servers, the bench's smoke run, the Windows builds
 # under Wine, CTest.
 # Safe to run again: each stage does only what is missing.
 #
@@ -11,6 +11,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 BUILD_DIR="${TOLVANE_BUILD_DIR:-$TOLVANE_ROOT/build}"
 FBSERVER="$TOLVANE_ROOT/scripts/fbserver.sh"
+FBSERVER4="$TOLVANE_ROOT/scripts/fbserver4.sh"
 FBSERVER5="$TOLVANE_ROOT/scripts/fbserver5.sh"
 
 stage_packages() {
@@ -37,10 +38,15 @@ stage_server() {
   set +a
 }
 
-# The Firebird 5 server, from the tarball beside the clone (or
-# TOLVANE_FB5_TARBALL); without one the e2e.fb5.* suites report themselves
-# skipped, or fail under CI=true. The tests read its address from its own
-# state file.
+# The Firebird 4 and 5 servers, from the tarballs beside the clone (or
+# TOLVANE_FB4_TARBALL / TOLVANE_FB5_TARBALL); without one that version's
+# e2e.fb4.* / e2e.fb5.* suites report themselves skipped, or fail under
+# CI=true. The tests read each server's address from its own state file.
+stage_server4() {
+  "$FBSERVER4" stop --build "$BUILD_DIR"
+  "$FBSERVER4" start --build "$BUILD_DIR"
+}
+
 stage_server5() {
   "$FBSERVER5" stop --build "$BUILD_DIR"
   "$FBSERVER5" start --build "$BUILD_DIR"
@@ -48,6 +54,7 @@ stage_server5() {
 
 stop_server() {
   "$FBSERVER" stop --build "$BUILD_DIR" || true
+  "$FBSERVER4" stop --build "$BUILD_DIR" || true
   "$FBSERVER5" stop --build "$BUILD_DIR" || true
 }
 
@@ -108,6 +115,7 @@ main() {
   tolvane_stage checks stage_checks
   tolvane_stage windows stage_windows
   tolvane_stage server stage_server
+  tolvane_stage server4 stage_server4
   tolvane_stage server5 stage_server5
   tolvane_stage bench-smoke stage_bench_smoke
   # Last, so that CTest's summary closes the run.

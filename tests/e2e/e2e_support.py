@@ -2,12 +2,12 @@
 databases with EXECUTA_SQL declared, and the failure folder.
 
 TOLVANE_E2E_SERVER picks the server: fb3 (default), the Debian Firebird 3
-one of scripts/fbserver.sh, with Debian's isql-fb; or fb5, the one of
-scripts/fbserver5.sh, with the Firebird 5 tree's own tools and client
+one of scripts/fbserver.sh, with Debian's isql-fb; or fb4 / fb5, the ones of
+scripts/fbserver4.sh / fbserver5.sh, with that tree's own tools and client
 library. The server is started by scripts/test.sh; a test that finds none
-fails, it never skips, except where no Firebird 5 tree is to be had at all:
-then a fb5 suite exits with 77, which CTest reports as skipped, or with 1
-under CI=true.
+fails, it never skips, except where no Firebird 4 or 5 tree is to be had at
+all: then such a suite exits with 77, which CTest reports as skipped, or
+with 1 under CI=true.
 """
 
 import os
@@ -29,21 +29,27 @@ WORK_ROOT = BUILD_DIR / ("e2e-work" if SERVER_KIND == "fb3" else f"e2e-work-{SER
 ENCODING = "latin-1"
 SKIPPED = 77
 
-FB5_TARBALL = Path(os.environ.get(
-    "TOLVANE_FB5_TARBALL",
-    SOURCE_DIR.parent / "shared" / "firebird5" / "firebird-5.0.4-linux-x64.tar.xz"))
-FB5_TREE = BUILD_DIR / "firebird5" / "tree"
+# The versions run from a tarball of Firebird's public source build: the
+# tarball beside the clone, and where the server script unpacks it.
+TARBALLS = {"fb4": "firebird4/firebird-4.0.7-linux-x64.tar.xz",
+            "fb5": "firebird5/firebird-5.0.4-linux-x64.tar.xz"}
+# The tree of the chosen server, when it comes from a tarball.
+TREE = BUILD_DIR / f"firebird{SERVER_KIND[2:]}" / "tree"
 
-if SERVER_KIND not in ("fb3", "fb5"):
-    raise RuntimeError(f"TOLVANE_E2E_SERVER is fb3 or fb5, not {SERVER_KIND}")
-if SERVER_KIND == "fb5" and not FB5_TARBALL.is_file() and not (FB5_TREE / "bin" / "firebird").exists():
-    # Under CI nothing may be skipped: a missing tree fails the suite.
-    if os.environ.get("CI") == "true":
-        print(f"FAILED: no Firebird 5 tree: no tarball at {FB5_TARBALL} (TOLVANE_FB5_TARBALL) and none "
-              f"unpacked in {FB5_TREE}; CI=true runs every suite", flush=True)
-        sys.exit(1)
-    print("skipped: no Firebird 5 tree", flush=True)
-    sys.exit(SKIPPED)
+if SERVER_KIND not in ("fb3", "fb4", "fb5"):
+    raise RuntimeError(f"TOLVANE_E2E_SERVER is fb3, fb4 or fb5, not {SERVER_KIND}")
+if SERVER_KIND != "fb3":
+    _tarball = Path(os.environ.get(f"TOLVANE_FB{SERVER_KIND[2:]}_TARBALL",
+                                   SOURCE_DIR.parent / "shared" / TARBALLS[SERVER_KIND]))
+    if not _tarball.is_file() and not (TREE / "bin" / "firebird").exists():
+        # Under CI nothing may be skipped: a missing tree fails the suite.
+        if os.environ.get("CI") == "true":
+            print(f"FAILED: no Firebird {SERVER_KIND[2:]} tree: no tarball at {_tarball} "
+                  f"(TOLVANE_FB{SERVER_KIND[2:]}_TARBALL) and none unpacked in {TREE}; CI=true runs every suite",
+                  flush=True)
+            sys.exit(1)
+        print(f"skipped: no Firebird {SERVER_KIND[2:]} tree", flush=True)
+        sys.exit(SKIPPED)
 
 
 def _state_file():
@@ -52,8 +58,8 @@ def _state_file():
 
 def _server_values():
     """TOLVANE_FB_* values of the chosen server: for fb3 from the environment
-    (scripts/test.sh exports them) or else the state file; for fb5 from its
-    state file only, since the environment holds the fb3 server's."""
+    (scripts/test.sh exports them) or else the state file; for the others
+    from their state file only, since the environment holds the fb3 server's."""
     values = {}
     if SERVER_KIND == "fb3":
         values = {k: v for k, v in os.environ.items() if k.startswith("TOLVANE_FB_")}
@@ -75,8 +81,8 @@ class Client:
         values = _server_values()
         root = values.get("TOLVANE_FB_ROOT")
         if root is None or not Path(root).is_dir():
-            raise RuntimeError("no Firebird 5 instance root: run scripts/test.sh, or "
-                               f"scripts/fbserver5.sh start --build {BUILD_DIR} before ctest")
+            raise RuntimeError(f"no Firebird {SERVER_KIND[2:]} instance root: run scripts/test.sh, or "
+                               f"scripts/fbserver{SERVER_KIND[2:]}.sh start --build {BUILD_DIR} before ctest")
         tree = Path(values["TOLVANE_FB_TREE"])
         self.isql, self.fbsvcmgr = str(tree / "bin" / "isql"), str(tree / "bin" / "fbsvcmgr")
         self.library_dir = tree / "lib"
@@ -126,7 +132,7 @@ class PrivateServer:
         self.conf_file = Path(values.get("TOLVANE_FB_CONF", self.state_dir / "udftolvane.conf"))
         self.root_dir = Path(values.get("TOLVANE_FB_ROOT", self.state_dir / "root"))
         self.security_db = (self.state_dir / "security3.fdb" if SERVER_KIND == "fb3"
-                            else self.root_dir / "security5.fdb")
+                            else self.root_dir / f"security{SERVER_KIND[2:]}.fdb")
         if not self.answers():
             raise RuntimeError(f"the private Firebird server on port {self.port} does not answer")
 

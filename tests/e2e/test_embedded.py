@@ -1,8 +1,8 @@
 """tolvane-exec against an embedded database: the module, the driver and the
-client library in one process, with no server at all. As e2e.fb5.embedded the
-Firebird 5 tree's isql makes the database (on-disk structure 13, which a
-Firebird 3 engine refuses) and its lib folder leads LD_LIBRARY_PATH, so a run
-that works shows the driver took the Firebird 5 client library."""
+client library in one process, with no server at all. As e2e.fb4.embedded and
+e2e.fb5.embedded that tree's isql makes the database (on-disk structure 13,
+which a Firebird 3 engine refuses) and its lib folder leads LD_LIBRARY_PATH,
+so a run that works shows the driver took that version's client library."""
 
 import os
 import subprocess

@@ -4,7 +4,7 @@ database: NULLs, a database that is not there. The server lives on."""
 import unittest
 from pathlib import Path
 
-from e2e_support import FB5_TREE, ServerDatabase, ServerTestCase
+from e2e_support import TREE, ServerDatabase, ServerTestCase
 
 SEPARATOR = "   -    "
 
@@ -42,8 +42,8 @@ class HostContract(ServerTestCase):
         self.assertTrue(any(p.endswith("/libfbdrv.so") for p in mapped), sorted(mapped))
         clients = {p for p in mapped if "libfbclient" in Path(p).name}
         self.assertEqual(len(clients), 1, sorted(clients))
-        if self.server.kind == "fb5":
-            self.assertTrue(clients.pop().startswith(str(FB5_TREE.resolve()) + "/"), mapped)
+        if self.server.kind != "fb3":
+            self.assertTrue(clients.pop().startswith(str(TREE.resolve()) + "/"), mapped)
 
 
 if __name__ == "__main__":

@@ -13,7 +13,7 @@ import subprocess
 import unittest
 from pathlib import Path
 
-from e2e_support import BUILD_DIR, FB5_TREE, PASSWORD, SOURCE_DIR, ServerDatabase, ServerTestCase, WorkDir
+from e2e_support import BUILD_DIR, PASSWORD, TREE, SOURCE_DIR, ServerDatabase, ServerTestCase, WorkDir
 
 SCRIPT = SOURCE_DIR / "scripts" / "install-udf.sh"
 UDR_DECLARATION = SOURCE_DIR / "sql" / "udftolvane_udr.sql"
@@ -184,7 +184,7 @@ class InstallUdf(ServerTestCase):
     def test_a_firebird_root_names_its_udf_and_udr_folders_and_its_configuration(self):
         # The server's own shipped configuration: UdfAccess = None on Firebird
         # 3 (Debian), the same only as a comment (the default) on Firebird 5.
-        shipped = {"fb3": Path("/etc/firebird/3.0"), "fb5": FB5_TREE}[self.server.kind]
+        shipped = Path("/etc/firebird/3.0") if self.server.kind == "fb3" else TREE
         root = self.dir / "firebird"
         root.mkdir()
         for name in ["firebird.conf", "plugins.conf"]:

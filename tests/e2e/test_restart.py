@@ -11,7 +11,7 @@ import unittest
 from e2e_support import PASSWORD, ServerDatabase, ServerTestCase, client, isql, quoted, text_blob
 
 # Server kind: (script runs, the caller's statement failed with a conflict).
-EXPECTED = {"fb3": (1, True), "fb5": (2, False)}
+EXPECTED = {"fb3": (1, True), "fb4": (2, False), "fb5": (2, False)}
 
 # The caller's statement: the call, then a write to the row another
 # transaction holds. {call} is the function call.
