@@ -59,8 +59,10 @@ RunStart DescribeRun(const RunSettings& settings, std::string_view database, std
   start.user = settings.caller.user;
   start.role = settings.caller.role;
   start.options = *options;
-  start.identity_user = settings.identity ? settings.identity->user : kRunnerUserName;
-  start.identity_role = settings.identity ? settings.identity->role : kRunnerRoleName;
+  start.identity_user = settings.identity ? std::string_view(settings.identity->user)
+                                          : std::string_view(kRunnerUserName);
+  start.identity_role = settings.identity ? std::string_view(settings.identity->role)
+                                          : std::string_view(kRunnerRoleName);
   return start;
 }
 
