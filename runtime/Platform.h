@@ -54,6 +54,9 @@ class Platform {
   virtual int CreateNewFile(const std::string& path, int* error) = 0;
   // Writes size bytes; returns the number written, or -1 with *error set.
   virtual long WriteFile(int fd, const void* data, std::size_t size, int* error) = 0;
+  // Cuts the file back to size bytes (later writes of a file made by
+  // CreateNewFile still go to its end); returns 0 or the system's error number.
+  virtual int TruncateFile(int fd, long long size) = 0;
   virtual void CloseFile(int fd) = 0;
 
   // True when path names an existing regular file (not a directory).

@@ -162,6 +162,12 @@ class PosixPlatform final : public Platform {
     return static_cast<long>(done);
   }
 
+  int TruncateFile(int fd, long long size) override {
+    while (::ftruncate(fd, static_cast<off_t>(size)) != 0)
+      if (errno != EINTR) return errno;
+    return 0;
+  }
+
   void CloseFile(int fd) override { ::close(fd); }
 
   bool FileExists(const std::string& path) override {

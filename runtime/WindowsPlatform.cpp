@@ -183,6 +183,15 @@ class WindowsPlatform final : public Platform {
     return static_cast<long>(done);
   }
 
+  // Writes append: the file's pointer is left at the new end.
+  int TruncateFile(int fd, long long size) override {
+    LARGE_INTEGER at;
+    at.QuadPart = size;
+    if (!::SetFilePointerEx(ToHandle(fd), at, nullptr, FILE_BEGIN) || !::SetEndOfFile(ToHandle(fd)))
+      return LastError();
+    return 0;
+  }
+
   void CloseFile(int fd) override { ::CloseHandle(ToHandle(fd)); }
 
   bool FileExists(const std::string& path) override {

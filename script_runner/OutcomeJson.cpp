@@ -66,17 +66,43 @@ std::string UtcTimestamp(std::chrono::system_clock::time_point when) {
   return text;
 }
 
-void AppendRunJson(std::string& out, std::string_view started_utc, std::string_view database) {
+void AppendRunJson(std::string& out, std::string_view started_utc, const RunStart& start) {
   out += '{';
   AppendField(out, "started", started_utc);
   out += ',';
-  AppendField(out, "database", database);
+  AppendField(out, "database", start.database);
   out += ',';
   AppendField(out, "version", ModuleVersion());
-  out += '}';
+  out += ',';
+  AppendField(out, "routine", start.routine);
+  out += ",\"user\":";
+  if (start.user.empty()) out += "null";
+  else AppendJsonString(out, start.user);
+  out += ",\"role\":";
+  if (start.role.empty()) out += "null";
+  else AppendJsonString(out, start.role);
+  out += ',';
+  AppendField(out, "options", start.options);
+  out += ",\"identity\":{";
+  AppendField(out, "user", start.identity_user);
+  out += ',';
+  AppendField(out, "role", start.identity_role);
+  out += "}}";
 }
 
-void AppendOutcomeJson(std::string& out, const StatementOutcome& outcome) {
+void AppendTransactionJson(std::string& out, const TransactionOutcome& transaction) {
+  out += '{';
+  AppendField(out, "end", transaction.committed ? "commit" : "rollback");
+  out += ',';
+  AppendField(out, "line", transaction.first_line);
+  out += ',';
+  AppendField(out, "last_line", transaction.last_line);
+  out += ',';
+  AppendField(out, "statements", transaction.statements);
+  out += transaction.ends_run ? ",\"ends_run\":true}" : ",\"ends_run\":false}";
+}
+
+void AppendOutcomeJson(std::string& out, const StatementOutcome& outcome, const char* status) {
   out += '{';
   AppendField(out, "index", outcome.index);
   out += ',';
@@ -84,7 +110,7 @@ void AppendOutcomeJson(std::string& out, const StatementOutcome& outcome) {
   out += ',';
   AppendField(out, "last_line", outcome.last_line);
   out += ',';
-  AppendField(out, "status", OutcomeStatusName(outcome.status));
+  AppendField(out, "status", status != nullptr ? status : OutcomeStatusName(outcome.status));
   out += ',';
   AppendField(out, "rows_affected", static_cast<long long>(outcome.rows_affected));
   out += ',';
@@ -130,6 +156,10 @@ void AppendSummaryJson(std::string& out, const RunSummary& summary) {
   if (!summary.charset.empty()) {
     out += ',';
     AppendField(out, "charset", summary.charset);
+  }
+  if (summary.run_log_incomplete) {
+    out += ',';
+    AppendField(out, "run_log", "incomplete");
   }
   out += '}';
 }

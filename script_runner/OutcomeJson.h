@@ -16,11 +16,18 @@ const char* ModuleVersion();
 // "2026-12-07T10:15:30.123456Z".
 std::string UtcTimestamp(std::chrono::system_clock::time_point when);
 
-// {"started":…,"database":…,"version":…}
-void AppendRunJson(std::string& out, std::string_view started_utc, std::string_view database);
-// {"index":…,"line":…,"last_line":…,"statement":…,"status":…,…}
-void AppendOutcomeJson(std::string& out, const StatementOutcome& outcome);
-// {"statements":…,"ok":…,…,"result":…}
+// {"started":…,"database":…,"version":…,"routine":…,"user":…,"role":…,
+//  "options":…,"identity":{"user":…,"role":…}}; user and role null when the
+// routine cannot tell.
+void AppendRunJson(std::string& out, std::string_view started_utc, const RunStart& start);
+// {"index":…,"line":…,"last_line":…,"status":…,…,"statement":…}; status,
+// when given, instead of the outcome's own.
+void AppendOutcomeJson(std::string& out, const StatementOutcome& outcome,
+                       const char* status = nullptr);
+// {"end":"commit"|"rollback","line":…,"last_line":…,"statements":…,"ends_run":…}
+void AppendTransactionJson(std::string& out, const TransactionOutcome& transaction);
+// {"statements":…,"ok":…,…,"result":…}, and "run_log":"incomplete" when the
+// run log lost records.
 void AppendSummaryJson(std::string& out, const RunSummary& summary);
 
 }  // namespace tolvane

@@ -41,6 +41,7 @@ long long RunLog::Failures() { return g_failures.load(); }
 
 void RunLog::Fail() noexcept {
   g_failures.fetch_add(1);
+  failed_ = true;
   if (fd_ >= 0) platform_.CloseFile(fd_);
   fd_ = -1;
   folder_.clear();  // nothing more for this run
@@ -49,12 +50,18 @@ void RunLog::Fail() noexcept {
 void RunLog::WriteLine(const std::string& line) noexcept {
   if (fd_ < 0) return;
   int error = 0;
-  // One write per line, so a line is in the file whole or not at all.
-  if (platform_.WriteFile(fd_, line.data(), line.size(), &error) != static_cast<long>(line.size()))
-    Fail();
+  const long written = platform_.WriteFile(fd_, line.data(), line.size(), &error);
+  if (written == static_cast<long>(line.size())) {
+    size_ += written;
+    return;
+  }
+  // A full disk takes part of a line: a reader must still find whole lines
+  // only, so the file goes back to the last of them.
+  platform_.TruncateFile(fd_, size_);
+  Fail();
 }
 
-void RunLog::OnRunStart(std::string_view database_path) noexcept {
+void RunLog::OnRunStart(const RunStart& start) noexcept {
   if (folder_.empty()) return;
   try {
     const std::string utc = UtcTimestamp(std::chrono::system_clock::now());
@@ -66,7 +73,7 @@ void RunLog::OnRunStart(std::string_view database_path) noexcept {
       return;
     }
     line_.assign("{\"run\":");
-    AppendRunJson(line_, utc, database_path);
+    AppendRunJson(line_, utc, start);
     line_ += "}\n";
     WriteLine(line_);
   } catch (...) {
@@ -79,6 +86,18 @@ void RunLog::OnOutcome(const StatementOutcome& outcome) noexcept {
   try {
     line_.assign("{\"statement\":");
     AppendOutcomeJson(line_, outcome);
+    line_ += "}\n";
+    WriteLine(line_);
+  } catch (...) {
+    Fail();
+  }
+}
+
+void RunLog::OnTransaction(const TransactionOutcome& transaction) noexcept {
+  if (fd_ < 0) return;
+  try {
+    line_.assign("{\"transaction\":");
+    AppendTransactionJson(line_, transaction);
     line_ += "}\n";
     WriteLine(line_);
   } catch (...) {
@@ -104,6 +123,17 @@ RunObserver* RunLogFromEnvironment(Platform& platform, std::optional<RunLog>* lo
   if (folder.empty()) folder = configured_folder;
   if (folder.empty()) return nullptr;
   return &log->emplace(platform, std::move(folder));
+}
+
+void LogRefusedRun(RunObserver& log, const RunStart& start, std::string_view result_text) noexcept {
+  log.OnRunStart(start);
+  RunSummary summary;
+  try {
+    summary.result_text.assign(result_text);
+  } catch (...) {
+  }
+  summary.run_log_incomplete = log.Incomplete();
+  log.OnRunEnd(summary);
 }
 
 }  // namespace tolvane

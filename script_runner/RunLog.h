@@ -21,9 +21,14 @@ class RunLog final : public RunObserver {
   RunLog(const RunLog&) = delete;
   RunLog& operator=(const RunLog&) = delete;
 
-  void OnRunStart(std::string_view database_path) noexcept override;
+  void OnRunStart(const RunStart& start) noexcept override;
   void OnOutcome(const StatementOutcome& outcome) noexcept override;
+  void OnTransaction(const TransactionOutcome& transaction) noexcept override;
   void OnRunEnd(const RunSummary& summary) noexcept override;
+  // The file could not be created, or a record could not be written whole:
+  // the file was cut back to its last whole line and holds nothing more of
+  // this run.
+  bool Incomplete() const noexcept override { return failed_; }
 
   // Logs that could not be created or written whole, in this process. A log
   // that fails never changes a run; it stops and is counted here.
@@ -36,6 +41,8 @@ class RunLog final : public RunObserver {
   Platform& platform_;
   std::string folder_;
   int fd_ = -1;
+  long long size_ = 0;  // bytes of whole lines in the file
+  bool failed_ = false;
   std::string line_;
 };
 
@@ -45,5 +52,10 @@ class RunLog final : public RunObserver {
 // *log and returned; otherwise null, and a run costs what it always did.
 RunObserver* RunLogFromEnvironment(Platform& platform, std::optional<RunLog>* log,
                                    const std::string& configured_folder = std::string());
+
+// A run refused before it could start (its target, options or the
+// configuration): its first record and a summary whose result is
+// result_text, so that every call leaves its log.
+void LogRefusedRun(RunObserver& log, const RunStart& start, std::string_view result_text) noexcept;
 
 }  // namespace tolvane

@@ -10,7 +10,7 @@ namespace tolvane {
 namespace {
 
 constexpr const char* kNames =
-    "mode, dialect, lock_timeout, failure_files, charset, sql_dialect";
+    "mode, dialect, lock_timeout, failure_files, charset, sql_dialect, statement_text";
 
 std::string Lower(std::string_view text) {
   std::string lower(text);
@@ -76,6 +76,10 @@ void Apply(const std::string& name, std::string_view value, RunSettings* setting
     if (lower == "on") settings->failure_files = true;
     else if (lower == "off") settings->failure_files = false;
     else BadValue(name, value, "on or off");
+  } else if (name == "statement_text") {
+    if (lower == "all") settings->every_statement_text = true;
+    else if (lower == "not_ok") settings->every_statement_text = false;
+    else BadValue(name, value, "all or not_ok");
   } else {
     throw ERunOptions("Unknown option '" + name + "': the options are " + kNames);
   }
@@ -115,6 +119,22 @@ const char* RunModeName(RunMode mode) {
     case RunMode::kIsql: return "isql";
   }
   return "";
+}
+
+std::string RunOptionsText(const RunSettings& settings) {
+  std::string text = "mode=";
+  text += RunModeName(settings.mode);
+  text += ";dialect=";
+  text += DialectName(settings.dialect);
+  if (settings.lock_timeout) {
+    text += ";lock_timeout=";
+    text += *settings.lock_timeout == kLockNoWait ? "nowait" : std::to_string(*settings.lock_timeout);
+  }
+  if (!settings.charset.empty()) text += ";charset=" + settings.charset;
+  if (settings.sql_dialect) text += ";sql_dialect=" + std::to_string(*settings.sql_dialect);
+  text += settings.failure_files ? ";failure_files=on" : ";failure_files=off";
+  if (settings.every_statement_text) text += ";statement_text=all";
+  return text;
 }
 
 const char* DialectName(Dialect dialect) {

@@ -9,8 +9,11 @@
 //   sql_dialect   1 | 2 | 3
 //   lock_timeout  seconds (0 waits without a limit) | nowait
 //   failure_files on | off
+//   statement_text not_ok | all   TOLVANE_RUN's STATEMENT column: for rows
+//                                 that did not end ok or done, or for all
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "runtime/Exceptions.h"
@@ -27,6 +30,10 @@ class ERunOptions : public Exception {
 // base with the options of text applied. An unknown name, a bad value or a
 // name given twice raises ERunOptions; nothing is touched before that.
 RunSettings ParseRunOptions(std::string_view text, const RunSettings& base = RunSettings{});
+
+// settings as an options text that ParseRunOptions takes back (the run
+// log's record of a run): every option the text can set, defaults included.
+std::string RunOptionsText(const RunSettings& settings);
 
 const char* RunModeName(RunMode mode);
 const char* DialectName(Dialect dialect);

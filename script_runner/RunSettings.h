@@ -31,6 +31,13 @@ struct RunIdentity {
 
 inline constexpr int kLockNoWait = -1;
 
+// Who asked for the run: named in its run log, changes nothing of the run.
+struct RunCaller {
+  std::string routine = "EXECUTA_SQL";
+  std::string user;  // empty: the routine cannot tell
+  std::string role;
+};
+
 struct RunSettings {
   Dialect dialect = Dialect::kLines;
   // Unless a mode is given (mode_given), the dialect's: isql for the isql
@@ -51,6 +58,10 @@ struct RunSettings {
   // The SQL dialect the run connects and prepares with; unset: 3, or the
   // isql dialect's SET SQL DIALECT before the first statement.
   std::optional<int> sql_dialect;
+  // TOLVANE_RUN fills STATEMENT for every row (statement_text=all), not only
+  // for rows that did not end ok or done.
+  bool every_statement_text = false;
+  RunCaller caller;
 };
 
 }  // namespace tolvane

@@ -51,6 +51,21 @@ void StartOutcome(const ScriptStatement& statement, StatementOutcome* outcome) {
 
 }  // namespace
 
+RunStart DescribeRun(const RunSettings& settings, std::string_view database, std::string* options) {
+  *options = RunOptionsText(settings);
+  RunStart start;
+  start.database = database;
+  start.routine = settings.caller.routine;
+  start.user = settings.caller.user;
+  start.role = settings.caller.role;
+  start.options = *options;
+  start.identity_user = settings.identity ? std::string_view(settings.identity->user)
+                                          : std::string_view(kRunnerUserName);
+  start.identity_role = settings.identity ? std::string_view(settings.identity->role)
+                                          : std::string_view(kRunnerRoleName);
+  return start;
+}
+
 ScriptRun::ScriptRun(Platform& platform, std::string_view script, std::string database_path,
                      const RunSettings& settings)
     : platform_(platform),
@@ -88,16 +103,14 @@ void ScriptRun::BreakOffOnCurrentException() noexcept {
 }
 
 bool ScriptRun::Step(StatementOutcome* outcome) {
-  if (!queued_.empty()) {
-    *outcome = std::move(queued_.front());
-    queued_.pop_front();
-    Report(*outcome);
-    return true;
-  }
   switch (state_) {
     case State::kNew:
       started_us_ = NowMicroseconds();
-      for (RunObserver* observer : observers_) observer->OnRunStart(database_path_);
+      if (!observers_.empty()) {
+        std::string options;
+        const RunStart start = DescribeRun(settings_, database_path_, &options);
+        for (RunObserver* observer : observers_) observer->OnRunStart(start);
+      }
       if (!slot_.Refusal().empty()) {
         BreakOff(slot_.Refusal());
         return NotRun(outcome);
@@ -111,7 +124,6 @@ bool ScriptRun::Step(StatementOutcome* outcome) {
       [[fallthrough]];
     case State::kRunning:
       if (Guarded([this, outcome] { return RunNext(outcome); })) return true;
-      if (!queued_.empty()) return Step(outcome);
       return NotRun(outcome);
     case State::kBrokenOff:
       return NotRun(outcome);
@@ -165,6 +177,7 @@ bool ScriptRun::RunNext(StatementOutcome* outcome) {
       const StatementClass kind =
           plan_only_ ? StatementClass::kOther : ClassifyForRun(statement.text);
       committed_in_step_ = false;
+      Spanned(statement);
       if (const std::string_view refusal = strategy_->Refusal(kind); !refusal.empty()) {
         current_statement_.assign(statement.text);
         outcome->message.assign(refusal);
@@ -179,9 +192,10 @@ bool ScriptRun::RunNext(StatementOutcome* outcome) {
       if (!was_failed && outcome->status == OutcomeStatus::kFailed)
         RecordFailure(statement.index, outcome);
       if (strategy_->KeepsPendingWork() && outcome->status == OutcomeStatus::kOk && !plan_only_ &&
-          !committed_in_step_ && (kind == StatementClass::kOther || kind == StatementClass::kDdl))
-        pending_.push_back({statement.index, statement.first_line, statement.last_line,
-                            statement.text});
+          !committed_in_step_ && (kind == StatementClass::kOther || kind == StatementClass::kDdl)) {
+        outcome->status = OutcomeStatus::kDone;
+        ++pending_;
+      }
       break;
     }
     case ScriptStatement::Kind::kSkipped:
@@ -201,6 +215,7 @@ bool ScriptRun::RunNext(StatementOutcome* outcome) {
         keep_going = false;
       break;
     case ScriptStatement::Kind::kRefused:
+      Spanned(statement);
       current_statement_.assign(statement.text);
       outcome->message.assign(statement.reason);
       RecordFailure(statement.index, outcome);
@@ -210,6 +225,7 @@ bool ScriptRun::RunNext(StatementOutcome* outcome) {
   }
   Report(*outcome);
   if (!keep_going && state_ == State::kRunning) BreakOff(outcome->message);
+  DeliverTransactions(state_ != State::kRunning);
   return true;
 }
 
@@ -259,25 +275,37 @@ void ScriptRun::RecordFailure(int index, StatementOutcome* outcome) {
 
 void ScriptRun::ExecuteControl(const char* sql) { connection_->ExecuteSqlDirect(sql); }
 
-void ScriptRun::Committed() {
-  pending_.clear();
-  committed_in_step_ = true;
+void ScriptRun::Committed() { TransactionEnded(true); }
+
+void ScriptRun::RolledBack() { TransactionEnded(false); }
+
+void ScriptRun::Spanned(const ScriptStatement& statement) {
+  if (span_first_line_ == 0) span_first_line_ = statement.first_line;
+  span_last_line_ = statement.last_line;
 }
 
 void ScriptRun::CommittedAlone() { committed_in_step_ = true; }
 
-void ScriptRun::RolledBack() {
-  for (const PendingStatement& pending : pending_) {
-    StatementOutcome outcome;
-    outcome.index = pending.index;
-    outcome.first_line = pending.first_line;
-    outcome.last_line = pending.last_line;
-    outcome.statement = pending.text;
-    outcome.status = OutcomeStatus::kRolledBack;
-    queued_.push_back(std::move(outcome));
+// Nothing of this step waits for a commit any more.
+void ScriptRun::TransactionEnded(bool committed) {
+  TransactionOutcome ended;
+  ended.committed = committed;
+  ended.first_line = span_first_line_;
+  ended.last_line = span_last_line_;
+  ended.statements = pending_;
+  (committed ? summary_.ok : summary_.rolled_back) += pending_;
+  pending_ = 0;
+  span_first_line_ = span_last_line_ = 0;
+  committed_in_step_ = true;
+  transactions_.push_back(ended);
+}
+
+void ScriptRun::DeliverTransactions(bool ends_run) noexcept {
+  for (TransactionOutcome& ended : transactions_) {
+    ended.ends_run = ends_run;
+    for (RunObserver* observer : observers_) observer->OnTransaction(ended);
   }
-  pending_.clear();
-  committed_in_step_ = true;  // nothing of this step waits for a commit
+  transactions_.clear();
 }
 
 bool ScriptRun::NotRun(StatementOutcome* outcome) {
@@ -319,6 +347,12 @@ void ScriptRun::BreakOff(std::string_view message) noexcept {
     summary_.result_text.clear();
   }
   state_ = State::kBrokenOff;
+  // Closing the connection undoes what the run left open.
+  try {
+    if (connection_ != nullptr && span_first_line_ != 0 && strategy_->KeepsPendingWork())
+      RolledBack();
+  } catch (...) {
+  }
   try {
     DestroyConnection(std::exchange(connection_, nullptr));
   } catch (...) {
@@ -327,22 +361,23 @@ void ScriptRun::BreakOff(std::string_view message) noexcept {
 
 void ScriptRun::End() {
   state_ = State::kDone;
+  DeliverTransactions(true);
   summary_.elapsed_us = NowMicroseconds() - started_us_;
+  for (RunObserver* observer : observers_)
+    if (observer->Incomplete()) summary_.run_log_incomplete = true;
   for (RunObserver* observer : observers_) observer->OnRunEnd(summary_);
 }
 
+// A done statement counts ok or rolled back when its transaction ends.
 void ScriptRun::Report(const StatementOutcome& outcome) {
-  // A rolled-back statement was counted ok when it ran.
-  if (outcome.status != OutcomeStatus::kRolledBack) ++summary_.statements;
+  ++summary_.statements;
   switch (outcome.status) {
     case OutcomeStatus::kOk: ++summary_.ok; break;
     case OutcomeStatus::kFailed: ++summary_.failed; break;
     case OutcomeStatus::kSkipped: ++summary_.skipped; break;
     case OutcomeStatus::kNotRun: ++summary_.not_run; break;
-    case OutcomeStatus::kRolledBack:
-      --summary_.ok;
-      ++summary_.rolled_back;
-      break;
+    case OutcomeStatus::kDone: break;
+    case OutcomeStatus::kRolledBack: ++summary_.rolled_back; break;
   }
   for (RunObserver* observer : observers_) observer->OnOutcome(outcome);
 }
@@ -353,6 +388,7 @@ const char* OutcomeStatusName(OutcomeStatus status) {
     case OutcomeStatus::kFailed: return "failed";
     case OutcomeStatus::kSkipped: return "skipped";
     case OutcomeStatus::kNotRun: return "not run";
+    case OutcomeStatus::kDone: return "done";
     case OutcomeStatus::kRolledBack: return "rolled back";
   }
   return "";

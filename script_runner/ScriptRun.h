@@ -4,7 +4,6 @@
 // split or committed.
 #pragma once
 
-#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -20,6 +19,10 @@ namespace tolvane {
 
 class Platform;
 class TSQLConnection;
+
+// The first record of a run of settings on database: *options holds the
+// options text the record points into.
+RunStart DescribeRun(const RunSettings& settings, std::string_view database, std::string* options);
 
 class ScriptRun final : private RunTransaction {
  public:
@@ -38,10 +41,11 @@ class ScriptRun final : private RunTransaction {
 
   // Runs the next statement and fills *outcome, or ends the run and returns
   // false. The first step opens the connection; the step that finds no more
-  // statements commits what the mode left open and closes it. Statements
-  // undone by a rollback come back as "rolled back" after the one that caused
-  // it; after a run breaks off, the remaining statements come back as "not
-  // run". Never throws.
+  // statements commits what the mode left open and closes it. In a mode that
+  // keeps work open a statement that ran comes back "done", and each commit
+  // and rollback goes to the observers (OnTransaction) with the lines it
+  // covers; every statement comes back once. After a run breaks off, the
+  // remaining statements come back as "not run". Never throws.
   bool Step(StatementOutcome* outcome);
 
   // After Step() returned false: "ok" or the text of the failure that ended
@@ -52,12 +56,6 @@ class ScriptRun final : private RunTransaction {
 
  private:
   enum class State { kNew, kRunning, kBrokenOff, kDone };
-
-  // A statement whose work waits for a later commit.
-  struct PendingStatement {
-    int index, first_line, last_line;
-    std::string_view text;
-  };
 
   void Open();
   // isql's commands (IsqlCommands.cpp). Before the open: the settings of the
@@ -73,6 +71,9 @@ class ScriptRun final : private RunTransaction {
   void BreakOffOnCurrentException() noexcept;
   void End();
   void Report(const StatementOutcome& outcome);
+  void Spanned(const ScriptStatement& statement);
+  void TransactionEnded(bool committed);
+  void DeliverTransactions(bool ends_run) noexcept;
   template <class Body>
   bool Guarded(Body&& body);
 
@@ -95,8 +96,12 @@ class ScriptRun final : private RunTransaction {
   State state_ = State::kNew;
   std::string current_statement_;
   std::string failure_folder_;
-  std::vector<PendingStatement> pending_;
-  std::deque<StatementOutcome> queued_;  // rolled back, to be handed out
+  // The open transaction: done statements waiting for its end, and the lines
+  // it spans (0: none yet).
+  long long pending_ = 0;
+  int span_first_line_ = 0;
+  int span_last_line_ = 0;
+  std::vector<TransactionOutcome> transactions_;  // ended, to be delivered
   bool committed_in_step_ = false;
   // isql's commands: the character set and dialect taken at the attach,
   // whether a statement was met yet, PLANONLY, and an EXIT or QUIT met.

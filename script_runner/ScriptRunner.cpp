@@ -129,18 +129,38 @@ RunSummary RunBlob(Platform& platform, const blobcallback* blob, const std::stri
   return run.Summary();
 }
 
-const char* RunScript(Platform& platform, const blobcallback* blob, const char* database_path) {
+namespace {
+
+// A call refused before its run could start still leaves its run log.
+const char* Refused(Platform& platform, const RunSettings& settings, const std::string& path,
+                    const std::string& log_folder, std::string_view message) {
+  std::optional<RunLog> log;
+  if (RunObserver* observer = RunLogFromEnvironment(platform, &log, log_folder)) {
+    std::string options;
+    const RunStart start = DescribeRun(settings, path, &options);
+    LogRefusedRun(*observer, start, ComposeResultText(message, std::string_view()));
+  }
+  return Fail(message);
+}
+
+}  // namespace
+
+const char* RunScript(Platform& platform, const blobcallback* blob, const char* database_path,
+                      const RunCaller& caller) {
+  RunSettings settings;
+  std::string path;
+  std::string log_folder;
   try {
-    const std::string path = database_path != nullptr ? database_path : "";
+    settings.caller = caller;
+    path = database_path != nullptr ? database_path : "";
     // Without a file every setting below keeps the module's own behaviour.
     const std::optional<ModuleConfig> config = LoadModuleConfig(platform);
-    RunSettings settings;
-    std::string log_folder;
     if (config) {
-      const std::string refusal = TargetRefusal(platform, *config, path);
-      if (!refusal.empty()) return Fail(refusal);
-      settings = ConfiguredRunSettings(platform, *config);
       log_folder = config->run_log_dir.value;
+      const std::string refusal = TargetRefusal(platform, *config, path);
+      if (!refusal.empty()) return Refused(platform, settings, path, log_folder, refusal);
+      settings = ConfiguredRunSettings(platform, *config);
+      settings.caller = caller;
     }
     std::optional<RunLog> log;
     RunObserver* observers[1] = {RunLogFromEnvironment(platform, &log, log_folder)};
@@ -151,11 +171,11 @@ const char* RunScript(Platform& platform, const blobcallback* blob, const char* 
     result_text.swap(summary.result_text);
     return result_text.c_str();
   } catch (const Exception& e) {
-    return Fail(e.Message());
+    return Refused(platform, settings, path, log_folder, e.Message());
   } catch (const std::bad_alloc&) {
     return Fail(kSOutOfMemory);
   } catch (const std::exception& e) {
-    return Fail(e.what());
+    return Refused(platform, settings, path, log_folder, e.what());
   } catch (...) {
     return Fail("Unknown error");
   }

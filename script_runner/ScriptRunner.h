@@ -46,7 +46,9 @@ RunSummary RunBlob(Platform& platform, const blobcallback* blob, const std::stri
 // thread's next run. The module's configuration (ConfigFile.h), when there is
 // one, is read first: a file that cannot be used, or a target its rules
 // refuse, fails the call before any attach. Never throws. A null blob, handle or get-segment routine
-// reads as an empty script; a null path as an empty path.
-const char* RunScript(Platform& platform, const blobcallback* blob, const char* database_path);
+// reads as an empty script; a null path as an empty path. caller is named in
+// the run log; a call refused before its run starts is logged too.
+const char* RunScript(Platform& platform, const blobcallback* blob, const char* database_path,
+                      const RunCaller& caller = RunCaller{});
 
 }  // namespace tolvane

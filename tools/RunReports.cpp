@@ -65,36 +65,81 @@ void TextReport::OnOutcome(const tolvane::StatementOutcome& outcome) noexcept {
   }
 }
 
-void TextReport::OnRunEnd(const tolvane::RunSummary& summary) noexcept {
+std::string RollbackLine(const tolvane::TransactionOutcome& transaction) {
+  std::string line = transaction.first_line == transaction.last_line
+                         ? "line " + std::to_string(transaction.first_line)
+                         : "lines " + std::to_string(transaction.first_line) + "-" +
+                               std::to_string(transaction.last_line);
+  return line + ": rolled back (" + std::to_string(transaction.statements) +
+         (transaction.statements == 1 ? " statement)" : " statements)");
+}
+
+void TextReport::OnTransaction(const tolvane::TransactionOutcome& transaction) noexcept {
+  if (transaction.committed || transaction.first_line == 0) return;
   try {
-    out_ << SummaryLine(summary) << '\n' << std::flush;
+    out_ << RollbackLine(transaction) << '\n';
   } catch (...) {
   }
 }
 
-void JsonReport::OnRunStart(std::string_view database_path) noexcept {
+void TextReport::OnRunEnd(const tolvane::RunSummary& summary) noexcept {
+  try {
+    out_ << SummaryLine(summary) << (summary.run_log_incomplete ? "; run log incomplete\n" : "\n")
+         << std::flush;
+  } catch (...) {
+  }
+}
+
+void JsonReport::OnRunStart(const tolvane::RunStart& start) noexcept {
   try {
     text_.assign("{\"run\":");
-    tolvane::AppendRunJson(text_, tolvane::UtcTimestamp(std::chrono::system_clock::now()),
-                           database_path);
+    tolvane::AppendRunJson(text_, tolvane::UtcTimestamp(std::chrono::system_clock::now()), start);
     text_ += ",\"outcomes\":[";
     out_ << text_;
   } catch (...) {
   }
 }
 
+void JsonReport::Write(const tolvane::StatementOutcome& outcome, const char* status) {
+  text_.assign(first_ ? "\n" : ",\n");
+  first_ = false;
+  tolvane::AppendOutcomeJson(text_, outcome, status);
+  out_ << text_;
+}
+
+// The outcomes waiting for a transaction's end, in order, done ones as it
+// settled them.
+void JsonReport::Settle(const char* done_status) {
+  for (Waiting& waiting : waiting_) {
+    waiting.outcome.statement = waiting.text;
+    Write(waiting.outcome,
+          waiting.outcome.status == tolvane::OutcomeStatus::kDone ? done_status : nullptr);
+  }
+  waiting_.clear();
+}
+
 void JsonReport::OnOutcome(const tolvane::StatementOutcome& outcome) noexcept {
   try {
-    text_.assign(first_ ? "\n" : ",\n");
-    first_ = false;
-    tolvane::AppendOutcomeJson(text_, outcome);
-    out_ << text_;
+    if (waiting_.empty() && outcome.status != tolvane::OutcomeStatus::kDone) {
+      Write(outcome, nullptr);
+      return;
+    }
+    waiting_.push_back({outcome, std::string(outcome.statement)});
+  } catch (...) {
+  }
+}
+
+void JsonReport::OnTransaction(const tolvane::TransactionOutcome& transaction) noexcept {
+  try {
+    Settle(tolvane::OutcomeStatusName(transaction.committed ? tolvane::OutcomeStatus::kOk
+                                                            : tolvane::OutcomeStatus::kRolledBack));
   } catch (...) {
   }
 }
 
 void JsonReport::OnRunEnd(const tolvane::RunSummary& summary) noexcept {
   try {
+    Settle(nullptr);  // a run always settles what it ran; none should be left
     text_.assign("],\n\"summary\":");
     tolvane::AppendSummaryJson(text_, summary);
     text_ += "}\n";

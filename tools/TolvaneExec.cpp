@@ -81,9 +81,13 @@ int Run(const tolvane::exec::ExecOptions& options) {
     observers.push_back(observer);
 
   const tolvane::exec::FailureFileWatch watch;
+  tolvane::RunSettings settings = tolvane::ParseRunOptions(options.run_options);
+  settings.caller.routine = "tolvane-exec";
+  settings.caller.user = tolvane::DefaultPlatform().GetEnvironment("USER");
+  if (settings.caller.user.empty())
+    settings.caller.user = tolvane::DefaultPlatform().GetEnvironment("USERNAME");
   const tolvane::RunSummary summary = tolvane::RunBlob(
-      tolvane::DefaultPlatform(), script->Callback(), options.database,
-      tolvane::ParseRunOptions(options.run_options), observers);
+      tolvane::DefaultPlatform(), script->Callback(), options.database, settings, observers);
   if (options.report != tolvane::exec::Report::kJson)
     std::cout << summary.result_text << '\n' << std::flush;
   if (options.report == tolvane::exec::Report::kNone) ListFailureFiles(watch);

@@ -73,10 +73,12 @@ FB_UDR_BEGIN_FUNCTION(executa_sql)
   FB_UDR_EXECUTE_FUNCTION
   {
     std::string path(in->db.str, in->db.length);
+    tolvane::RunCaller caller;  // named in the run log
+    if (const char* user = context->getUserName()) caller.user = user;
     const char* text;
     if (in->scriptNull) {
       text = tolvane::RunScript(tolvane::DefaultPlatform(), nullptr,
-                                in->dbNull ? nullptr : path.c_str());
+                                in->dbNull ? nullptr : path.c_str(), caller);
     } else {
       Released<Firebird::IAttachment> attachment(context->getAttachment(status));
       Released<Firebird::ITransaction> transaction(context->getTransaction(status));
@@ -90,7 +92,7 @@ FB_UDR_BEGIN_FUNCTION(executa_sql)
       callback.blob_handle = &source;
       callback.blob_total_length = TotalLength(blob.Get(), status);
       text = tolvane::RunScript(tolvane::DefaultPlatform(), &callback,
-                                in->dbNull ? nullptr : path.c_str());
+                                in->dbNull ? nullptr : path.c_str(), caller);
     }
     const size_t length = std::min<size_t>(std::strlen(text), tolvane::kUdrResultBytes);
     std::memcpy(out->result.str, text, length);

@@ -35,26 +35,31 @@ std::string CallerRefusal(const ProcedureArguments& arguments, const std::string
 }  // namespace
 
 ProcedureRun::ProcedureRun(Platform& platform, ProcedureArguments arguments) {
+  RunSettings settings;
+  settings.caller = {"TOLVANE_RUN", arguments.caller_user, arguments.caller_role};
   try {
-    const RunSettings base = arguments.config ? ConfiguredRunSettings(platform, *arguments.config)
-                                              : RunSettings{};
-    RunSettings settings = ParseRunOptions(arguments.options.value_or(std::string()), base);
+    if (arguments.config) {
+      settings = ConfiguredRunSettings(platform, *arguments.config);
+      settings.caller = {"TOLVANE_RUN", arguments.caller_user, arguments.caller_role};
+    }
+    settings = ParseRunOptions(arguments.options.value_or(std::string()), settings);
+    every_statement_text_ = settings.every_statement_text;
     if (!arguments.script) return;  // nothing to run: no rows, an ok result
     if (!arguments.database_path) {
-      Refuse(kNoPath);
+      Refuse(platform, settings, arguments, kNoPath);
       return;
     }
     if (arguments.config) {
       std::string refusal = TargetRefusal(platform, *arguments.config, *arguments.database_path);
       if (!refusal.empty()) {
-        Refuse(std::move(refusal));
+        Refuse(platform, settings, arguments, std::move(refusal));
         return;
       }
     }
     if (!arguments.as_module) {
       std::string refusal = CallerRefusal(arguments, *arguments.database_path);
       if (!refusal.empty()) {
-        Refuse(std::move(refusal));
+        Refuse(platform, settings, arguments, std::move(refusal));
         return;
       }
       settings.identity = CallerRunIdentity(arguments.caller_user, arguments.caller_role);
@@ -64,12 +69,38 @@ ProcedureRun::ProcedureRun(Platform& platform, ProcedureArguments arguments) {
                                        settings);
     const std::string log_folder = arguments.config ? arguments.config->run_log_dir.value : "";
     if (RunObserver* log = RunLogFromEnvironment(platform, &log_, log_folder)) run_->AddObserver(log);
+    run_->AddObserver(&transactions_);
   } catch (const Exception& e) {
-    Refuse(e.Message());
+    Refuse(platform, settings, arguments, e.Message());
   } catch (const std::bad_alloc&) {
     Refuse(kSOutOfMemory);
   } catch (const std::exception& e) {
-    Refuse(e.what());
+    Refuse(platform, settings, arguments, e.what());
+  }
+}
+
+// A refused call leaves its run log too; the options as the caller gave them.
+void ProcedureRun::Refuse(Platform& platform, const RunSettings& settings,
+                          const ProcedureArguments& arguments, std::string text) {
+  Refuse(std::move(text));
+  try {
+    const std::string log_folder = arguments.config ? arguments.config->run_log_dir.value : "";
+    std::optional<RunLog> log;
+    if (RunObserver* observer = RunLogFromEnvironment(platform, &log, log_folder)) {
+      std::string options;
+      RunStart start = DescribeRun(settings, arguments.database_path.value_or(std::string()), &options);
+      if (arguments.options) start.options = *arguments.options;
+      LogRefusedRun(*observer, start, result_text_);
+    }
+  } catch (...) {
+  }
+}
+
+void ProcedureRun::Transactions::OnTransaction(const TransactionOutcome& transaction) noexcept {
+  try {
+    if (transaction.ends_run) last = transaction;
+    else during.push_back(transaction);
+  } catch (...) {
   }
 }
 
@@ -83,12 +114,23 @@ void ProcedureRun::Refuse(std::string text) {
 
 ProcedureRun::Row ProcedureRun::Next(StatementOutcome* outcome) {
   if (result_given_) return Row::kEnd;
+  transaction_given_ = false;
+  if (!transactions_.during.empty()) {
+    transaction_ = transactions_.during.front();
+    transactions_.during.pop_front();
+    transaction_given_ = true;
+    return Row::kTransaction;
+  }
   if (run_ != nullptr) {
     if (run_->Step(outcome)) return Row::kStatement;
     result_ok_ = run_->ResultOk();
     result_text_ = run_->ResultText();
     elapsed_us_ = run_->Summary().elapsed_us;
     run_.reset();  // the run's connection is gone already; nothing is held on
+    if (transactions_.last) {
+      transaction_ = *transactions_.last;
+      transaction_given_ = true;
+    }
   } else if (result_ok_) {
     result_text_ = kSResultOk;
   }

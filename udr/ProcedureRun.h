@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -38,7 +39,7 @@ struct ProcedureArguments {
 
 class ProcedureRun {
  public:
-  enum class Row { kStatement, kResult, kEnd };
+  enum class Row { kStatement, kTransaction, kResult, kEnd };
 
   // Never throws for bad arguments: they become the result row.
   ProcedureRun(Platform& platform, ProcedureArguments arguments);
@@ -46,20 +47,50 @@ class ProcedureRun {
   explicit ProcedureRun(std::string refusal);
 
   // kStatement: *outcome holds the next statement's outcome (its texts valid
-  // until the next call); kResult: the run's end, once, after the last
-  // statement; then kEnd. A failing statement or connection is a row, never
-  // an exception.
+  // until the next call); kTransaction: Transaction() holds a commit or
+  // rollback made during the run, after the statement that caused it;
+  // kResult: the run's end, once, after the last statement, with the run's
+  // last commit or rollback in Transaction(); then kEnd. A failing statement
+  // or connection is a row, never an exception.
   Row Next(StatementOutcome* outcome);
+  // kTransaction's, or on the result row the commit or rollback that ended
+  // the run (null when it made none: continue and bail, or nothing left open).
+  const TransactionOutcome* Transaction() const {
+    return transaction_given_ ? &transaction_ : nullptr;
+  }
+  // Whether a statement row's STATEMENT is filled: for rows that did not end
+  // ok or done, or for all with statement_text=all.
+  bool WantsStatementText(const StatementOutcome& outcome) const {
+    return every_statement_text_ ||
+           (outcome.status != OutcomeStatus::kOk && outcome.status != OutcomeStatus::kDone);
+  }
 
   bool ResultOk() const { return result_ok_; }
   const std::string& ResultText() const { return result_text_; }
   std::int64_t ElapsedMicroseconds() const { return elapsed_us_; }
 
  private:
+  // Keeps the run's commits and rollbacks for their rows.
+  class Transactions final : public RunObserver {
+   public:
+    void OnRunStart(const RunStart&) noexcept override {}
+    void OnOutcome(const StatementOutcome&) noexcept override {}
+    void OnTransaction(const TransactionOutcome& transaction) noexcept override;
+    void OnRunEnd(const RunSummary&) noexcept override {}
+    std::deque<TransactionOutcome> during;  // rows still to give
+    std::optional<TransactionOutcome> last;  // the result row's
+  };
+
   void Refuse(std::string text);
+  void Refuse(Platform& platform, const RunSettings& settings, const ProcedureArguments& arguments,
+              std::string text);
 
   std::string script_;  // the run reads it in place
   std::optional<RunLog> log_;  // the server's run log, when it keeps one
+  Transactions transactions_;
+  TransactionOutcome transaction_;
+  bool transaction_given_ = false;
+  bool every_statement_text_ = false;
   std::unique_ptr<ScriptRun> run_;
   bool result_given_ = false;
   bool result_ok_ = true;

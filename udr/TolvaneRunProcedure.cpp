@@ -37,6 +37,8 @@ using tolvane::Released;
 
 constexpr unsigned kSegmentBytes = 65535;
 constexpr std::string_view kResultStatus = "result";
+constexpr std::string_view kCommittedStatus = "committed";
+constexpr std::string_view kRolledBackStatus = "rolled back";
 
 // The script as the run reads it: up to its first zero byte, as executa_sql
 // reads it.
@@ -145,6 +147,12 @@ FB_UDR_BEGIN_PROCEDURE(tolvane_run)
         SetText(&out->message, &out->messageNull, run->ResultText());
         out->elapsed_us = run->ElapsedMicroseconds();
         out->elapsed_usNull = FB_FALSE;
+        SetTransaction(status, run->Transaction());
+        return true;
+      case tolvane::ProcedureRun::Row::kTransaction:
+        SetText(&out->status, &out->statusNull,
+                run->Transaction()->committed ? kCommittedStatus : kRolledBackStatus);
+        SetTransaction(status, run->Transaction());
         return true;
       case tolvane::ProcedureRun::Row::kStatement:
         break;
@@ -152,7 +160,9 @@ FB_UDR_BEGIN_PROCEDURE(tolvane_run)
     out->line_number = outcome.first_line;
     out->last_line = outcome.last_line;
     out->line_numberNull = out->last_lineNull = FB_FALSE;
-    WriteStatement(status, outcome.statement);
+    // Each STATEMENT BLOB stays in the server's memory until the caller's
+    // transaction ends: only the rows a caller must read carry one.
+    if (run->WantsStatementText(outcome)) WriteStatement(status, outcome.statement);
     SetText(&out->status, &out->statusNull, tolvane::OutcomeStatusName(outcome.status));
     if (!outcome.message.empty())
       SetText(&out->message, &out->messageNull, outcome.message);
@@ -174,6 +184,17 @@ FB_UDR_BEGIN_PROCEDURE(tolvane_run)
       out->elapsed_usNull = FB_FALSE;
     }
     return true;
+  }
+
+  // A commit or rollback: COMMIT or ROLLBACK as its STATEMENT, and the lines
+  // it covered (null when it covered none).
+  void SetTransaction(ThrowStatusWrapper* status, const tolvane::TransactionOutcome* transaction) {
+    if (transaction == nullptr) return;
+    WriteStatement(status, transaction->committed ? "COMMIT" : "ROLLBACK");
+    if (transaction->first_line == 0) return;
+    out->line_number = transaction->first_line;
+    out->last_line = transaction->last_line;
+    out->line_numberNull = out->last_lineNull = FB_FALSE;
   }
 
   // The statement's text as a BLOB of the caller's transaction.

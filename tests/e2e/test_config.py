@@ -4,6 +4,7 @@ each kind of bad file, and a change applying to the next call. The server
 reads the file named by TOLVANE_FB_CONF (its UDFTOLVANE_CONF) on every call;
 each test writes it and removes it again."""
 
+import json
 import os
 import unittest
 
@@ -128,9 +129,36 @@ class ModuleConfiguration(ServerTestCase):
     def test_the_run_log_folder_comes_from_the_file(self):
         logs = self.work / "logs"
         logs.mkdir(exist_ok=True)
-        self.configure(f"run_log_dir = {logs}\ndefault_options = mode=atomic\n")
+        self.configure(f"run_log_dir = {logs}\ndefault_options = mode=atomic\n"
+                       f"allowed_databases = {self.work / 'allowed'}/\n")
         self.assertEqual(self.call(self.db.path, b"SELECT 1 FROM RDB$DATABASE"), "ok")
-        self.assertEqual(len(list(logs.glob("udftolvane-*.jsonl"))), 1)
+        ran = self.logs_in(logs)
+        self.assertEqual([list(r) for r in ran], [["run"], ["statement"], ["transaction"], ["summary"]])
+        self.assertEqual({k: ran[0]["run"][k] for k in ("routine", "user", "options", "identity")},
+                         {"routine": "EXECUTA_SQL", "user": None,
+                          "options": "mode=atomic;dialect=lines;failure_files=on",
+                          "identity": {"user": "SYSDBA", "role": "RoleName"}})
+        self.assertEqual((ran[1]["statement"]["status"], ran[2]["transaction"]["end"],
+                          ran[2]["transaction"]["statements"], ran[3]["summary"]["ok"]),
+                         ("done", "commit", 1, 1))
+        # A refused call leaves its record, and a target made to look like
+        # records stays one JSON string.
+        forged = self.outside.path + '\n{"summary":{"result":"ok"}}'
+        self.assertIn("Run refused", self.call(forged, b"SELECT 1 FROM RDB$DATABASE"))
+        refused = self.logs_in(logs)
+        self.assertEqual([list(r) for r in refused], [["run"], ["summary"]])
+        self.assertEqual(refused[0]["run"]["database"], forged)
+        self.assertIn("cannot admit it", refused[1]["summary"]["result"])
+
+    @staticmethod
+    def logs_in(folder):
+        """The records of the one log in folder, which is emptied."""
+        files = list(folder.glob("udftolvane-*.jsonl"))
+        if len(files) != 1:
+            raise AssertionError(f"{len(files)} run logs in {folder}")
+        text = files[0].read_text()
+        files[0].unlink()
+        return [json.loads(line) for line in text.splitlines()]
 
 
 if __name__ == "__main__":

@@ -16,6 +16,7 @@ TEST(RunOptions, TextsThatAreTaken) {
     bool failure_files;
     const char* charset = "";
     std::optional<int> sql_dialect = std::nullopt;
+    bool every_statement_text = false;
   };
   const Row rows[] = {
       {"", RunMode::kContinue, Dialect::kLines, std::nullopt, true},
@@ -31,16 +32,24 @@ TEST(RunOptions, TextsThatAreTaken) {
       {"mode=isql", RunMode::kIsql, Dialect::kLines, std::nullopt, true},
       {"dialect=isql;charset=utf8;sql_dialect=1", RunMode::kIsql, Dialect::kIsql, std::nullopt, true,
        "UTF8", 1},
+      {"statement_text=ALL", RunMode::kContinue, Dialect::kLines, std::nullopt, true, "",
+       std::nullopt, true},
+      {"statement_text=not_ok", RunMode::kContinue, Dialect::kLines, std::nullopt, true, "",
+       std::nullopt, false},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.text);
-    const RunSettings settings = ParseRunOptions(row.text);
-    EXPECT_EQ(settings.mode, row.mode);
-    EXPECT_EQ(settings.dialect, row.dialect);
-    EXPECT_EQ(settings.lock_timeout, row.lock_timeout);
-    EXPECT_EQ(settings.failure_files, row.failure_files);
-    EXPECT_EQ(settings.charset, row.charset);
-    EXPECT_EQ(settings.sql_dialect, row.sql_dialect);
+    // The run log's options text reads back as the same settings.
+    for (const RunSettings& settings :
+         {ParseRunOptions(row.text), ParseRunOptions(RunOptionsText(ParseRunOptions(row.text)))}) {
+      EXPECT_EQ(settings.mode, row.mode);
+      EXPECT_EQ(settings.dialect, row.dialect);
+      EXPECT_EQ(settings.lock_timeout, row.lock_timeout);
+      EXPECT_EQ(settings.failure_files, row.failure_files);
+      EXPECT_EQ(settings.charset, row.charset);
+      EXPECT_EQ(settings.sql_dialect, row.sql_dialect);
+      EXPECT_EQ(settings.every_statement_text, row.every_statement_text);
+    }
   }
 }
 
@@ -52,7 +61,7 @@ TEST(RunOptions, TextsThatAreRefusedNameTheOptionAndWhatItAllows) {
   const Row rows[] = {
       {"colour=blue",
        "Unknown option 'colour': the options are mode, dialect, lock_timeout, failure_files, "
-       "charset, sql_dialect"},
+       "charset, sql_dialect, statement_text"},
       {"mode=fast", "Bad value 'fast' for option mode: use continue, bail, atomic, batch or isql"},
       {"mode=batch;MODE=bail", "Option mode is given twice"},
       {"dialect", "Option 'dialect' needs a value: write name=value"},
@@ -68,6 +77,7 @@ TEST(RunOptions, TextsThatAreRefusedNameTheOptionAndWhatItAllows) {
       {"charset=UTF 8", "Bad value 'UTF 8' for option charset: use a character set's name, such as "
                         "UTF8 or WIN1252"},
       {"sql_dialect=4", "Bad value '4' for option sql_dialect: use 1, 2 or 3"},
+      {"statement_text=some", "Bad value 'some' for option statement_text: use all or not_ok"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.text);

@@ -5,13 +5,19 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <optional>
 #include <memory>
 #include <vector>
 
 #include "FakeDriverSetup.h"
 #include "ScriptBlob.h"
 #include "script_runner/RunLimits.h"
+#include "script_runner/OutcomeJson.h"
+#include "script_runner/RunLog.h"
+#include "script_runner/RunOptions.h"
 #include "script_runner/ScriptRun.h"
+#include "script_runner/ScriptRunner.h"
 
 namespace tolvane {
 namespace {
@@ -67,6 +73,75 @@ class ScriptRunTest : public ::testing::Test {
   std::string log_dir_;
   std::vector<std::string> kept_texts_;
 };
+
+// A run as one line per event: "3 done", "commit 1-4 2", "rollback 1-3 2 end".
+class EventTrace final : public RunObserver {
+ public:
+  void OnRunStart(const RunStart&) noexcept override {}
+  void OnOutcome(const StatementOutcome& outcome) noexcept override {
+    events.push_back(std::to_string(outcome.first_line) + " " + OutcomeStatusName(outcome.status));
+  }
+  void OnTransaction(const TransactionOutcome& t) noexcept override {
+    events.push_back(std::string(t.committed ? "commit " : "rollback ") +
+                     std::to_string(t.first_line) + "-" + std::to_string(t.last_line) + " " +
+                     std::to_string(t.statements) + (t.ends_run ? " end" : ""));
+  }
+  void OnRunEnd(const RunSummary& ended) noexcept override { summary = ended; }
+  std::vector<std::string> events;
+  RunSummary summary;
+};
+
+// Every statement comes back once; work that waits for a commit comes back
+// "done", and each commit and rollback says which lines it settled.
+TEST_F(ScriptRunTest, EachCommitAndRollbackIsReportedOnceWithTheLinesItCovers) {
+  const std::string lost = WithDetails("connection shutdown", "isc=335544856;sqlstate=08003;lost=1");
+  struct Row {
+    const char* options;
+    const char* script;
+    const char* fail;  // "ExecuteSqlText sql=..." that fails, or empty
+    bool lost;
+    std::vector<std::string> events;
+    long long ok, rolled_back;
+    const char* result_end;
+  };
+  const Row rows[] = {
+      {"mode=continue", "a\nbad\nb", "bad", false, {"1 ok", "2 failed", "3 ok"}, 2, 0, "ok"},
+      {"mode=atomic", "a\nb", "", false, {"1 done", "2 done", "commit 1-2 2 end"}, 2, 0, "ok"},
+      // The 22-line migration broken at a line: earlier lines once, as done.
+      {"mode=atomic", "a\n\nb\nbad\nc", "bad", false,
+       {"1 done", "3 done", "4 failed", "rollback 1-4 2 end", "5 not run"}, 0, 2, "   -    bad"},
+      {"mode=atomic", "a\nCOMMIT", "", false,
+       {"1 done", "2 failed", "rollback 1-2 1 end"}, 0, 1, "   -    COMMIT"},
+      // The last commit fails: everything is undone, the result names it.
+      {"mode=atomic", "a\nb", "COMMIT", false,
+       {"1 done", "2 done", "rollback 1-2 2 end"}, 0, 2, "   -    COMMIT"},
+      {"mode=batch", "a\nCREATE TABLE X (I INT)\nb\nROLLBACK\nbad\nc", "bad", false,
+       {"1 done", "2 ok", "commit 1-2 1", "3 done", "4 ok", "rollback 3-4 1", "5 failed", "6 done",
+        "commit 5-6 1 end"}, 4, 1, "ok"},
+      // A lost connection: closing it undoes the open work.
+      {"mode=batch", "a\ngone\nb", "gone", true,
+       {"1 done", "2 failed", "rollback 1-2 1 end", "3 not run"}, 0, 1, "   -    gone"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.options) + ": " + row.script);
+    fakedrv::Reset();
+    if (*row.fail != '\0')
+      fakedrv::FailCall(std::string("ExecuteSqlText sql=") + row.fail, 0, 65,
+                        row.lost ? lost : "Token unknown");
+    RunSettings settings = ParseRunOptions(row.options);
+    settings.failure_files = false;
+    ScriptRun run(platform_, row.script, "/data/x.fdb", settings);
+    EventTrace trace;
+    run.AddObserver(&trace);
+    StatementOutcome outcome;
+    while (run.Step(&outcome)) {
+    }
+    EXPECT_EQ(trace.events, row.events);
+    EXPECT_EQ(trace.summary.ok, row.ok);
+    EXPECT_EQ(trace.summary.rolled_back, row.rolled_back);
+    EXPECT_THAT(run.ResultText(), ::testing::EndsWith(row.result_end));
+  }
+}
 
 TEST_F(ScriptRunTest, EachStatementHasItsOutcome) {
   fakedrv::FailCall("ExecuteSqlText sql=dup", 0, 65,
@@ -176,10 +251,98 @@ TEST_F(ScriptRunTest, TheRunLogChangesNeitherResultNorFilesNorDriverCalls) {
   }
   ASSERT_EQ(lines.size(), 5u);
   EXPECT_THAT(lines[0], ::testing::StartsWith("{\"run\":{\"started\":\""));
+  // What a DBA audits: the routine, its caller (the legacy function cannot
+  // tell), the options and the login the run used.
+  EXPECT_THAT(lines[0], HasSubstr(",\"routine\":\"EXECUTA_SQL\",\"user\":null,\"role\":null,"
+                                  "\"options\":\"mode=continue;dialect=lines;failure_files=on\","
+                                  "\"identity\":{\"user\":\"SYSDBA\",\"role\":\"RoleName\"}}}"));
   EXPECT_THAT(lines[2], HasSubstr("\"status\":\"failed\""));
   EXPECT_THAT(lines[2], HasSubstr("\"failure_file\":\"TESTE1.TXT\""));
   EXPECT_THAT(lines[3], HasSubstr("\"statement\":\"\\\"quoted\\\" \\u00ff\""));
   EXPECT_THAT(lines[4], ::testing::StartsWith("{\"summary\":{\"statements\":3,\"ok\":2,\"failed\":1"));
+}
+
+// The lines of every run log in folder, file by file.
+std::vector<std::vector<std::string>> LogFiles(const std::string& folder) {
+  std::vector<std::vector<std::string>> files;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    if (entry.path().extension() != ".jsonl") continue;
+    std::ifstream in(entry.path(), std::ios::binary);
+    const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    files.emplace_back();
+    std::size_t start = 0;
+    for (std::size_t end; (end = content.find('\n', start)) != std::string::npos; start = end + 1)
+      files.back().push_back(content.substr(start, end - start));
+    EXPECT_EQ(start, content.size()) << "a torn last line in " << entry.path();
+  }
+  return files;
+}
+
+// A full disk takes part of a record: the log is cut back to its last whole
+// line and stops, the run's summary says so, and the result and the driver's
+// calls stay what they are without a log.
+TEST_F(ScriptRunTest, ALogThatCannotBeWrittenWholeIsCutBackAndTheSummarySaysSo) {
+  struct Row {
+    int failing_write;  // 1-based: the record that gets half written
+    std::size_t lines_kept;
+  } rows[] = {{1, 0}, {3, 2}};
+  const std::string log_folder = dir_ + "/log";
+  fs::create_directory(log_folder);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.failing_write);
+    fs::remove_all(log_folder);
+    fs::create_directory(log_folder);
+    fakedrv::Reset();
+    int writes = 0;
+    platform_.write_file = [&](int fd, const void* data, std::size_t size, int* error) -> long {
+      if (++writes != row.failing_write) return DefaultPlatform().WriteFile(fd, data, size, error);
+      DefaultPlatform().WriteFile(fd, data, size / 2, error);
+      *error = 28;  // ENOSPC
+      return static_cast<long>(size / 2);
+    };
+    const long long failures = RunLog::Failures();
+    std::optional<RunLog> log;
+    log.emplace(platform_, log_folder);
+    RunObserver* observers[] = {&*log};
+    ScriptBlob blob("a\nb\nc");
+    const RunSummary summary = RunBlob(platform_, blob.Callback(), "/data/x.fdb", RunSettings{}, observers);
+    platform_.write_file = nullptr;
+    EXPECT_EQ(summary.result_text, "ok");
+    EXPECT_EQ(summary.ok, 3);
+    EXPECT_TRUE(summary.run_log_incomplete);
+    EXPECT_EQ(RunLog::Failures(), failures + 1);
+    EXPECT_EQ(writes, row.failing_write);  // nothing more was written
+    const auto files = LogFiles(log_folder);
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].size(), row.lines_kept);
+    std::string json;
+    AppendSummaryJson(json, summary);
+    EXPECT_THAT(json, HasSubstr(",\"run_log\":\"incomplete\"}"));
+  }
+}
+
+// A call refused before its run starts writes its record and its result
+// too: every call leaves a log.
+TEST_F(ScriptRunTest, ARefusedCallLeavesItsRunLog) {
+  log_dir_ = dir_;
+  const std::string conf = dir_ + "/bad.conf";
+  std::ofstream(conf) << "colour = blue\n";
+  fs::permissions(conf, fs::perms(0600));
+  platform_.get_environment = [this, conf](const std::string& name) {
+    if (name == "UDFTOLVANE_RUN_LOG_DIR") return log_dir_;
+    if (name == "UDFTOLVANE_CONF") return conf;
+    return std::string();
+  };
+  ScriptBlob blob("select 1 from t");
+  const std::string result = RunScript(platform_, blob.Callback(), "/data/x.fdb");
+  EXPECT_THAT(result, HasSubstr("unknown setting 'colour'"));
+  EXPECT_TRUE(fakedrv::Log().empty());
+  const auto files = LogFiles(dir_);
+  ASSERT_EQ(files.size(), 1u);
+  ASSERT_EQ(files[0].size(), 2u);
+  EXPECT_THAT(files[0][0], HasSubstr("\"routine\":\"EXECUTA_SQL\""));
+  EXPECT_THAT(files[0][1], HasSubstr("unknown setting 'colour'"));
+  EXPECT_THAT(files[0][1], ::testing::StartsWith("{\"summary\":{\"statements\":0,"));
 }
 
 }  // namespace

@@ -44,8 +44,11 @@ int FakePlatform::CreateNewFile(const std::string& path, int* error) {
 
 long FakePlatform::WriteFile(int fd, const void* data, std::size_t size, int* error) {
   if (Count(PlatformCall::kWriteFile, error)) return -1;
+  if (write_file) return write_file(fd, data, size, error);
   return DefaultPlatform().WriteFile(fd, data, size, error);
 }
+
+int FakePlatform::TruncateFile(int fd, long long size) { return DefaultPlatform().TruncateFile(fd, size); }
 
 void FakePlatform::CloseFile(int fd) { DefaultPlatform().CloseFile(fd); }
 

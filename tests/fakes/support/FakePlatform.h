@@ -46,6 +46,8 @@ class FakePlatform : public Platform {
   std::function<std::string()> module_folder;
   std::function<std::string(FirebirdFolder)> firebird_directory;
   std::function<std::string(const std::string&)> firebird_setting;
+  // Writes through the real platform unless set (a full disk's short write).
+  std::function<long(int fd, const void* data, std::size_t size, int* error)> write_file;
 
   // Fails the N-th call (1-based) of kind with error (errno for files);
   // 0 disables. Counting starts when set.
@@ -59,6 +61,7 @@ class FakePlatform : public Platform {
   int CreateFileExclusive(const std::string& path, int* error) override;
   int CreateNewFile(const std::string& path, int* error) override;
   long WriteFile(int fd, const void* data, std::size_t size, int* error) override;
+  int TruncateFile(int fd, long long size) override;
   void CloseFile(int fd) override;
   bool FileExists(const std::string& path) override;
   int ReadWholeFile(const std::string& path, std::string* content) override;
