@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "runtime/Platform.h"
+
 namespace tolvane {
 
 enum class Dialect {
@@ -26,6 +28,13 @@ struct RunIdentity {
   std::string role;      // empty: none
 };
 
+// A target the configuration's rules on targets admitted: its real path and
+// the file it was when admitted.
+struct AdmittedFile {
+  std::string path;
+  FileIdentity identity;
+};
+
 inline constexpr int kLockNoWait = -1;
 
 struct RunSettings {
@@ -39,6 +48,13 @@ struct RunSettings {
   // /tmp. The configuration's failure_dir.
   std::string failure_folder;
   std::optional<RunIdentity> identity;
+  // Set when rules on targets admitted the run: right after its attach the
+  // run confirms that the database it opened is this file, and closes the
+  // connection before any statement when it is not.
+  std::optional<AdmittedFile> admitted;
+  // The spelling the connection attaches by, when it is not the target as
+  // given (a module login bound through the server); empty: the target.
+  std::string attach_path;
 };
 
 }  // namespace tolvane

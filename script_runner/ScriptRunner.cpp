@@ -13,6 +13,7 @@
 #include "runtime/ThreadOwned.h"
 #include "script_runner/ConfigFile.h"
 #include "script_runner/DatabaseTarget.h"
+#include "script_runner/ModuleLogin.h"
 #include "script_runner/ResultText.h"
 #include "script_runner/RunLog.h"
 #include "script_runner/RunnerMessages.h"
@@ -137,9 +138,11 @@ const char* RunScript(Platform& platform, const blobcallback* blob, const char* 
     RunSettings settings;
     std::string log_folder;
     if (config) {
-      const std::string refusal = TargetRefusal(platform, *config, path);
-      if (!refusal.empty()) return Fail(refusal);
+      TargetAdmission admission = AdmitTarget(platform, *config, path);
+      if (!admission.refusal.empty()) return Fail(admission.refusal);
       settings = ConfiguredRunSettings(platform, *config);
+      settings.admitted = std::move(admission.file);
+      if (settings.identity) settings.attach_path = BoundAttachPath(platform, *settings.identity, path);
       log_folder = config->run_log_dir.value;
     }
     std::optional<RunLog> log;
