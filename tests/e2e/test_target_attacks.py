@@ -186,6 +186,7 @@ class TargetAttacks(ServerTestCase):
             (password_file_of(ordinary), f"line 2: password_file {self.password_file} is refused: "
                                          f"it belongs to user {ordinary}"),
         ]
+        counts = [database.values("SELECT COUNT(*) AS V FROM T") for database in (self.home, self.proc)]
         try:
             for plant, reason in rows:
                 with self.subTest(reason=reason):
@@ -200,10 +201,12 @@ class TargetAttacks(ServerTestCase):
                     self.conf.unlink(missing_ok=True)
         finally:
             os.chown(self.password_file, 0, -1)
-        for database in (self.home, self.proc):
-            self.assertEqual(database.values("SELECT COUNT(*) AS V FROM T"), ["0"])
+        self.assertEqual([database.values("SELECT COUNT(*) AS V FROM T")
+                          for database in (self.home, self.proc)], counts, "a refused file ran")
 
     def test_a_module_login_of_its_own_cannot_step_up(self):
+        for database in (self.home, self.proc):
+            database.run("DELETE FROM T;\nCOMMIT;\n")
         self.configure(f"user = {LOGIN[0]}\npassword_file = {self.password_file}\n"
                        "procedure_identity = module\n")
         mine = b"INSERT INTO T VALUES (CURRENT_USER)"
