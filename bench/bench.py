@@ -795,7 +795,11 @@ class Bench:
         finally:
             if os.path.exists(module_conf):
                 os.remove(module_conf)
-        conf = os.path.join(self.work, "cost.conf")
+        # Beside the build, not in the work folder: a folder others can write
+        # on the way (/var/tmp) refuses every configuration file below it.
+        conf_folder = os.path.join(self.build, "bench-config-cost")
+        os.makedirs(conf_folder, mode=0o755, exist_ok=True)
+        conf = os.path.join(conf_folder, "cost.conf")
         with open(conf, "w") as out:
             out.write(text)
         os.chmod(conf, 0o600)
