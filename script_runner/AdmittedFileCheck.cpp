@@ -25,14 +25,18 @@ std::string NotTheFile(const AdmittedFile& admitted, const std::string& why) {
 }  // namespace
 
 std::string AdmittedNameCheck(const std::string& path) {
+  const auto folded = [](const std::string& text) {
+    return system_names::kNamesIgnoreCase ? "UPPER(" + text + ")" : text;
+  };
+  const std::string value = folded(SqlLiteral(path));
+  // The context's name first: the monitoring tables take a snapshot of the
+  // whole server, asked for only when the context names the file otherwise.
   // An integer divided by zero is the one failure PSQL can raise without an
   // exception of the database's own.
-  const std::string name = system_names::kNamesIgnoreCase ? "UPPER(MON$DATABASE_NAME)"
-                                                          : "MON$DATABASE_NAME";
-  const std::string value = system_names::kNamesIgnoreCase ? "UPPER(" + SqlLiteral(path) + ")"
-                                                           : SqlLiteral(path);
-  return "EXECUTE BLOCK AS DECLARE N INTEGER = 0; BEGIN IF (NOT EXISTS (SELECT 1 FROM "
-         "MON$DATABASE WHERE " + name + " = " + value + ")) THEN N = 1 / N; END";
+  return "EXECUTE BLOCK AS DECLARE N INTEGER = 0; BEGIN IF (" +
+         folded("RDB$GET_CONTEXT('SYSTEM', 'DB_NAME')") + " IS DISTINCT FROM " + value +
+         " AND NOT EXISTS (SELECT 1 FROM MON$DATABASE WHERE " + folded("MON$DATABASE_NAME") +
+         " = " + value + ")) THEN N = 1 / N; END";
 }
 
 void ConfirmAdmittedFile(Platform& platform, TSQLConnection& connection,
