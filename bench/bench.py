@@ -805,7 +805,11 @@ class Bench:
         finally:
             if os.path.exists(module_conf):
                 os.remove(module_conf)
-        conf = os.path.join(self.work, "cost.conf")
+        # Beside the build, not in the work folder: a folder others can write
+        # on the way (/var/tmp) refuses every configuration file below it.
+        conf_folder = os.path.join(self.build, "bench-config-cost")
+        os.makedirs(conf_folder, mode=0o755, exist_ok=True)
+        conf = os.path.join(conf_folder, "cost.conf")
         with open(conf, "w") as out:
             out.write(text)
         os.chmod(conf, 0o600)
@@ -831,6 +835,48 @@ class Bench:
         log(f"configuration: read {c['read_us']:.1f} us (no file {c['none_us']:.1f} us); (c) empty call "
             f"{c['without']['median'] * 1e3:.2f} ms without, {c['with']['median'] * 1e3:.2f} ms with, "
             f"ratio {c['ratio']:.3f}")
+
+    # (q): (c) with udftolvane.conf beside the module naming a login of its
+    # own, which the module attaches through the server's port (loopback)
+    # so that the server checks its password and its rights; against (c)
+    # with the built-in login by plain path, interleaved, forced writes off.
+    def measure_module_login(self, runs, sizes):
+        module_conf = os.path.join(self.build, "lib", "udftolvane.conf")
+        if os.path.exists(module_conf):
+            raise BenchFailure(f"{module_conf} exists already; the bench writes its own there")
+        user, password = "TOLVANE_BENCH_LOGIN", "bench-login"
+        db = self.dbs.fresh("off")
+        self.server.isql(db, f"create or alter user {user} password '{password}';\ncommit;\n")
+        os.remove(db)
+        self.results["login"] = {}
+        try:
+            for n in sizes:
+                scripts = write_scripts(self.work, n)
+                samples = {"builtin": [], "login": []}
+                for _ in range(runs):
+                    for kind in ("builtin", "login"):
+                        if kind == "login":
+                            with open(module_conf, "w") as out:
+                                out.write(f"user = {user}\npassword = {password}\n")
+                            os.chmod(module_conf, 0o600)
+                        db = self.dbs.fresh("off", [(1, scripts[0])])
+                        self.server.isql(db, f"grant all on t to {user};\ncommit;\n")
+                        samples[kind].append(time_server("c", self.server, db, "id = 1", n))
+                        os.remove(db)
+                        if os.path.exists(module_conf):
+                            os.remove(module_conf)
+                for f in scripts:
+                    os.remove(f)
+                paired = [w[0] / o[0] for w, o in zip(samples["login"], samples["builtin"]) if o[0] > 0]
+                self.results["login"][n] = {"builtin": summary(samples["builtin"]),
+                                            "login": summary(samples["login"]),
+                                            "ratio": statistics.median(paired)}
+                c = self.results["login"][n]
+                log(f"module login through loopback, N={n}: {c['login']['median'] * 1e3:.1f} ms against "
+                    f"{c['builtin']['median'] * 1e3:.1f} ms built-in, ratio {c['ratio']:.2f}")
+        finally:
+            if os.path.exists(module_conf):
+                os.remove(module_conf)
 
     def measure_memory(self, lines):
         """Peak memory of (b) without a report, of (b) with the JSON report
@@ -1038,10 +1084,15 @@ class Bench:
             if a.config_only:
                 self.measure_config_cost(a.empty_runs, a.empty_calls)
                 return self.results
+            if a.login_only:
+                self.measure_module_login(a.login_runs, (1, 1000))
+                return self.results
             if a.empty_runs > 0:
                 self.measure_empty(a.empty_runs, a.empty_calls)
                 if "c" in self.paths and os.access(self.tools["config"], os.X_OK):
                     self.measure_config_cost(a.empty_runs, a.empty_calls)
+                if "c" in self.paths:
+                    self.measure_module_login(a.empty_runs, (1, 1000))
             for fw, n, runs in a.plan:
                 keys, runs = self.fit_budget(fw, n, self.keys_for(fw, n), runs)
                 if runs > 0:
@@ -1235,6 +1286,10 @@ def report_text(results, meta, judge=True):
                    f"(no file: {conf['none_us']:.1f} us); (c) with the file beside the module "
                    f"{fmt_ms(conf['with'])} ms, without {fmt_ms(conf['without'])} ms, "
                    f"{conf['calls']} calls a statement, ratio {conf['ratio']:.3f}")
+    for n, login in results.get("login", {}).items():
+        out.append(f"- (q) (c) with a module login of its own (not SYSDBA), attached through the server's "
+                   f"port, N={n}, forced writes off: {fmt_ms(login['login'])} ms, against (c) with the "
+                   f"built-in login by plain path {fmt_ms(login['builtin'])} ms, ratio {login['ratio']:.2f}")
     split = results.get("split")
     if split:
         whole = split["run_median"] * split["pieces"] / split["slice_pieces"]
@@ -1387,13 +1442,17 @@ def parse_args():
     parser.add_argument("--quick", action="store_true", help="small full-shaped run, results to the work folder")
     parser.add_argument("--config-only", action="store_true",
                         help="only what reading udftolvane.conf costs (c)'s empty call; prints, writes nothing")
+    parser.add_argument("--login-only", action="store_true",
+                        help="only (q), a module login through the server's port against (c); "
+                             "results to bench/results/module-login.md")
+    parser.add_argument("--login-runs", type=int, default=5, help="runs of (q) with --login-only")
     parser.add_argument("--partial", action="store_true",
                         help="the run-log, run-mode, splitter and report-memory rows and their anchors only; "
                              "results to bench/results/partial, the README left alone")
     args = parser.parse_args()
     args.full = not (args.quick or args.smoke or args.partial)
     if args.paths is None:
-        if args.config_only:
+        if args.config_only or args.login_only:
             args.paths = "c"
         elif args.partial:
             args.paths = "bcghijkl"
@@ -1461,6 +1520,20 @@ def main():
               f"({conf['calls']} calls a statement, {len(conf['without']['samples'])} rounds), "
               f"ratio {conf['ratio']:.3f}; read / call = "
               f"{conf['read_us'] / (conf['without']['median'] * 1e6) * 100:.2f}% (target <= 2%)")
+        return 0
+    if args.login_only:
+        lines = [f"Machine: {meta['machine']}", f"Versions: {meta['versions']}",
+                 f"Server for (c): {results.get('server')}", ""]
+        for n, login in results["login"].items():
+            lines.append(f"- (q) module login of its own through the server's port, N={n}, forced writes off: "
+                         f"{fmt_ms(login['login'])} ms; (c) built-in login by plain path "
+                         f"{fmt_ms(login['builtin'])} ms; ratio (q)/(c) {login['ratio']:.2f} "
+                         f"(median of {len(login['login']['samples'])} interleaved rounds)")
+        text = "\n".join(lines) + "\n"
+        print(text)
+        os.makedirs(args.results, exist_ok=True)
+        with open(os.path.join(args.results, "module-login.md"), "w") as out:
+            out.write(text)
         return 0
     text = report_text(results, meta, judge=not args.smoke)
     print(text)

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -26,9 +27,22 @@ struct SettingValue {
   std::string text;
 };
 
+// Which file a name leads to: two names of one file give the same identity
+// (device and inode; on Windows the volume's serial number and file index).
+struct FileIdentity {
+  std::uint64_t device = 0;
+  std::uint64_t file = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
 struct FileFacts {
-  bool regular = false;  // a regular file (not a folder, device, ...)
-  unsigned mode = 0;     // permission bits (07777)
+  bool regular = false;    // a regular file (not a folder, device, ...)
+  bool folder = false;
+  bool link = false;       // a symbolic link itself (never when links are followed)
+  unsigned mode = 0;       // permission bits (07777)
+  unsigned long owner = 0; // the owner's user id
+  unsigned long names = 1; // hard links: the names the file has
+  FileIdentity identity;
 };
 
 enum class FirebirdFolder {
@@ -67,6 +81,15 @@ class Platform {
   // What the file system says of path, following symbolic links: 0 and
   // *facts filled, or the system's error number (ENOENT when nothing is there).
   virtual int ReadFileFacts(const std::string& path, FileFacts* facts) = 0;
+  // Opens path without following a symbolic link at its last part and
+  // without waiting on a device or pipe, fills *facts from the open file
+  // (a link comes back as facts->link, unopened), and reads the whole file
+  // into *content when it is a regular one: what is judged is what is read.
+  // 0, or the system's error number.
+  virtual int ReadFileNoFollow(const std::string& path, std::string* content, FileFacts* facts) = 0;
+  // The user the process runs as (its effective user id; 0 on Windows, where
+  // FileFacts::owner is 0 as well).
+  virtual unsigned long EffectiveUser() = 0;
   // path with every symbolic link, "." and ".." resolved: 0 and *resolved
   // filled, or the system's error number (ENOENT when a part is missing).
   virtual int RealPath(const std::string& path, std::string* resolved) = 0;
@@ -91,6 +114,10 @@ class Platform {
   // A firebird.conf setting as the server in this process reads it (for
   // instance "SecurityDatabase"); empty when unknown.
   virtual std::string FirebirdSetting(const std::string& name) = 0;
+  // A numeric firebird.conf setting (for instance "RemoteServicePort"), as
+  // the server in this process reads it; -1 when unknown. Never read a
+  // numeric setting as text: the library hands back no text for it.
+  virtual long long FirebirdNumber(const std::string& name) = 0;
   // The host process's identifier.
   virtual unsigned long ProcessId() = 0;
 

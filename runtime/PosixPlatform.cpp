@@ -25,6 +25,7 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -52,6 +53,32 @@ int RefuseUnlessSoleRegularFile(int fd) {
   if (st.st_nlink > 1) return EMLINK;
   if (st.st_nlink == 0) return ENOENT;
   return 0;
+}
+
+void FillFacts(const struct stat& st, FileFacts* facts) {
+  facts->regular = S_ISREG(st.st_mode);
+  facts->folder = S_ISDIR(st.st_mode);
+  facts->link = S_ISLNK(st.st_mode);
+  facts->mode = static_cast<unsigned>(st.st_mode & 07777);
+  facts->owner = static_cast<unsigned long>(st.st_uid);
+  facts->names = static_cast<unsigned long>(st.st_nlink);
+  facts->identity.device = static_cast<std::uint64_t>(st.st_dev);
+  facts->identity.file = static_cast<std::uint64_t>(st.st_ino);
+}
+
+// Reads the rest of fd into *content; 0 or the system's error number.
+int ReadAll(int fd, std::string* content) {
+  content->clear();
+  char chunk[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, chunk, sizeof chunk);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (n == 0) return 0;
+    content->append(chunk, static_cast<std::size_t>(n));
+  }
 }
 
 // Takes the exclusive lock, waiting at most wait for another holder.
@@ -178,30 +205,42 @@ class PosixPlatform final : public Platform {
   int ReadWholeFile(const std::string& path, std::string* content) override {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return errno;
-    content->clear();
-    char chunk[65536];
-    for (;;) {
-      ssize_t n = ::read(fd, chunk, sizeof chunk);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        int err = errno;
-        ::close(fd);
-        return err;
-      }
-      if (n == 0) break;
-      content->append(chunk, static_cast<std::size_t>(n));
-    }
+    const int error = ReadAll(fd, content);
     ::close(fd);
-    return 0;
+    return error;
   }
 
   int ReadFileFacts(const std::string& path, FileFacts* facts) override {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0) return errno;
-    facts->regular = S_ISREG(st.st_mode);
-    facts->mode = static_cast<unsigned>(st.st_mode & 07777);
+    FillFacts(st, facts);
     return 0;
   }
+
+  int ReadFileNoFollow(const std::string& path, std::string* content, FileFacts* facts) override {
+    content->clear();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+      const int error = errno;
+      struct stat st;
+      // O_NOFOLLOW's refusal of a link: told as a fact, not a failure.
+      if (error == ELOOP && ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        FillFacts(st, facts);
+        return 0;
+      }
+      return error;
+    }
+    struct stat st;
+    int error = ::fstat(fd, &st) != 0 ? errno : 0;
+    if (error == 0) {
+      FillFacts(st, facts);
+      if (facts->regular) error = ReadAll(fd, content);
+    }
+    ::close(fd);
+    return error;
+  }
+
+  unsigned long EffectiveUser() override { return static_cast<unsigned long>(::geteuid()); }
 
   int RealPath(const std::string& path, std::string* resolved) override {
     char* text = ::realpath(path.c_str(), nullptr);
@@ -271,6 +310,17 @@ class PosixPlatform final : public Platform {
       const char* text = conf->asString(key);
       if (text != nullptr) value = text;
     }
+    conf->release();
+    return value;
+  }
+
+  long long FirebirdNumber(const std::string& name) override {
+    Firebird::IConfigManager* manager = ConfigManager();
+    if (manager == nullptr) return -1;
+    Firebird::IFirebirdConf* conf = manager->getFirebirdConf();
+    if (conf == nullptr) return -1;
+    const unsigned key = conf->getKey(name.c_str());
+    const long long value = key != ~0u ? static_cast<long long>(conf->asInteger(key)) : -1;
     conf->release();
     return value;
   }

@@ -7,7 +7,8 @@
 //  - libraries: LoadLibraryA and GetProcAddress, never FreeLibrary;
 //  - new files: CreateFileA(CREATE_NEW), which refuses any existing name;
 //  - file facts and real paths: a handle opened for its attributes only
-//    (following links), GetFileInformationByHandle and
+//    (following links, or not for ReadFileNoFollow), GetFileInformationByHandle
+//    (the file index as the file's identity) and
 //    GetFinalPathNameByHandleA; Windows guards files by access lists, not
 //    permission bits, so the facts give the owner's bits alone (0600, or 0400
 //    for a read-only file) and never report access for others;
@@ -111,6 +112,23 @@ OpenHandle OpenForFacts(const std::string& path, int* error) {
     return nullptr;
   }
   return OpenHandle(handle);
+}
+
+// The facts of an open handle: the file index as its identity, the number
+// of its names, a reparse point (a symbolic link or junction) as a link;
+// access lists are not permission bits, so the owner is always 0.
+int FillFacts(HANDLE handle, FileFacts* facts) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(handle, &info)) return LastError();
+  facts->folder = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  facts->link = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  facts->regular = ::GetFileType(handle) == FILE_TYPE_DISK && !facts->folder && !facts->link;
+  facts->mode = (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? 0400 : 0600;
+  facts->owner = 0;
+  facts->names = info.nNumberOfLinks;
+  facts->identity.device = info.dwVolumeSerialNumber;
+  facts->identity.file = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  return 0;
 }
 
 // "\\?\C:\x" as "C:\x", "\\?\UNC\host\share" as "\\host\share".
@@ -220,13 +238,33 @@ class WindowsPlatform final : public Platform {
     int error = 0;
     OpenHandle file = OpenForFacts(path, &error);
     if (!file) return error;
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!::GetFileInformationByHandle(file.get(), &info)) return LastError();
-    facts->regular = ::GetFileType(file.get()) == FILE_TYPE_DISK &&
-                     (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-    facts->mode = (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? 0400 : 0600;
+    return FillFacts(file.get(), facts);
+  }
+
+  int ReadFileNoFollow(const std::string& path, std::string* content, FileFacts* facts) override {
+    content->clear();
+    // The reparse point itself, not where it leads.
+    HANDLE handle = BrokenOnPurpose("CreateFileA")
+                        ? INVALID_HANDLE_VALUE
+                        : ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING,
+                                        FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
+                                        nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return LookupError();
+    OpenHandle file(handle);
+    if (const int error = FillFacts(handle, facts); error != 0) return error;
+    if (!facts->regular) return 0;
+    char chunk[65536];
+    for (;;) {
+      DWORD n = 0;
+      if (!::ReadFile(handle, chunk, sizeof chunk, &n, nullptr)) return LastError();
+      if (n == 0) break;
+      content->append(chunk, n);
+    }
     return 0;
   }
+
+  unsigned long EffectiveUser() override { return 0; }
 
   int RealPath(const std::string& path, std::string* resolved) override {
     int error = 0;
@@ -368,6 +406,17 @@ class WindowsPlatform final : public Platform {
       const char* text = conf->asString(key);
       if (text != nullptr) value = text;
     }
+    conf->release();
+    return value;
+  }
+
+  long long FirebirdNumber(const std::string& name) override {
+    Firebird::IConfigManager* manager = ConfigManager();
+    if (manager == nullptr) return -1;
+    Firebird::IFirebirdConf* conf = manager->getFirebirdConf();
+    if (conf == nullptr) return -1;
+    const unsigned key = conf->getKey(name.c_str());
+    const long long value = key != ~0u ? static_cast<long long>(conf->asInteger(key)) : -1;
     conf->release();
     return value;
   }

@@ -6,11 +6,11 @@
 #include "runtime/PathText.h"
 #include "runtime/Platform.h"
 #include "script_runner/ScriptRunner.h"
+#include "script_runner/TrustedFile.h"
 
 namespace tolvane {
 namespace {
 
-constexpr unsigned kOthersWrite = 0002;
 constexpr unsigned kOthersRead = 0004;
 constexpr unsigned kGroupAndOthers = 0077;
 
@@ -20,40 +20,45 @@ std::string Octal(unsigned mode) {
   return text;
 }
 
-// The file's facts; false when nothing is there (the next place is tried).
-bool Exists(Platform& platform, const std::string& path, FileFacts* facts) {
-  const int error = platform.ReadFileFacts(path, facts);
+// Whether a name is there; false when nothing is (the next place is tried).
+// A link counts by where it leads: one that leads nowhere is no file.
+bool Exists(Platform& platform, const std::string& path) {
+  FileFacts facts;
+  const int error = platform.ReadFileFacts(path, &facts);
   if (error == 0) return true;
   if (error == ENOENT || error == ENOTDIR) return false;
   throw EModuleConfig(ConfigProblem(path, 0, "cannot be read: " + platform.ErrorText(error)));
 }
 
-std::string ReadFile(Platform& platform, const std::string& path, const FileFacts& facts,
-                     const std::string& named_in) {
-  if (!facts.regular) throw EModuleConfig(ConfigProblem(named_in, 0, path + " is not a regular file"));
-  std::string content;
-  const int error = platform.ReadWholeFile(path, &content);
-  if (error != 0)
-    throw EModuleConfig(
-        ConfigProblem(named_in, 0, path + " cannot be read: " + platform.ErrorText(error)));
-  return content;
+// path's text, once the server's owners are known to control it; else the
+// problem, told as ConfigProblem(named_in, line, what + " " + ...).
+TrustedFile ReadOwnersFile(Platform& platform, const std::string& path, const std::string& named_in,
+                           int line, const std::string& what) {
+  const std::string prefix = what.empty() ? std::string() : what + " ";
+  TrustedFile file = ReadTrustedFile(platform, path);
+  if (file.error != 0)
+    throw EModuleConfig(ConfigProblem(named_in, line,
+                                      prefix + (what.empty() ? "cannot be read: " : path + ": ") +
+                                          platform.ErrorText(file.error)));
+  if (!file.refusal.empty())
+    throw EModuleConfig(ConfigProblem(named_in, line,
+                                      (what.empty() ? "" : prefix + path + " is ") + file.refusal));
+  if (!file.facts.regular)
+    throw EModuleConfig(ConfigProblem(named_in, line, path + " is not a regular file"));
+  return file;
 }
 
 // The first line of password_file, which only its owner may read or write.
 void ReadPasswordFile(Platform& platform, ModuleConfig* config) {
   const std::string& path = config->password_file.value;
   const int line = config->password_file.line;
-  FileFacts facts;
-  const int error = platform.ReadFileFacts(path, &facts);
-  if (error != 0)
-    throw EModuleConfig(ConfigProblem(config->file, line,
-                                      "password_file " + path + ": " + platform.ErrorText(error)));
-  if ((facts.mode & kGroupAndOthers) != 0)
+  TrustedFile file = ReadOwnersFile(platform, path, config->file, line, "password_file");
+  if ((file.facts.mode & kGroupAndOthers) != 0)
     throw EModuleConfig(ConfigProblem(
         config->file, line,
         "password_file " + path + " is refused: users other than its owner can read or write it (mode " +
-            Octal(facts.mode) + "); make it chmod 0600, owned by the server's user"));
-  std::string content = ReadFile(platform, path, facts, config->file);
+            Octal(file.facts.mode) + "); make it chmod 0600, owned by the server's user"));
+  std::string content = std::move(file.content);
   const std::size_t end = content.find_first_of("\r\n");
   if (end != std::string::npos) content.resize(end);
   config->password.value = std::move(content);
@@ -73,27 +78,23 @@ std::string ServerConfigFolder(Platform& platform) {
 
 std::optional<ModuleConfig> LoadModuleConfig(Platform& platform) {
   std::string path = platform.GetEnvironment(kConfigFileVariable);
-  FileFacts facts;
-  bool found = !path.empty() && Exists(platform, path, &facts);
+  bool found = !path.empty() && Exists(platform, path);
   if (!found) {
     path = JoinPath(platform.ModuleFolder(), kConfigFileName);
-    found = !path.empty() && Exists(platform, path, &facts);
+    found = !path.empty() && Exists(platform, path);
   }
   if (!found) {
     path = JoinPath(ServerConfigFolder(platform), kConfigFileName);
-    found = !path.empty() && Exists(platform, path, &facts);
+    found = !path.empty() && Exists(platform, path);
   }
   if (!found) return std::nullopt;
 
-  if ((facts.mode & kOthersWrite) != 0)
-    throw EModuleConfig(ConfigProblem(path, 0,
-                                      "refused: others can write it (mode " + Octal(facts.mode) +
-                                          "); remove their access: chmod o-w"));
-  ModuleConfig config = ParseModuleConfig(ReadFile(platform, path, facts, path), path);
-  if (config.password.IsSet() && (facts.mode & kOthersRead) != 0)
+  const TrustedFile file = ReadOwnersFile(platform, path, path, 0, "");
+  ModuleConfig config = ParseModuleConfig(file.content, path);
+  if (config.password.IsSet() && (file.facts.mode & kOthersRead) != 0)
     throw EModuleConfig(ConfigProblem(
         path, config.password.line,
-        "refused: it holds a password that others can read (mode " + Octal(facts.mode) +
+        "refused: it holds a password that others can read (mode " + Octal(file.facts.mode) +
             "); make it chmod 0640, owned by root and the server's group"));
   if (config.password_file.IsSet()) ReadPasswordFile(platform, &config);
   return config;

@@ -23,8 +23,9 @@ std::string ServerConfigFolder(Platform& platform);
 // The first of these that exists: $UDFTOLVANE_CONF, udftolvane.conf beside
 // the module, udftolvane.conf in the server's configuration folder. Nothing
 // when none exists. A password_file is read into password. Raises
-// EModuleConfig when the file cannot be read or parsed, when others can write
-// it, or when it or the password file lets others read a password.
+// EModuleConfig when the file cannot be read or parsed, when it or the
+// password file is not one only the server's owners control
+// (TrustedFile.h), or when either lets others read a password.
 std::optional<ModuleConfig> LoadModuleConfig(Platform& platform);
 
 // Firebird driver's own variable for the lock wait; where it is set, it wins

@@ -5,6 +5,9 @@
 #include <optional>
 
 #include "SystemNames.h"
+#include <utility>
+#include <vector>
+
 #include "runtime/PathText.h"
 #include "runtime/Platform.h"
 #include "runtime/Text.h"
@@ -75,9 +78,59 @@ class Aliases {
   DatabaseAliases aliases_;
 };
 
-// True when an allow-list entry admits target (a real path).
-bool Admits(Platform& platform, Aliases& aliases, const std::string& entry,
-            const std::string& target, std::string* refusal, const ModuleConfig& config) {
+// The identity of the file path leads to, links followed; nothing when it
+// cannot be told (nothing there, no access).
+std::optional<FileIdentity> IdentityOf(Platform& platform, const std::string& path) {
+  FileFacts facts;
+  if (platform.ReadFileFacts(path, &facts) != 0) return std::nullopt;
+  return facts.identity;
+}
+
+// The target as a file: its real path, its identity, and the identities of
+// the folders that hold it (read when a folder entry needs them).
+class TargetFile {
+ public:
+  TargetFile(Platform& platform, std::string path, FileIdentity identity)
+      : platform_(platform), path_(std::move(path)), identity_(identity) {}
+
+  const std::string& Path() const { return path_; }
+  const FileIdentity& Identity() const { return identity_; }
+
+  // True when folder (by identity) holds the target at any depth.
+  bool InFolder(const FileIdentity& folder) {
+    if (!folders_read_) {
+      folders_read_ = true;
+      std::string above = FolderOf(path_);
+      while (!above.empty()) {
+        if (const std::optional<FileIdentity> identity = IdentityOf(platform_, above))
+          folders_.push_back(*identity);
+        const std::string next = FolderOf(above);
+        if (next == above) break;
+        above = next;
+      }
+    }
+    for (const FileIdentity& held_by : folders_)
+      if (held_by == folder) return true;
+    return false;
+  }
+
+ private:
+  Platform& platform_;
+  std::string path_;
+  FileIdentity identity_;
+  bool folders_read_ = false;
+  std::vector<FileIdentity> folders_;
+};
+
+// True when path, once resolved, is the target's file.
+bool SameFile(Platform& platform, const std::string& path, const TargetFile& target) {
+  const std::optional<FileIdentity> identity = IdentityOf(platform, path);
+  return identity && *identity == target.Identity();
+}
+
+// True when an allow-list entry admits target.
+bool Admits(Platform& platform, Aliases& aliases, const std::string& entry, TargetFile& target,
+            std::string* refusal, const ModuleConfig& config) {
   if (!system_names::IsAbsolutePath(entry)) {
     const auto found = aliases.Get().paths.find(entry);
     if (found == aliases.Get().paths.end()) {
@@ -86,17 +139,16 @@ bool Admits(Platform& platform, Aliases& aliases, const std::string& entry,
                  " names alias " + Quoted(entry) + ", which the server's databases.conf does not hold";
       return false;
     }
-    const std::optional<std::string> path = Canonical(platform, found->second);
-    return path && *path == target;
+    return SameFile(platform, found->second, target);
   }
   if (EndsWithSeparator(entry)) {
-    const std::optional<std::string> folder = Canonical(platform, entry.substr(0, entry.size() - 1));
-    if (!folder) return false;
-    const std::string prefix = JoinPath(*folder, "");
-    return target.compare(0, prefix.size(), prefix) == 0;
+    const std::optional<FileIdentity> folder =
+        IdentityOf(platform, entry.substr(0, entry.size() - 1));
+    return folder && target.InFolder(*folder);
   }
   if (HasWildcard(entry)) {
-    // The fixed folders before the first wildcard are resolved like the target.
+    // Patterns are names by nature: the fixed folders before the first
+    // wildcard are resolved like the target, and the real path matched.
     std::string pattern = entry;
     const std::size_t slash =
         entry.find_last_of(system_names::kPathSeparators, entry.find_first_of("*?["));
@@ -104,14 +156,19 @@ bool Admits(Platform& platform, Aliases& aliases, const std::string& entry,
       if (const std::optional<std::string> folder = Canonical(platform, entry.substr(0, slash)))
         pattern = *folder + entry.substr(slash);
     }
-    return PathMatchesPattern(pattern, target);
+    return PathMatchesPattern(pattern, target.Path());
   }
-  const std::optional<std::string> path = Canonical(platform, entry);
-  return (path ? *path : entry) == target;
+  return SameFile(platform, entry, target);
 }
 
-// The security databases of this server, as real paths.
-std::vector<std::string> SecurityDatabases(Platform& platform, Aliases& aliases) {
+// A security database of this server: its real path, and its file when that
+// can be told.
+struct SecurityDatabase {
+  std::string path;
+  std::optional<FileIdentity> identity;
+};
+
+std::vector<SecurityDatabase> SecurityDatabases(Platform& platform, Aliases& aliases) {
   std::vector<std::string> spellings;
   std::string global = platform.FirebirdSetting("SecurityDatabase");
   if (global.empty()) {
@@ -120,14 +177,16 @@ std::vector<std::string> SecurityDatabases(Platform& platform, Aliases& aliases)
   }
   if (!global.empty()) spellings.push_back(global);
   for (const std::string& other : aliases.Get().security_databases) spellings.push_back(other);
-  std::vector<std::string> paths;
+  std::vector<SecurityDatabase> databases;
   for (const std::string& spelling : spellings) {
     const std::string expanded = aliases.Expand(spelling);
     const std::optional<std::string> path = Canonical(platform, expanded);
-    paths.push_back(path ? *path : expanded);
+    databases.push_back({path ? *path : expanded, IdentityOf(platform, expanded)});
   }
-  return paths;
+  return databases;
 }
+
+TargetAdmission Refused(std::string text) { return {std::move(text), std::nullopt}; }
 
 }  // namespace
 
@@ -180,56 +239,81 @@ bool IsLocalHost(const std::string& host) {
          host == "::1" || host == "[::1]";
 }
 
-std::string TargetRefusal(Platform& platform, const ModuleConfig& config,
-                          const std::string& database_path) {
+TargetAdmission AdmitTarget(Platform& platform, const ModuleConfig& config,
+                            const std::string& database_path) {
   const bool listed = config.allowed_databases.IsSet() && !config.allowed_databases.value.empty();
   const bool deny_security =
       config.deny_security_database.IsSet() && config.deny_security_database.value;
-  if (!listed && !deny_security) return std::string();
+  if (!listed && !deny_security) return {};
 
   Aliases aliases(platform);
   const TargetSpelling spelling = SplitTarget(database_path);
   const std::string named = Quoted(database_path);
   const std::string list_rule =
       listed ? RuleName(config, "allowed_databases", config.allowed_databases.line) : "";
+  const std::string security_rule =
+      deny_security ? RuleName(config, "deny_security_database", config.deny_security_database.line)
+                    : "";
+  const std::string& first_rule = listed ? list_rule : security_rule;
   if (listed && !IsLocalHost(spelling.host))
-    return "Run refused: database " + named + " names another server (" + spelling.host + "); " +
-           list_rule + " admits databases of this server only (write them as localhost:path)";
+    return Refused("Run refused: database " + named + " names another server (" + spelling.host +
+                   "); " + list_rule +
+                   " admits databases of this server only (write them as localhost:path)");
 
   const std::string expanded = aliases.Expand(spelling.file);
-  const std::optional<std::string> target = Canonical(platform, expanded);
-  if (!target) {
+  const std::optional<std::string> real = Canonical(platform, expanded);
+  if (!real) {
     // Only a target that resolves can be compared with any rule.
-    return "Run refused: database " + named +
-           " is neither an alias of the server's databases.conf nor an absolute path that "
-           "resolves, so " + (listed ? list_rule : RuleName(config, "deny_security_database",
-                                                            config.deny_security_database.line)) +
-           " cannot admit it";
+    return Refused("Run refused: database " + named +
+                   " is neither an alias of the server's databases.conf nor an absolute path that "
+                   "resolves, so " +
+                   first_rule + " cannot admit it");
   }
+  FileFacts facts;
+  if (const int error = platform.ReadFileFacts(*real, &facts); error != 0)
+    return Refused("Run refused: database " + named + " (" + *real +
+                   ") cannot be compared as a file (" + platform.ErrorText(error) + "), so " +
+                   first_rule + " cannot admit it");
+  if (facts.names > 1)
+    return Refused("Run refused: database " + named + " (" + *real + ") is a file with " +
+                   std::to_string(facts.names) +
+                   " names (hard links), and another name may stand for any database; " +
+                   (deny_security ? security_rule : list_rule) +
+                   " admits only a file with one name");
+  TargetFile target(platform, *real, facts.identity);
 
   if (deny_security) {
-    const std::vector<std::string> securities = SecurityDatabases(platform, aliases);
-    for (const std::string& security : securities)
-      if (security == *target)
-        return "Run refused: database " + named + " is the server's security database (" +
-               *target + "); " +
-               RuleName(config, "deny_security_database", config.deny_security_database.line) +
-               " forbids it";
+    const std::vector<SecurityDatabase> securities = SecurityDatabases(platform, aliases);
+    for (const SecurityDatabase& security : securities) {
+      const bool same = security.identity ? *security.identity == target.Identity()
+                                          : security.path == target.Path();
+      if (same)
+        return Refused("Run refused: database " + named + " is the server's security database (" +
+                       security.path + "); " + security_rule + " forbids it");
+    }
     if (securities.empty())
-      return "Run refused: the server's security database cannot be told, so " +
-             RuleName(config, "deny_security_database", config.deny_security_database.line) +
-             " cannot be kept";
+      return Refused("Run refused: the server's security database cannot be told, so " +
+                     security_rule + " cannot be kept");
   }
 
   if (listed) {
     std::string refusal;
+    bool admitted = false;
     for (const std::string& entry : config.allowed_databases.value) {
-      if (Admits(platform, aliases, entry, *target, &refusal, config)) return std::string();
-      if (!refusal.empty()) return refusal;
+      admitted = Admits(platform, aliases, entry, target, &refusal, config);
+      if (admitted) break;
+      if (!refusal.empty()) return Refused(refusal);
     }
-    return "Run refused: database " + named + " (" + *target + ") is not admitted by " + list_rule;
+    if (!admitted)
+      return Refused("Run refused: database " + named + " (" + *real + ") is not admitted by " +
+                     list_rule);
   }
-  return std::string();
+  return {std::string(), AdmittedFile{*real, facts.identity}};
+}
+
+std::string TargetRefusal(Platform& platform, const ModuleConfig& config,
+                          const std::string& database_path) {
+  return AdmitTarget(platform, config, database_path).refusal;
 }
 
 }  // namespace tolvane

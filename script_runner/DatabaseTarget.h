@@ -1,12 +1,16 @@
 // Which databases a call may target: the allow-list and the security
 // database rule of the module's configuration, checked before any attach.
 // Every spelling is brought to one real path first (host prefix, alias,
-// ".", "..", symbolic links), so that none gets around the rules.
+// ".", "..", symbolic links), and files are compared as files (device and
+// inode), never by their names' text, so that no second name of a file gets
+// around the rules; a file with more than one name is refused outright.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "script_runner/ModuleConfig.h"
+#include "script_runner/RunSettings.h"
 
 namespace tolvane {
 
@@ -24,8 +28,16 @@ TargetSpelling SplitTarget(const std::string& database_path);
 // True for no host or a name of this machine's loopback.
 bool IsLocalHost(const std::string& host);
 
-// Empty when config lets a call target database_path; otherwise the text the
-// run fails with, naming the rule that refuses it.
+struct TargetAdmission {
+  std::string refusal;               // empty: admitted
+  std::optional<AdmittedFile> file;  // the file admitted, when a rule was in force
+};
+
+// Whether config lets a call target database_path: the refusal names the rule
+// that refuses it. Where neither rule is in force: admitted, with no file.
+TargetAdmission AdmitTarget(Platform& platform, const ModuleConfig& config,
+                            const std::string& database_path);
+// AdmitTarget's refusal alone.
 std::string TargetRefusal(Platform& platform, const ModuleConfig& config,
                           const std::string& database_path);
 

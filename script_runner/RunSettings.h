@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "runtime/Platform.h"
+
 namespace tolvane {
 
 enum class Dialect {
@@ -27,6 +29,13 @@ struct RunIdentity {
   std::string user;
   std::string password;  // empty: none is sent (a plain path inside the server needs none)
   std::string role;      // empty: none
+};
+
+// A target the configuration's rules on targets admitted: its real path and
+// the file it was when admitted.
+struct AdmittedFile {
+  std::string path;
+  FileIdentity identity;
 };
 
 inline constexpr int kLockNoWait = -1;
@@ -62,6 +71,13 @@ struct RunSettings {
   // for rows that did not end ok or done.
   bool every_statement_text = false;
   RunCaller caller;
+  // Set when rules on targets admitted the run: right after its attach the
+  // run confirms that the database it opened is this file, and closes the
+  // connection before any statement when it is not.
+  std::optional<AdmittedFile> admitted;
+  // The spelling the connection attaches by, when it is not the target as
+  // given (a module login bound through the server); empty: the target.
+  std::string attach_path;
 };
 
 }  // namespace tolvane

@@ -8,6 +8,7 @@
 #include "runtime/Exceptions.h"
 #include "runtime/Messages.h"
 #include "script_runner/RunnerMessages.h"
+#include "script_runner/AdmittedFileCheck.h"
 #include "script_runner/FailureFile.h"
 #include "script_runner/IsqlSplitter.h"
 #include "script_runner/LineSource.h"
@@ -135,7 +136,8 @@ bool ScriptRun::Step(StatementOutcome* outcome) {
 
 void ScriptRun::Open() {
   connection_ = new TSQLConnection(nullptr, platform_);
-  ConfigureRunnerConnection(*connection_, database_path_);
+  ConfigureRunnerConnection(*connection_, settings_.attach_path.empty() ? database_path_
+                                                                      : settings_.attach_path);
   // Only what a run asks for beyond the defaults changes the runner's lines.
   TStringList& params = connection_->Params();
   if (settings_.identity) {
@@ -155,6 +157,7 @@ void ScriptRun::Open() {
   }
   strategy_->Configure(params);
   connection_->SetConnected(true);
+  if (settings_.admitted) ConfirmAdmittedFile(platform_, *connection_, *settings_.admitted);
   strategy_->Opened(*this);
 }
 

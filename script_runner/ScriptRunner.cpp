@@ -13,6 +13,7 @@
 #include "runtime/ThreadOwned.h"
 #include "script_runner/ConfigFile.h"
 #include "script_runner/DatabaseTarget.h"
+#include "script_runner/ModuleLogin.h"
 #include "script_runner/ResultText.h"
 #include "script_runner/RunLog.h"
 #include "script_runner/RunnerMessages.h"
@@ -157,10 +158,12 @@ const char* RunScript(Platform& platform, const blobcallback* blob, const char* 
     const std::optional<ModuleConfig> config = LoadModuleConfig(platform);
     if (config) {
       log_folder = config->run_log_dir.value;
-      const std::string refusal = TargetRefusal(platform, *config, path);
-      if (!refusal.empty()) return Refused(platform, settings, path, log_folder, refusal);
+      TargetAdmission admission = AdmitTarget(platform, *config, path);
+      if (!admission.refusal.empty()) return Refused(platform, settings, path, log_folder, admission.refusal);
       settings = ConfiguredRunSettings(platform, *config);
       settings.caller = caller;
+      settings.admitted = std::move(admission.file);
+      if (settings.identity) settings.attach_path = BoundAttachPath(platform, *settings.identity, path);
     }
     std::optional<RunLog> log;
     RunObserver* observers[1] = {RunLogFromEnvironment(platform, &log, log_folder)};

@@ -7,6 +7,7 @@
 #include "runtime/Messages.h"
 #include "script_runner/ConfigFile.h"
 #include "script_runner/DatabaseTarget.h"
+#include "script_runner/ModuleLogin.h"
 #include "script_runner/RunnerMessages.h"
 #include "script_runner/RunOptions.h"
 
@@ -50,11 +51,13 @@ ProcedureRun::ProcedureRun(Platform& platform, ProcedureArguments arguments) {
       return;
     }
     if (arguments.config) {
-      std::string refusal = TargetRefusal(platform, *arguments.config, *arguments.database_path);
-      if (!refusal.empty()) {
-        Refuse(platform, settings, arguments, std::move(refusal));
+      TargetAdmission admission =
+          AdmitTarget(platform, *arguments.config, *arguments.database_path);
+      if (!admission.refusal.empty()) {
+        Refuse(platform, settings, arguments, std::move(admission.refusal));
         return;
       }
+      settings.admitted = std::move(admission.file);
     }
     if (!arguments.as_module) {
       std::string refusal = CallerRefusal(arguments, *arguments.database_path);
@@ -63,6 +66,8 @@ ProcedureRun::ProcedureRun(Platform& platform, ProcedureArguments arguments) {
         return;
       }
       settings.identity = CallerRunIdentity(arguments.caller_user, arguments.caller_role);
+    } else if (settings.identity) {
+      settings.attach_path = BoundAttachPath(platform, *settings.identity, *arguments.database_path);
     }
     script_ = std::move(*arguments.script);
     run_ = std::make_unique<ScriptRun>(platform, script_, std::move(*arguments.database_path),

@@ -19,6 +19,8 @@ inline constexpr bool IsAbsolutePath(std::string_view path) {
 }
 // Whether "X:path" names drive X (else X is a server's name).
 inline constexpr bool kDriveLetters = false;
+// Whether the file system takes two names that differ in letter case as one.
+inline constexpr bool kNamesIgnoreCase = false;
 // Where failure files go when UDFTOLVANE_FAILURE_DIR is not set.
 inline constexpr const char* kFailureFolder = "/tmp";
 

@@ -25,6 +25,8 @@ inline constexpr bool IsAbsolutePath(std::string_view path) {
 }
 // Whether "X:path" names drive X (else X is a server's name).
 inline constexpr bool kDriveLetters = true;
+// Whether the file system takes two names that differ in letter case as one.
+inline constexpr bool kNamesIgnoreCase = true;
 // Failure files go to D:\TESTE<index>.TXT unless UDFTOLVANE_FAILURE_DIR is set.
 inline constexpr const char* kFailureFolder = "D:";
 

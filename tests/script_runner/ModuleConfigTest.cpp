@@ -6,10 +6,12 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 
 #include "FakeDriverSetup.h"
 #include "ScriptBlob.h"
+#include "script_runner/AdmittedFileCheck.h"
 #include "script_runner/ConfigFile.h"
 #include "script_runner/DatabaseTarget.h"
 #include "script_runner/ModuleConfig.h"
@@ -80,7 +82,9 @@ TEST(ModuleConfigParse, EachLineGivesItsSettingOrNamesItsProblem) {
 class ConfigFilesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = fs::temp_directory_path() / "tolvane_conf_XXXXXX";
+    // Not under the system's temporary folder: a folder others can write
+    // on the way refuses every configuration file below it.
+    std::string pattern = fs::current_path() / "tolvane_conf_XXXXXX";
     ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
     root_ = pattern;
     for (const char* folder : {"module", "server", "db", "other"}) fs::create_directory(root_ / folder);
@@ -178,6 +182,56 @@ TEST_F(ConfigFilesTest, UnsafeOrUnreadableFilesAreRefusedWithTheirReason) {
   EXPECT_EQ(ModuleIdentity(*LoadModuleConfig(platform_))->password, "first");
 }
 
+// Each row plants one thing a user other than the server's owners could have
+// done; the fake tells owners and modes the test cannot set for real.
+TEST_F(ConfigFilesTest, OnlyFilesTheServersOwnersControlAreRead) {
+  const std::string root = root_.string();
+  const std::string secret = root + "/secret";
+  Write("secret", "pw\n", fs::perms(0600));
+  fs::create_directory(root_ / "open");
+  fs::create_directory_symlink(root_ / "open", root_ / "via");
+  Write("open/u.conf", "user = a\n");
+  struct Row {
+    const char* conf;              // relative to root_
+    const char* changed;           // whose facts change (relative; "" for root_ itself)
+    unsigned long owner;           // its owner, when set
+    unsigned mode;                 // its mode, when set
+    unsigned long server_user;     // the process's effective user
+    const char* reason;            // empty: read
+  } rows[] = {
+      {"u.conf", "u.conf", 1000, 0, 0, "refused: it belongs to user 1000, not to root or the server's user (0)"},
+      {"u.conf", "u.conf", 1000, 0, 1000, ""},
+      {"u.conf", "u.conf", 0, 0, 1000, ""},
+      {"u.conf", "u.conf", 0, 0664, 0, "refused: its group can write it (mode 0664)"},
+      {"u.conf", "", 0, 01777, 0, "refused: folder @ on the way to it can be written by others (mode 1777)"},
+      {"u.conf", "", 0, 0775, 0, "refused: folder @ on the way to it can be written by its group"},
+      {"u.conf", "", 1000, 0, 0, "refused: folder @ on the way to it belongs to user 1000"},
+      // A folder reached through a link counts where the link leads.
+      {"via/u.conf", "open", 0, 01777, 0, "refused: folder @/open on the way to it can be written"},
+      {"link.conf", "", 0, 0, 0, "refused: it is a symbolic link"},
+      {"pw.conf", "secret", 1000, 0, 0,
+       "line 2: password_file @/secret is refused: it belongs to user 1000"},
+  };
+  fs::create_symlink(root_ / "u.conf", root_ / "link.conf");
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.conf) + " " + row.reason);
+    Write("u.conf", "user = a\n");
+    Write("pw.conf", "user = a\npassword_file = " + secret + "\n");
+    const std::string changed = *row.changed == '\0' ? root : root + "/" + row.changed;
+    platform_.adjust_facts = [&](const std::string& path, FileFacts* facts) {
+      if (path != changed) return;
+      if (row.owner != 0) facts->owner = row.owner;
+      if (row.mode != 0) facts->mode = row.mode;
+    };
+    platform_.effective_user = [&] { return row.server_user; };
+    environment_["UDFTOLVANE_CONF"] = root + "/" + row.conf;
+    std::string reason = row.reason;
+    if (const std::size_t at = reason.find('@'); at != std::string::npos) reason.replace(at, 1, root);
+    if (reason.empty()) EXPECT_EQ(LoadError(), "");
+    else EXPECT_THAT(LoadError(), HasSubstr(reason));
+  }
+}
+
 TEST_F(ConfigFilesTest, RunSettingsTakeTheFileAndTheLockWaitGivesWayToTheVariable) {
   environment_["UDFTOLVANE_CONF"] =
       Write("u.conf", "lock_timeout = 7\ndefault_options = mode=atomic\nrole = R\n");
@@ -195,6 +249,8 @@ TEST_F(ConfigFilesTest, NoSpellingOfATargetGetsAroundTheRules) {
   Write("db/in.fdb", "");
   Write("other/out.fdb", "");
   Write("other/security3.fdb", "");
+  Write("other/sec2.fdb", "");
+  Write("other/x.fdb", "");
   fs::create_directory_symlink(root_ / "other", root_ / "db" / "link");
   fs::create_symlink(root_ / "other" / "out.fdb", root_ / "db" / "alias_file.fdb");
   Write("server/databases.conf",
@@ -212,7 +268,7 @@ TEST_F(ConfigFilesTest, NoSpellingOfATargetGetsAroundTheRules) {
       {"LocalHost/3051:" + db + "/./in.fdb", ""},
       {"inside", ""},
       {"localhost:inside", ""},
-      {db + "/new.fdb", ""},  // not there yet: its folder counts
+      {db + "/new.fdb", "(" + db + "/new.fdb) cannot be compared as a file"},
       {db + "/../other/out.fdb", "is not admitted by allowed_databases (Configuration /c.conf, line 1)"},
       {db + "/link/out.fdb", "is not admitted by allowed_databases"},
       {db + "/alias_file.fdb", "is not admitted by allowed_databases"},
@@ -230,6 +286,14 @@ TEST_F(ConfigFilesTest, NoSpellingOfATargetGetsAroundTheRules) {
     if (row.refusal.empty()) EXPECT_EQ(refusal, "");
     else EXPECT_THAT(refusal, HasSubstr(row.refusal));
   }
+  // A second name of the security database, under either rule alone.
+  fs::create_hard_link(root_ / "other" / "security3.fdb", root_ / "db" / "second.fdb");
+  for (const char* rule : {"deny_security_database = yes", "allowed_databases = /"}) {
+    const ModuleConfig one = ParseModuleConfig(std::string(rule) + "\n", "/c.conf");
+    EXPECT_THAT(TargetRefusal(platform_, one, db + "/second.fdb"),
+                HasSubstr("is a file with 2 names (hard links)"));
+  }
+  fs::remove(root_ / "db" / "second.fdb");
   // Patterns and aliases in the list; an alias the server does not hold fails.
   const ModuleConfig listed = ParseModuleConfig(
       "allowed_databases = " + (root_ / "oth*" / "*.fdb").string() + ";outside\n", "/c.conf");
@@ -270,8 +334,10 @@ TEST_F(ConfiguredRunTest, AnEmptyFileChangesNoDriverCallAndAChangeAppliesToTheNe
 
   Write("u.conf", "user = ALICE\npassword = s3\nallowed_databases = " + (root_ / "db").string() + "/\n",
         fs::perms(0600));
+  Write("db/x.fdb", "");
   EXPECT_EQ(Run("", db), "ok");
-  EXPECT_THAT(fakedrv::Log(), ::testing::Contains("AttachDatabase db=" + db +
+  // A login of its own goes through the server, which checks its password.
+  EXPECT_THAT(fakedrv::Log(), ::testing::Contains("AttachDatabase db=localhost:" + db +
                                                   " user=ALICE password=s3"));
   const std::string refused = Run("", (root_ / "other" / "x.fdb").string());
   EXPECT_THAT(refused, HasSubstr("Run refused: database '"));
@@ -280,6 +346,51 @@ TEST_F(ConfiguredRunTest, AnEmptyFileChangesNoDriverCallAndAChangeAppliesToTheNe
   Write("u.conf", "users = x\n");
   EXPECT_THAT(Run("", db), HasSubstr("line 1: unknown setting 'users'"));
   EXPECT_TRUE(fakedrv::Log().empty());
+}
+
+// Whatever name the target had at the check, the run goes on only on the file
+// admitted: otherwise its connection is closed before the script's first
+// statement.
+TEST_F(ConfiguredRunTest, TheRunConfirmsItOpenedTheFileAdmitted) {
+  const std::string db = (root_ / "db" / "x.fdb").string();
+  Write("db/x.fdb", "");
+  Write("u.conf", "allowed_databases = " + (root_ / "db").string() + "/\n");
+  const std::string check = "ExecuteSqlText sql=" + AdmittedNameCheck(db);
+  struct Row {
+    const char* name;
+    std::function<void()> swap;
+    const char* refusal;  // empty: the script runs
+  } rows[] = {
+      {"same file", [] {}, ""},
+      {"the server names another",
+       [&] { fakedrv::FailCall(check, 1, 65, "Integer divide by zero.\nSQLSTATE = 22012"); },
+       "the server names it otherwise"},
+      {"another file took the name",
+       [&] {
+         platform_.adjust_facts = [&](const std::string& path, FileFacts* facts) {
+           if (path == db && fakedrv::Log().size() > 2) facts->identity.file += 1;
+         };
+       },
+       "another file took its name"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    platform_.adjust_facts = nullptr;
+    fakedrv::ClearLog();
+    row.swap();
+    const std::string result = RunScript(platform_, ScriptBlob("INSERT INTO T VALUES (1)\n").Callback(),
+                                         db.c_str());
+    const std::vector<std::string> log = fakedrv::Log();
+    EXPECT_THAT(log, ::testing::Contains(::testing::StartsWith(check)));
+    if (*row.refusal == '\0') {
+      EXPECT_EQ(result, "ok");
+      continue;
+    }
+    EXPECT_THAT(result, HasSubstr("is not the file admitted (" + db + "): " + row.refusal +
+                                  "; it was closed before any statement ran"));
+    EXPECT_THAT(log, ::testing::Not(::testing::Contains(::testing::HasSubstr("INSERT"))));
+    EXPECT_THAT(log, ::testing::Contains(::testing::StartsWith("DetachDatabase")));
+  }
 }
 
 TEST_F(ConfiguredRunTest, TheFailureFolderOfTheFileGivesWayToTheVariable) {

@@ -38,7 +38,9 @@ class ScriptRunTest : public ::testing::Test {
   void SetUp() override {
     fakedrv::Reset();
     fakedrv::UseFakeDriver(platform_);
-    std::string pattern = fs::temp_directory_path() / "engine_runs_XXXXXX";
+    // Not under the system's temporary folder: a folder others can write
+    // on the way refuses every configuration file below it.
+    std::string pattern = fs::current_path() / "engine_runs_XXXXXX";
     ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
     dir_ = pattern;
     platform_.get_environment = [this](const std::string& name) {

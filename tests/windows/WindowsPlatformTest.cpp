@@ -351,13 +351,18 @@ TEST(AllowList, TakesWindowsPaths) {
   const std::string db = folder.path() + "\\db";
   ::CreateDirectoryA(db.c_str(), nullptr);
   ::CreateDirectoryA((folder.path() + "\\other").c_str(), nullptr);
-  std::ofstream(db + "\\in.fdb") << "x";
+  for (const std::string& file : {db + "\\in.fdb", db + "\\new.fdb", folder.path() + "\\other\\x.fdb",
+                                  folder.path() + "\\elsewhere.fdb"})
+    std::ofstream(file) << "x";
+  // A second name of a file: its index tells it, whatever the name.
+  ASSERT_TRUE(::CreateHardLinkA((db + "\\second.fdb").c_str(), (db + "\\new.fdb").c_str(), nullptr));
   const ModuleConfig config = ParseModuleConfig(
       "allowed_databases = " + db + "\\;" + folder.path() + "/oth*/*.fdb\n", "C:\\u.conf");
   const std::pair<std::string, std::string> rows[] = {
       {db + "\\in.fdb", ""},
       {"localhost:" + db + "\\in.fdb", ""},
-      {db + "/./new.fdb", ""},  // not there yet: its folder counts
+      {db + "/./in.fdb", ""},
+      {db + "\\second.fdb", "is a file with 2 names (hard links)"},
       {folder.path() + "\\other\\x.fdb", ""},
       {db + "\\..\\elsewhere.fdb", "is not admitted by allowed_databases"},
       {"far.example:" + db + "\\in.fdb", "names another server (far.example)"},

@@ -66,7 +66,22 @@ int FakePlatform::ReadWholeFile(const std::string& path, std::string* content) {
 int FakePlatform::ReadFileFacts(const std::string& path, FileFacts* facts) {
   int error = 0;
   if (Count(PlatformCall::kReadFileFacts, &error)) return error;
-  return DefaultPlatform().ReadFileFacts(path, facts);
+  error = DefaultPlatform().ReadFileFacts(path, facts);
+  if (error == 0 && adjust_facts) adjust_facts(path, facts);
+  return error;
+}
+
+int FakePlatform::ReadFileNoFollow(const std::string& path, std::string* content,
+                                   FileFacts* facts) {
+  int error = 0;
+  if (Count(PlatformCall::kReadFile, &error)) return error;
+  error = DefaultPlatform().ReadFileNoFollow(path, content, facts);
+  if (error == 0 && adjust_facts) adjust_facts(path, facts);
+  return error;
+}
+
+unsigned long FakePlatform::EffectiveUser() {
+  return effective_user ? effective_user() : DefaultPlatform().EffectiveUser();
 }
 
 int FakePlatform::RealPath(const std::string& path, std::string* resolved) {
@@ -104,6 +119,10 @@ std::string FakePlatform::FirebirdDirectory(FirebirdFolder folder) {
 std::string FakePlatform::FirebirdSetting(const std::string& name) {
   if (Count(PlatformCall::kFirebirdSetting, nullptr)) return std::string();
   return firebird_setting ? firebird_setting(name) : DefaultPlatform().FirebirdSetting(name);
+}
+
+long long FakePlatform::FirebirdNumber(const std::string& name) {
+  return firebird_number ? firebird_number(name) : DefaultPlatform().FirebirdNumber(name);
 }
 
 unsigned long FakePlatform::ProcessId() {

@@ -48,6 +48,11 @@ class FakePlatform : public Platform {
   std::function<std::string(const std::string&)> firebird_setting;
   // Writes through the real platform unless set (a full disk's short write).
   std::function<long(int fd, const void* data, std::size_t size, int* error)> write_file;
+  std::function<long long(const std::string&)> firebird_number;
+  // Changes what the real platform found of a path (an owner, a mode, a
+  // number of names) before the caller sees it.
+  std::function<void(const std::string&, FileFacts*)> adjust_facts;
+  std::function<unsigned long()> effective_user;
 
   // Fails the N-th call (1-based) of kind with error (errno for files);
   // 0 disables. Counting starts when set.
@@ -66,6 +71,8 @@ class FakePlatform : public Platform {
   bool FileExists(const std::string& path) override;
   int ReadWholeFile(const std::string& path, std::string* content) override;
   int ReadFileFacts(const std::string& path, FileFacts* facts) override;
+  int ReadFileNoFollow(const std::string& path, std::string* content, FileFacts* facts) override;
+  unsigned long EffectiveUser() override;
   int RealPath(const std::string& path, std::string* resolved) override;
   std::string ErrorText(int error) override;
   SettingValue ReadSetting(const std::string& name) override;
@@ -74,6 +81,7 @@ class FakePlatform : public Platform {
   std::string ModuleFolder() override;
   std::string FirebirdDirectory(FirebirdFolder folder) override;
   std::string FirebirdSetting(const std::string& name) override;
+  long long FirebirdNumber(const std::string& name) override;
   unsigned long ProcessId() override;
   void* LoadLibrary(const std::string& file_name) override;
   void* FindSymbol(void* library, const std::string& name) override;
