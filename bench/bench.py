@@ -24,8 +24,9 @@ committed transaction:
      (m) to (p) run in the full bench only, where that version's tarball is
 (g) to (l) run at one N each (see --help of the full run's plan below).
 Besides: the peak memory of (b) with and without the report and the run log,
-and the isql splitter's time on a 100 MB script against a run of the same
-script.
+the isql splitter's time on a 100 MB script against a run of the same
+script, and the isql dialect's differential corpus (tests/e2e/isql_corpus)
+run whole by tolvane-exec --dialect isql against isql-fb -i, embedded.
 
 Timing: the embedded paths are whole processes, timed from outside. (c), (d),
 (e), (h), (m) and (n) are the one SELECT (or EXECUTE BLOCK) as isql-fb's SET
@@ -90,6 +91,11 @@ ANCHORS = {"a": None, "b": "a", "c": "d", "d": None, "e": "c", "f": "a",
 EXEC_MODES = {"b": None, "g": None, "i": "batch", "k": "bail", "l": "atomic"}
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+# The isql dialect's differential corpus, and how its test runs each script
+# (the scripts some need first, isql's own options for some).
+CORPUS = os.path.join(ROOT, "tests", "e2e", "isql_corpus")
+sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
+from test_isql_dialect import ISQL_ARGS as CORPUS_ISQL_ARGS, PREREQUISITES as CORPUS_PREREQUISITES  # noqa: E402
 
 
 def declarations():
@@ -502,6 +508,12 @@ class Databases:
             "create table t (id integer, name varchar(60));\ncreate index t_id on t (id);\ncommit;\n"))
         run(["gfix", "-write", "async", "-user", "SYSDBA", split])
         self.templates["3", "split"] = split
+        # For the corpus: an empty database, as the differential test's.
+        empty = os.path.join(self.work, "template-empty.fdb")
+        run(["isql-fb", "-q", "-bail"], input_text=(
+            f"create database '{empty}' user SYSDBA page_size 8192;\ncommit;\n"))
+        run(["gfix", "-write", "async", "-user", "SYSDBA", empty])
+        self.templates["3", "empty"] = empty
 
     def fresh(self, forced_writes, scripts=(), engine="3"):
         """A new database; scripts is a list of (id, file) to load as BLOBs."""
@@ -659,7 +671,8 @@ class Bench:
             "split": os.path.join(self.build, "bin", "tolvane-bench-isql-split"),
         }
         needed = ["client", "load"] + (["exec"] if any(k in args.paths for k in EXEC_MODES) else []) + (
-            ["split"] if args.split_rounds > 0 else []) + (["config"] if args.config_only else [])
+            ["split"] if args.split_rounds > 0 else []) + (["config"] if args.config_only else []) + (
+            ["exec"] if args.corpus_rounds > 0 else [])
         for tool in (self.tools[name] for name in needed):
             if not os.access(tool, os.X_OK):
                 raise BenchFailure(f"missing {tool}: build first (bench/run.sh does)")
@@ -1059,6 +1072,64 @@ class Bench:
         os.remove(script)
         os.remove(part)
 
+    def measure_corpus(self, rounds):
+        """Every script of the isql corpus run by isql-fb -i and by
+        tolvane-exec --dialect isql --report none, each on a fresh empty
+        database (forced writes off), whole processes; per round the two
+        totals over the corpus, in alternating order."""
+        scripts = sorted(f for f in os.listdir(CORPUS) if f.endswith(".sql"))
+        env = embedded_env()
+        cwd = os.path.join(self.work, "corpus")
+        os.makedirs(cwd, exist_ok=True)
+
+        def fresh(script):
+            db = self.dbs.fresh("empty")
+            for name in CORPUS_PREREQUISITES.get(script, []):
+                run(["isql-fb", "-q", "-user", "SYSDBA", "-i", os.path.join(CORPUS, name), db], env=env)
+            return db
+
+        def one(side, script):
+            db = fresh(script)
+            try:
+                if side == "isql":
+                    command = (["isql-fb", "-q", "-user", "SYSDBA"] + CORPUS_ISQL_ARGS.get(script, [])
+                               + ["-i", os.path.join(CORPUS, script), db])
+                else:
+                    command = [self.tools["exec"], "--report", "none", "--dialect", "isql", "--database", db,
+                               os.path.join(CORPUS, script)]
+                proc, elapsed = run(command, env=env, check=False)
+                # Some scripts fail statements on purpose; only a crash or a
+                # refusal of the run counts.
+                if side == "exec" and proc.returncode not in (0, 1, 3):
+                    raise BenchFailure(f"tolvane-exec on {script} (exit {proc.returncode}): {proc.stderr[-1500:]}")
+                return elapsed
+            finally:
+                os.remove(db)
+                for left in os.listdir(cwd):
+                    os.remove(os.path.join(cwd, left))
+
+        totals = {"isql": [], "exec": []}
+        per_script = {script: {"isql": [], "exec": []} for script in scripts}
+        ratios = []
+        for r in range(rounds):
+            sums = {"isql": 0.0, "exec": 0.0}
+            for i, script in enumerate(scripts):
+                for side in (("isql", "exec") if (r + i) % 2 == 0 else ("exec", "isql")):
+                    elapsed = one(side, script)
+                    sums[side] += elapsed
+                    per_script[script][side].append(elapsed)
+            for side in sums:
+                totals[side].append(sums[side])
+            ratios.append(sums["exec"] / sums["isql"])
+            log(f"isql corpus, round {r + 1}/{rounds}: {len(scripts)} scripts, isql-fb {sums['isql']:.2f} s, "
+                f"tolvane-exec {sums['exec']:.2f} s, ratio {ratios[-1]:.3f}")
+        self.results["corpus"] = {
+            "scripts": len(scripts), "rounds": rounds, "totals": totals, "ratios": ratios,
+            "isql_median": statistics.median(totals["isql"]), "exec_median": statistics.median(totals["exec"]),
+            "ratio": statistics.median(ratios),
+            "per_script": {script: {side: statistics.median(v) for side, v in sides.items()}
+                           for script, sides in per_script.items()}}
+
     def execute(self):
         a = self.args
         started = time.time()
@@ -1099,6 +1170,8 @@ class Bench:
                     self.measure(fw, n, keys, runs)
             if a.split_rounds > 0:
                 self.measure_split(a.split_rounds, a.split_mb, a.split_slice)
+            if a.corpus_rounds > 0:
+                self.measure_corpus(a.corpus_rounds)
             if a.memory_lines > 0:
                 self.measure_memory(a.memory_lines)
             if a.instructions_n > 0:
@@ -1202,8 +1275,11 @@ def targets(results):
     judge("peak RSS, report and run log on / off, (g)/(b), 1,000,000 lines <= 1.5",
           mem_g["peak_rss_bytes"] / mem["peak_rss_bytes"] if mem and mem_g else None, lambda v: v <= 1.5, "{:.2f}")
     split = results.get("split")
-    judge("isql splitting of 100 MB / a run of it, forced writes off < 0.10",
-          split["ratio"] if split else None, lambda v: v < 0.10, "{:.4f}")
+    judge("isql splitting of 100 MB / a run of it, forced writes off < 0.01",
+          split["ratio"] if split else None, lambda v: v < 0.01, "{:.4f}")
+    corpus = results.get("corpus")
+    judge("isql corpus, tolvane-exec --dialect isql / isql-fb -i <= 1.05",
+          corpus["ratio"] if corpus else None, lambda v: v <= 1.05)
     judge("batch faster than continue, (b)/(i), forced writes on, N=10,000 >= 10",
           ratio(results, "b", "i", "on", 10000), lambda v: v >= 10, "{:.1f}")
     for fw in ("on", "off"):
@@ -1301,6 +1377,13 @@ def report_text(results, meta, judge=True):
                    f"{split['run_median']:.2f} s ({min(split['run_samples']):.2f}..{max(split['run_samples']):.2f}), "
                    f"so the whole script in about {whole:.0f} s (in proportion to the pieces; not run whole); "
                    f"split / run {split['ratio']:.4f} (median over the rounds)")
+    corpus = results.get("corpus")
+    if corpus:
+        out.append(f"- isql corpus: the {corpus['scripts']} scripts of tests/e2e/isql_corpus, each on a fresh empty "
+                   f"database, forced writes off, whole processes: tolvane-exec --dialect isql --report none "
+                   f"{corpus['exec_median']:.2f} s, isql-fb -i {corpus['isql_median']:.2f} s (medians of "
+                   f"{corpus['rounds']} rounds of the whole corpus); tolvane-exec / isql-fb {corpus['ratio']:.3f} "
+                   f"(median over the rounds, {min(corpus['ratios']):.3f}..{max(corpus['ratios']):.3f})")
     for fw in ("off", "on"):
         speedup = ratio(results, "b", "i", fw, 10000)
         if speedup is not None:
@@ -1446,11 +1529,16 @@ def parse_args():
                         help="only (q), a module login through the server's port against (c); "
                              "results to bench/results/module-login.md")
     parser.add_argument("--login-runs", type=int, default=5, help="runs of (q) with --login-only")
+    parser.add_argument("--corpus-rounds", type=int, default=None,
+                        help="rounds of the isql corpus (tolvane-exec --dialect isql against isql-fb -i)")
+    parser.add_argument("--isql-only", action="store_true",
+                        help="the isql dialect's rows only: the splitter and the corpus; results to "
+                             "bench/results/partial/isql-latest.*, the README left alone")
     parser.add_argument("--partial", action="store_true",
                         help="the run-log, run-mode, splitter and report-memory rows and their anchors only; "
                              "results to bench/results/partial, the README left alone")
     args = parser.parse_args()
-    args.full = not (args.quick or args.smoke or args.partial)
+    args.full = not (args.quick or args.smoke or args.partial or args.isql_only)
     if args.paths is None:
         if args.config_only or args.login_only:
             args.paths = "c"
@@ -1489,6 +1577,16 @@ def parse_args():
         args.empty_runs = 0
         if args.results == parser.get_default("results"):
             args.results = os.path.join(args.results, "partial")
+    if args.isql_only:
+        args.paths, args.plan, args.extra = "", [], {}
+        args.empty_runs, args.memory_lines, args.instructions_n = 0, 0, 0
+        if args.results in (parser.get_default("results"), os.path.join(parser.get_default("results"), "partial")):
+            args.results = os.path.join(parser.get_default("results"), "partial")
+        args.stem = "isql-latest"
+    else:
+        args.stem = "latest"
+    if args.corpus_rounds is None:
+        args.corpus_rounds = 2 if args.quick else 1 if args.smoke else 5
     return args
 
 
@@ -1541,9 +1639,9 @@ def main():
         print("smoke: every path ran and gave the expected rows; targets are judged by the full run only")
         return 0
     os.makedirs(args.results, exist_ok=True)
-    with open(os.path.join(args.results, "latest.md"), "w") as out:
+    with open(os.path.join(args.results, f"{args.stem}.md"), "w") as out:
         out.write(text)
-    with open(os.path.join(args.results, "latest.json"), "w") as out:
+    with open(os.path.join(args.results, f"{args.stem}.json"), "w") as out:
         json.dump({"meta": meta, "results": results}, out, indent=1, default=str)
     png = write_plot(results, args.results)
     if png:

@@ -25,6 +25,7 @@ void FbTransactions::Configure(bool attached) noexcept {
     lock_timeout_ = options_.lock_timeout >= 0 ? options_.lock_timeout : default_lock_timeout_;
   }
   parameters_ = TransactionParameters(options_, lock_timeout_);
+  ddl_parameters_ = TransactionParameters(options_, lock_timeout_, Isolation::kReadCommitted);
 }
 
 ITransaction* FbTransactions::Begin(Firebird::IAttachment* attachment) {
@@ -83,7 +84,7 @@ void FbTransactions::End(bool commit) {
 ITransaction* FbTransactions::Ddl(Firebird::IAttachment* attachment) {
   if (!ddl_) {
     ddl_ = TransactionHandle(status_, status_.Checked([&](CheckStatusWrapper* s) {
-      return attachment->startTransaction(s, parameters_.Length(), parameters_.Data());
+      return attachment->startTransaction(s, ddl_parameters_.Length(), ddl_parameters_.Data());
     }));
   }
   return ddl_.Get();

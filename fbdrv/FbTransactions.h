@@ -52,7 +52,8 @@ class FbTransactions {
   // or nothing when it ran in the kept one.
   void FinishCursor(TransactionHandle own);
   // With coDdlOwnTransaction: the transaction DDL runs in and statements are
-  // prepared in (it sees every DDL committed so far), started when needed.
+  // prepared in (read committed, as isql's: it sees every DDL committed so
+  // far), started when needed.
   // CommitDdl commits it: after each DDL, and with a COMMIT or ROLLBACK line.
   Firebird::ITransaction* Ddl(Firebird::IAttachment* attachment);
   void CommitDdl();
@@ -76,6 +77,7 @@ class FbTransactions {
   const int default_lock_timeout_;
   int lock_timeout_ = kDefaultLockTimeout;
   TransactionParameters parameters_{options_, lock_timeout_};
+  TransactionParameters ddl_parameters_{options_, lock_timeout_, Isolation::kReadCommitted};
   TransactionHandle kept_{status_};
   TransactionHandle ddl_{status_};
   std::vector<FbRowCursor*> open_cursors_;

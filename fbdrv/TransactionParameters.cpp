@@ -4,11 +4,11 @@
 
 namespace tolvane::fbdrv {
 
-TransactionParameters::TransactionParameters(const ConnectionOptions& options,
-                                             int lock_timeout) noexcept {
+TransactionParameters::TransactionParameters(const ConnectionOptions& options, int lock_timeout,
+                                             Isolation isolation) noexcept {
   Add(isc_tpb_version3);
   Add(isc_tpb_write);
-  if (options.isolation == Isolation::kSnapshot) {
+  if (isolation == Isolation::kSnapshot) {
     Add(isc_tpb_concurrency);
   } else {
     // Firebird has no dirty read; both other levels read the last committed version.

@@ -12,7 +12,11 @@ namespace tolvane::fbdrv {
 class TransactionParameters {
  public:
   // lock_timeout: seconds, 0 = wait without a limit; ignored for no wait.
-  TransactionParameters(const ConnectionOptions& options, int lock_timeout) noexcept;
+  TransactionParameters(const ConnectionOptions& options, int lock_timeout) noexcept
+      : TransactionParameters(options, lock_timeout, options.isolation) {}
+  // With another isolation than the connection's.
+  TransactionParameters(const ConnectionOptions& options, int lock_timeout,
+                        Isolation isolation) noexcept;
 
   const unsigned char* Data() const noexcept { return bytes_.data(); }
   unsigned Length() const noexcept { return static_cast<unsigned>(length_); }

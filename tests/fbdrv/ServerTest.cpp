@@ -163,5 +163,93 @@ TEST_F(ServerTest, StatementsDoAllTheirWorkOrFail) {
   EXPECT_NE(stat(created.c_str(), &seen), 0) << "no database was created";
 }
 
+// The options a run sets to run a script as isql does, on a local database
+// (the module's own case) and through the server: each row's statements run
+// through one session with its options, then a second attachment checks
+// what became durable.
+TEST_F(ServerTest, ScriptOptionsDoWhatIsqlDoes) {
+  struct Step {
+    std::string sql;
+    bool succeeds;
+  };
+  struct Check {
+    std::string query;
+    std::string expected;
+    // Through the server, when it differs: the server runs a cursor ahead to
+    // fill the batch of rows it sends, whatever the client then fetches.
+    std::string through_server;
+  };
+  struct Row {
+    const char* name;
+    std::vector<Option> options;
+    std::vector<Step> steps;
+    std::vector<Check> checks;
+  };
+  const Row rows[] = {
+      {"a fetch limit stops a writing selectable procedure after that many rows",
+       {{tolvane::coFetchLimit, 3}},
+       {{"select * from sp", true}, {"select count(*) from sp", true}},
+       // count(*) is one row, which runs the procedure to its end.
+       {{"select count(*) from w", "13", "20"}}},
+      {"prepare-only checks names and runs nothing, COMMIT and DDL included",
+       {{tolvane::coPrepareOnly, 1}, {tolvane::coAutoCommit, 0}},
+       {{"insert into t values (1)", true},
+        {"select * from sp", true},
+        {"create table never (id integer)", true},
+        {"commit", true},
+        {"insert into nosuch values (1)", false}},
+       {{"select count(*) from t", "0", ""},
+        {"select count(*) from w", "0", ""},
+        {"select count(*) from rdb$relations where rdb$relation_name = 'NEVER'", "0", ""}}},
+      {"DDL in its own transaction is committed at once, the kept work is not",
+       {{tolvane::coDdlOwnTransaction, 1}, {tolvane::coAutoCommit, 0}, {tolvane::coTransIsolation, 1}},
+       {{"insert into t values (1)", true},
+        {"create table d (id integer)", true},
+        // The kept snapshot began before the table: it is usable all the same.
+        {"insert into d values (1)", true},
+        {"create table d (id integer)", false},
+        {"rollback", true}},
+       {{"select count(*) from rdb$relations where rdb$relation_name = 'D'", "1", ""},
+        {"select count(*) from t", "0", ""},
+        {"select count(*) from d", "0", ""}}},
+      {"SET TRANSACTION rolls back the kept work and its transaction is kept",
+       {{tolvane::coTransactionStatements, 1}, {tolvane::coAutoCommit, 0}},
+       {{"insert into t values (1)", true},
+        {"set transaction read committed no wait", true},
+        {"insert into t values (2)", true},
+        {"commit", true}},
+       {{"select list(id) from t", "2", ""}}},
+  };
+  const std::string local = folder_.Path() + "/local.fdb";
+  CreateDatabase(local);
+  for (const bool through_server : {false, true}) {
+    const std::string database = through_server ? Remote() : local;
+    const auto probe = [&] { return Probe(database, "SYSDBA", kPassword); };
+    probe().Execute("create table t (id integer)");
+    probe().Execute("create table w (id integer)");
+    probe().Execute("create procedure sp returns (n integer) as begin n = 0; while (n < 10) do "
+                    "begin n = n + 1; insert into w values (:n); suspend; end end");
+    for (const Row& row : rows) {
+      SCOPED_TRACE(std::string(row.name) + (through_server ? ", through the server" : ", local"));
+      {
+        std::vector<Option> options = through_server ? Where() : std::vector<Option>{};
+        options.insert(options.end(), row.options.begin(), row.options.end());
+        Session session(through_server ? path_ : local, options, "SYSDBA", kPassword);
+        ASSERT_EQ(session.attach_result, 0) << session.attach_text;
+        for (const Step& step : row.steps) {
+          Session::Outcome outcome = session.Run(step.sql);
+          EXPECT_EQ(outcome.code == 0, step.succeeds) << step.sql << "\n" << outcome.text;
+        }
+      }
+      Probe check = probe();
+      for (const Check& c : row.checks) {
+        EXPECT_EQ(check.Query(c.query),
+                  through_server && !c.through_server.empty() ? c.through_server : c.expected)
+            << c.query;
+      }
+      for (const char* table : {"t", "w"}) check.Execute(std::string("delete from ") + table);
+    }
+  }
+}
 }  // namespace
 }  // namespace tolvane::fbdrv::testing

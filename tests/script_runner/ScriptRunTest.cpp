@@ -347,5 +347,141 @@ TEST_F(ScriptRunTest, ARefusedCallLeavesItsRunLog) {
   EXPECT_THAT(files[0][1], ::testing::StartsWith("{\"summary\":{\"statements\":0,"));
 }
 
+// The isql dialect in its own mode: what each of isql's commands and
+// transaction rules sends to the driver (options set, texts run, after the
+// open and before the close) and how each piece is reported.
+TEST_F(ScriptRunTest, IsqlModeSendsEachCommandAndTransactionRuleToTheDriver) {
+  struct Row {
+    const char* name;
+    std::string script;
+    const char* fails;  // an ExecuteSqlText that fails, or null
+    std::vector<std::string> calls;
+    // Each piece's status as handed out, and each commit or rollback where
+    // it happens ("commit N" / "rollback N": the done statements it ended).
+    std::vector<std::string> statuses;
+    bool ok = true;  // the run's result is "ok"
+  };
+  const std::string ddl_own = "SetConnectionOption coDdlOwnTransaction=";
+  const std::string opened[] = {"SetConnectionOption coTransactionStatements=1", ddl_own + "1"};
+  const auto with_open = [&](std::vector<std::string> calls) {
+    calls.insert(calls.begin(), std::begin(opened), std::end(opened));
+    return calls;
+  };
+  const std::string sql = "ExecuteSqlText sql=";
+  const Row rows[] = {
+      {"the end commits; DDL reported ok at once",
+       "create table t (a int);\ninsert into t values (1);",
+       nullptr,
+       with_open({sql + "create table t (a int)", sql + "insert into t values (1)", sql + "COMMIT"}),
+       {"ok", "done", "commit 1"}},
+      {"SET AUTODDL OFF keeps DDL in the transaction, a bare SET AUTODDL toggles it back",
+       "set autoddl off;\ncreate table t (a int);\nset autoddl;\ncreate table u (a int);\nrollback;",
+       nullptr,
+       with_open({ddl_own + "0", sql + "create table t (a int)", ddl_own + "1",
+                  sql + "create table u (a int)", sql + "rollback", sql + "COMMIT"}),
+       {"skipped", "done", "skipped", "ok", "rollback 1", "ok", "commit 0"}},
+      {"SET ROWCOUNT and SET MAXROWS set the fetch limit",
+       "set rowcount 2;\nselect * from t;\nset maxrows 0;\nselect * from t;",
+       nullptr,
+       with_open({"SetConnectionOption coFetchLimit=2", sql + "select * from t",
+                  "SetConnectionOption coFetchLimit=0", sql + "select * from t", sql + "COMMIT"}),
+       {"skipped", "done", "skipped", "done", "commit 2"}},
+      {"SET PLANONLY: texts only prepared, a COMMIT among them ends nothing",
+       "insert into t values (1);\nset planonly;\ncommit;\nset planonly off;\nrollback;",
+       nullptr,
+       with_open({sql + "insert into t values (1)", "SetConnectionOption coPrepareOnly=1",
+                  sql + "commit", "SetConnectionOption coPrepareOnly=0", sql + "rollback",
+                  sql + "COMMIT"}),
+       {"done", "skipped", "ok", "skipped", "rollback 1", "ok", "commit 0"}},
+      {"EXIT commits and nothing after it runs",
+       "insert into t values (1);\nexit;\ninsert into t values (2);",
+       nullptr,
+       with_open({sql + "insert into t values (1)", sql + "COMMIT", sql + "COMMIT"}),
+       {"done", "commit 1", "skipped", "commit 0"}},
+      {"QUIT rolls back and nothing after it runs",
+       "insert into t values (1);\nquit;\ninsert into t values (2);",
+       nullptr,
+       with_open({sql + "insert into t values (1)", sql + "ROLLBACK", sql + "COMMIT"}),
+       {"done", "rollback 1", "skipped", "commit 0"}},
+      {"SET TRANSACTION rolls back the work before it",
+       "insert into t values (1);\nset transaction read committed no wait;\n"
+       "insert into t values (2);\ncommit work;",
+       nullptr,
+       with_open({sql + "insert into t values (1)", sql + "set transaction read committed no wait",
+                  sql + "insert into t values (2)", sql + "commit work", sql + "COMMIT"}),
+       {"done", "rollback 1", "ok", "done", "commit 1", "ok", "commit 0"}},
+      {"savepoints are the transaction's: only ROLLBACK undoes the work",
+       "insert into t values (1);\nsavepoint s;\ninsert into t values (2);\n"
+       "rollback to savepoint s;\nrelease savepoint s only;\nrollback;",
+       nullptr,
+       with_open({sql + "insert into t values (1)", sql + "savepoint s", sql + "insert into t values (2)",
+                  sql + "rollback to savepoint s", sql + "release savepoint s only", sql + "rollback",
+                  sql + "COMMIT"}),
+       {"done", "done", "done", "done", "done", "rollback 5", "ok", "commit 0"}},
+      {"a failing statement undoes itself alone and the run goes on",
+       "insert into t values (1);\nbad;\ncommit;",
+       "ExecuteSqlText sql=bad",
+       with_open({sql + "insert into t values (1)", sql + "bad", sql + "commit", sql + "COMMIT"}),
+       {"done", "failed", "commit 1", "ok", "commit 0"}},
+      {"a failing COMMIT has rolled the work back",
+       "insert into t values (1);\ncommit;\ninsert into t values (2);",
+       "ExecuteSqlText sql=commit",
+       with_open({sql + "insert into t values (1)", sql + "commit", sql + "insert into t values (2)",
+                  sql + "COMMIT"}),
+       {"done", "rollback 1", "failed", "done", "commit 1"}},
+      {"SET SQL DIALECT after a statement prepares in that dialect; SET NAMES there is refused",
+       "insert into t values (1);\nset sql dialect 1;\nset names utf8;\ninsert into t values (2);",
+       nullptr,
+       with_open({sql + "insert into t values (1)", "SetConnectionOption coSqlDialect=1",
+                  sql + "insert into t values (2)", sql + "COMMIT"}),
+       {"done", "skipped", "failed", "done", "commit 2"}},
+      {"SET BAIL ON: the first failure rolls back and ends the run",
+       "set bail on;\ninsert into t values (1);\nbad;\ninsert into t values (2);",
+       "ExecuteSqlText sql=bad",
+       with_open({sql + "insert into t values (1)", sql + "bad", sql + "ROLLBACK"}),
+       {"skipped", "done", "rollback 1", "failed", "not run"}, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    fakedrv::Reset();
+    if (row.fails != nullptr) fakedrv::FailCall(row.fails, 0, 65, "Token unknown");
+    RunSettings settings;
+    settings.dialect = Dialect::kIsql;
+    settings.mode = RunMode::kIsql;
+    ScriptRun run(platform_, row.script, "/data/x.fdb", settings);
+    std::vector<std::string> statuses;
+    struct TransactionEnds : RunObserver {
+      std::vector<std::string>* statuses;
+      void OnRunStart(const RunStart&) noexcept override {}
+      void OnOutcome(const StatementOutcome&) noexcept override {}
+      void OnTransaction(const TransactionOutcome& end) noexcept override {
+        statuses->push_back((end.committed ? "commit " : "rollback ") + std::to_string(end.statements));
+      }
+      void OnRunEnd(const RunSummary&) noexcept override {}
+    } ends;
+    ends.statuses = &statuses;
+    run.AddObserver(&ends);
+    StatementOutcome outcome;
+    while (run.Step(&outcome)) statuses.emplace_back(OutcomeStatusName(outcome.status));
+    EXPECT_EQ(run.ResultText() == "ok", row.ok) << run.ResultText();
+    EXPECT_THAT(statuses, ElementsAreArray(row.statuses));
+
+    const std::vector<std::string> log = fakedrv::Log();
+    std::vector<std::string> open = fakedrv::RunnerOpenCalls("/data/x.fdb");
+    // isql's transaction: no auto-commit, snapshot.
+    open[5] = "SetConnectionOption coTransIsolation=1";
+    open.insert(open.begin() + 5, "SetConnectionOption coAutoCommit=0");
+    ASSERT_GT(log.size(), open.size());
+    EXPECT_THAT(std::vector<std::string>(log.begin(), log.begin() + open.size()), ElementsAreArray(open));
+    std::vector<std::string> calls;
+    for (auto line = log.begin() + open.size(); line != log.end(); ++line) {
+      if (*line == "SetConnectionOption coTraceCallback=0") break;
+      if (line->rfind("ExecuteSqlText", 0) == 0 || line->rfind("SetConnectionOption", 0) == 0)
+        calls.push_back(*line);
+    }
+    EXPECT_THAT(calls, ElementsAreArray(row.calls));
+  }
+}
+
 }  // namespace
 }  // namespace tolvane
