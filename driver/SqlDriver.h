@@ -55,6 +55,13 @@ enum ConnectionOption : std::int32_t {
   // Extension: seconds a statement waits for a lock, 0 = without a limit.
   // Sent only when a run asks for it; a driver may refuse it.
   coLockTimeout = 64,         // int
+  // Extension: the address of an attachment the caller already holds, in the
+  // client library's own terms (Firebird: Firebird::IAttachment*), 0 = none.
+  // AttachDatabase then takes a reference to it instead of attaching (the
+  // database, user name and password are not used) and DetachDatabase
+  // releases that reference without detaching. Statements run in
+  // transactions of their own on it. Sent only when a run asks for it.
+  coAttachment = 65,          // address
 };
 
 // Metadata options (mo).

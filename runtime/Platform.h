@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -29,6 +30,11 @@ struct SettingValue {
 struct FileFacts {
   bool regular = false;  // a regular file (not a folder, device, ...)
   unsigned mode = 0;     // permission bits (07777)
+  // Which file it is: two names with the same pair name the same file
+  // (links, aliases, other spellings). Device and inode; on Windows the
+  // volume's serial number and the file's index.
+  std::uint64_t device = 0;
+  std::uint64_t file_id = 0;
 };
 
 enum class FirebirdFolder {

@@ -169,6 +169,8 @@ class PosixPlatform final : public Platform {
     if (::stat(path.c_str(), &st) != 0) return errno;
     facts->regular = S_ISREG(st.st_mode);
     facts->mode = static_cast<unsigned>(st.st_mode & 07777);
+    facts->device = static_cast<std::uint64_t>(st.st_dev);
+    facts->file_id = static_cast<std::uint64_t>(st.st_ino);
     return 0;
   }
 

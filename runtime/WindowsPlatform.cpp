@@ -216,6 +216,8 @@ class WindowsPlatform final : public Platform {
     facts->regular = ::GetFileType(file.get()) == FILE_TYPE_DISK &&
                      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
     facts->mode = (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? 0400 : 0600;
+    facts->device = info.dwVolumeSerialNumber;
+    facts->file_id = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
     return 0;
   }
 

@@ -4,6 +4,7 @@
 // ".", "..", symbolic links), so that none gets around the rules.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "script_runner/ModuleConfig.h"
@@ -23,6 +24,11 @@ TargetSpelling SplitTarget(const std::string& database_path);
 
 // True for no host or a name of this machine's loopback.
 bool IsLocalHost(const std::string& host);
+
+// The real path of the file database_path names on this server: an alias of
+// the server's databases.conf expanded, links, "." and ".." resolved.
+// Nothing when it names a host or does not resolve.
+std::optional<std::string> LocalTargetFile(Platform& platform, const std::string& database_path);
 
 // Empty when config lets a call target database_path; otherwise the text the
 // run fails with, naming the rule that refuses it.

@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "script_runner/RunLimits.h"
+
 namespace tolvane {
 
 enum class Dialect {
@@ -39,6 +41,15 @@ struct RunSettings {
   // /tmp. The configuration's failure_dir.
   std::string failure_folder;
   std::optional<RunIdentity> identity;
+  // The attachment to run on instead of opening one (a caller's own, inside
+  // the server; the client library's interface, not owned): the run then
+  // has exactly that attachment's user, role and rights, in transactions of
+  // its own, and a cancel of its statements ends the run. Null: the run
+  // attaches to the database path.
+  void* attachment = nullptr;
+  // Whose runs this one counts among for the bound per user; empty: nobody's.
+  std::string owner;
+  int max_runs_per_user = kDefaultRunsPerUser;
 };
 
 }  // namespace tolvane

@@ -21,6 +21,7 @@ namespace {
 constexpr std::string_view kBailOn = "SET BAIL ON: the run ends at the first failure";
 constexpr std::string_view kBailOff = "SET BAIL OFF: the run goes on after a failure";
 constexpr std::string_view kBailIgnored = "SET BAIL has no effect in this run's mode";
+constexpr std::string_view kSqlStateCancelled = "HY008";
 
 std::int64_t NowMicroseconds() {
   return std::chrono::duration_cast<std::chrono::microseconds>(
@@ -57,6 +58,7 @@ ScriptRun::ScriptRun(Platform& platform, std::string_view script, std::string da
       script_(script),
       database_path_(std::move(database_path)),
       settings_(settings),
+      slot_(settings.owner, settings.max_runs_per_user),
       source_(MakeSource(settings.dialect, script)),
       strategy_(MakeTransactionStrategy(settings.mode)) {}
 
@@ -126,7 +128,13 @@ void ScriptRun::Open() {
   ConfigureRunnerConnection(*connection_, database_path_);
   // Only what a run asks for beyond the defaults changes the runner's lines.
   TStringList& params = connection_->Params();
-  if (settings_.identity) {
+  if (settings_.attachment != nullptr) {
+    // The holder's login is the run's: none of its own is sent anywhere.
+    params.SetValue("User_Name", "");
+    params.SetValue("Password", "");
+    params.SetValue("RoleName", "");
+    params.SetValue("Attachment", AttachmentParam(settings_.attachment));
+  } else if (settings_.identity) {
     params.SetValue("User_Name", settings_.identity->user);
     params.SetValue("Password", settings_.identity->password);
     params.SetValue("RoleName", settings_.identity->role);
@@ -212,7 +220,11 @@ bool ScriptRun::Execute(const ScriptStatement& statement, StatementOutcome* outc
     outcome->message = e.Message();
     outcome->sqlstate = e.Details().sqlstate;
     outcome->error_code = e.Details().isc_code;
-    lost = e.Details().connection_lost;
+    // On a caller's own attachment a cancelled statement (the caller's
+    // statement cancelled, or its timeout) ends the run: the cancel was meant
+    // for the whole call.
+    lost = e.Details().connection_lost ||
+           (settings_.attachment != nullptr && e.Details().sqlstate == kSqlStateCancelled);
   } catch (const Exception& e) {
     outcome->message = e.Message();
   } catch (const std::bad_alloc&) {

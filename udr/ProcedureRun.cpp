@@ -8,29 +8,15 @@
 #include "script_runner/ConfigFile.h"
 #include "script_runner/DatabaseTarget.h"
 #include "script_runner/RunnerMessages.h"
+#include "script_runner/RunLimits.h"
 #include "script_runner/RunOptions.h"
+#include "udr/CallerTarget.h"
 
 namespace tolvane {
 namespace {
 
 constexpr const char* kNoPath = "The database path is NULL: give the database to run the script on";
 constexpr const char* kNoCaller = "The caller's user name is unknown: the run has no identity to take";
-constexpr const char* kHostNeedsPassword =
-    "The database path names a host ('%s'): a run takes the caller's identity, which has no "
-    "password to log in through the network; give the database's plain path on this server";
-
-std::string Formatted(const char* pattern, std::string_view value) {
-  std::string text(pattern);
-  text.replace(text.find("%s"), 2, value);
-  return text;
-}
-
-// Why a caller's run cannot start on target, or empty.
-std::string CallerRefusal(const ProcedureArguments& arguments, const std::string& target) {
-  if (arguments.caller_user.empty()) return kNoCaller;
-  if (TargetHasHost(target)) return Formatted(kHostNeedsPassword, target);
-  return arguments.target_refusal ? arguments.target_refusal(target) : std::string();
-}
 
 }  // namespace
 
@@ -40,28 +26,46 @@ ProcedureRun::ProcedureRun(Platform& platform, ProcedureArguments arguments) {
                                               : RunSettings{};
     RunSettings settings = ParseRunOptions(arguments.options.value_or(std::string()), base);
     if (!arguments.script) return;  // nothing to run: no rows, an ok result
-    if (!arguments.database_path) {
-      Refuse(kNoPath);
+    if (arguments.caller_user.empty()) {
+      Refuse(kNoCaller);
       return;
     }
+    settings.owner = arguments.caller_user;
+    if (arguments.config && arguments.config->max_runs_per_user.IsSet())
+      settings.max_runs_per_user = arguments.config->max_runs_per_user.value;
+    std::string target;
+    if (arguments.as_module) {
+      if (!arguments.database_path) {
+        Refuse(kNoPath);
+        return;
+      }
+      target = std::move(*arguments.database_path);
+    } else {
+      // Only the caller's own database, before any other rule.
+      const std::string named = arguments.database_path.value_or(std::string());
+      std::string refusal = CallerTargetRefusal(platform, named, arguments.caller_database);
+      if (!refusal.empty()) {
+        Refuse(std::move(refusal));
+        return;
+      }
+      target = named.empty() ? arguments.caller_database : named;
+    }
     if (arguments.config) {
-      std::string refusal = TargetRefusal(platform, *arguments.config, *arguments.database_path);
+      std::string refusal = TargetRefusal(platform, *arguments.config, target);
       if (!refusal.empty()) {
         Refuse(std::move(refusal));
         return;
       }
     }
     if (!arguments.as_module) {
-      std::string refusal = CallerRefusal(arguments, *arguments.database_path);
-      if (!refusal.empty()) {
-        Refuse(std::move(refusal));
-        return;
-      }
-      settings.identity = CallerRunIdentity(arguments.caller_user, arguments.caller_role);
+      settings.identity.reset();
+      settings.attachment = arguments.caller_attachment;
+      settings.lock_timeout = CallerLockTimeout(settings.lock_timeout, base.lock_timeout);
+      // Failure files and the run log name the database as the server opened it.
+      target = arguments.caller_database;
     }
     script_ = std::move(*arguments.script);
-    run_ = std::make_unique<ScriptRun>(platform, script_, std::move(*arguments.database_path),
-                                       settings);
+    run_ = std::make_unique<ScriptRun>(platform, script_, std::move(target), settings);
     const std::string log_folder = arguments.config ? arguments.config->run_log_dir.value : "";
     if (RunObserver* log = RunLogFromEnvironment(platform, &log_, log_folder)) run_->AddObserver(log);
   } catch (const Exception& e) {

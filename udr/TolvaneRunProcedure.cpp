@@ -1,8 +1,11 @@
-// TOLVANE_RUN: the run engine's report as rows, under the caller's own
-// identity. The script is read whole when the cursor opens (the run reads it
-// in place while it goes); each fetch runs one statement and returns its row,
-// so rows stream and a caller that stops fetching stops the run. The last row
-// (STATUS 'result') holds the run's result text.
+// TOLVANE_RUN: the run engine's report as rows. Under the caller's identity
+// (the default) the run runs on the very attachment the procedure was called
+// in, in transactions of its own: the caller's user, role, rights and every
+// check of the server apply as they are, and a cancel of the caller's
+// statement stops it. The script is read whole when the cursor opens (the
+// run reads it in place while it goes); each fetch runs one statement and
+// returns its row, so rows stream and a caller that stops fetching stops the
+// run. The last row (STATUS 'result') holds the run's result text.
 #define FB_UDR_STATUS_TYPE ::Firebird::ThrowStatusWrapper
 
 #include <ibase.h>
@@ -20,7 +23,6 @@
 #include "script_runner/StatementOutcome.h"
 #include "script_runner/ConfigFile.h"
 #include "udr/ProcedureRun.h"
-#include "udr/SecurityDatabaseCheck.h"
 #include "udr/UdrHandles.h"
 #include "udr/UdrLimits.h"
 
@@ -57,6 +59,34 @@ std::string ReadScript(ThrowStatusWrapper* status, IExternalContext* context, IS
   }
   blob.Close();
   return script;
+}
+
+// The caller's database file as the server opened it. MON$ tables are read
+// in a transaction of its own: their first read fixes a transaction's view of
+// them, and the caller's must stay as it was.
+std::string CallerDatabaseFile(ThrowStatusWrapper* status, IExternalContext* context,
+                               IAttachment* attachment) {
+  static constexpr unsigned char kReadOnly[] = {isc_tpb_version3, isc_tpb_read,
+                                                isc_tpb_read_committed, isc_tpb_rec_version,
+                                                isc_tpb_nowait};
+  FB_MESSAGE(Row, ThrowStatusWrapper, (FB_VARCHAR(tolvane::kUdrPathBytes), name));
+  Row row(status, context->getMaster());
+  ITransaction* transaction = attachment->startTransaction(status, sizeof kReadOnly, kReadOnly);
+  try {
+    attachment->execute(status, transaction, 0,
+                        "SELECT CAST(MON$DATABASE_NAME AS VARCHAR(1024) CHARACTER SET NONE) "
+                        "FROM MON$DATABASE",
+                        SQL_DIALECT_V6, nullptr, nullptr, row.getMetadata(), row.getData());
+    transaction->commit(status);
+  } catch (...) {
+    try {
+      transaction->rollback(status);
+    } catch (...) {
+      transaction->release();
+    }
+    throw;
+  }
+  return row->nameNull ? std::string() : std::string(row->name.str, row->name.length);
 }
 
 // A Firebird error as one line of text.
@@ -106,16 +136,12 @@ FB_UDR_BEGIN_PROCEDURE(tolvane_run)
       // The server's configuration alone may give the module's identity.
       arguments.config = tolvane::LoadModuleConfig(tolvane::DefaultPlatform());
       arguments.as_module = arguments.config && tolvane::ProcedureRunsAsModule(*arguments.config);
+      const char* user = context->getUserName();
+      arguments.caller_user = user != nullptr ? user : "";
       if (!arguments.as_module) {
-        const char* user = context->getUserName();
-        arguments.caller_user = user != nullptr ? user : "";
-        tolvane::CallerDatabase home = tolvane::ReadCallerDatabase(status, context);
-        arguments.caller_role = std::move(home.role);
-        arguments.target_refusal = [context, security = std::move(home.security),
-                                    name = tolvane::AttachName(arguments.caller_user)](
-                                       const std::string& target) {
-          return tolvane::TargetSecurityRefusal(context, security, target, name);
-        };
+        caller_attachment.Reset(context->getAttachment(status));
+        arguments.caller_attachment = caller_attachment.Get();
+        arguments.caller_database = CallerDatabaseFile(status, context, caller_attachment.Get());
       }
       run = std::make_unique<tolvane::ProcedureRun>(tolvane::DefaultPlatform(),
                                                     std::move(arguments));
@@ -128,6 +154,9 @@ FB_UDR_BEGIN_PROCEDURE(tolvane_run)
     }
   }
 
+  // The caller's attachment, for a run under the caller's identity: held
+  // until the run is gone (declared first, so that it goes last).
+  Released<IAttachment> caller_attachment{nullptr};
   std::unique_ptr<tolvane::ProcedureRun> run;
   tolvane::StatementOutcome outcome;
 

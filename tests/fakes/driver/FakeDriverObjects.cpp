@@ -43,6 +43,7 @@ const char* ConnectionOptionName(tolvane::ConnectionOption id) {
     case tolvane::coCustomString: return "coCustomString";
     case tolvane::coConnectionTimeout: return "coConnectionTimeout";
     case tolvane::coLockTimeout: return "coLockTimeout";
+    case tolvane::coAttachment: return "coAttachment";
   }
   return "co?";
 }
