@@ -17,7 +17,6 @@ UDR_DECLARATION = SOURCE_DIR / "sql" / "udftolvane_udr.sql"
 COLUMNS = ["line", "last", "statement", "status", "sqlstate", "code", "message", "rows",
            "elapsed"]
 NULL = "~"
-SYSDBA = ("SYSDBA", PASSWORD)
 # Users of the shared security database, each with its password.
 PLAIN = ("TOLVANE_PROC_PLAIN", "plain1")
 GRANTED = ("TOLVANE_PROC_WRITER", "writer1")
@@ -75,7 +74,12 @@ class Session:
         self.process.stdin.flush()
 
     def finish(self, sql: str = "", timeout: float = 120) -> str:
-        out, _ = self.process.communicate(sql.encode(ENCODING), timeout=timeout)
+        try:
+            out, _ = self.process.communicate(sql.encode(ENCODING), timeout=timeout)
+        except BaseException:
+            self.process.kill()
+            self.process.communicate()
+            raise
         return out.decode(ENCODING)
 
 
@@ -164,6 +168,21 @@ class TolvaneRun(ServerTestCase):
                 return
             time.sleep(0.05)
         self.fail(f"{count} statements '{text}' of {user[0]} never ran")
+
+    def hold_row(self) -> Session:
+        """A session of another user holding W's row until it ends."""
+        holder = Session(GRANTED, self.home.remote, "UPDATE W SET V = 9;\n")
+        query = ("SELECT COUNT(*) AS V FROM MON$TRANSACTIONS T JOIN MON$ATTACHMENTS A "
+                 "ON A.MON$ATTACHMENT_ID = T.MON$ATTACHMENT_ID JOIN MON$RECORD_STATS R "
+                 f"ON R.MON$STAT_ID = T.MON$STAT_ID WHERE A.MON$USER = '{GRANTED[0]}' "
+                 "AND R.MON$RECORD_UPDATES > 0")
+        deadline = time.monotonic() + 10
+        while int(self.home.values(query)[0]) == 0:
+            if time.monotonic() > deadline:
+                holder.finish("ROLLBACK;\n")
+                self.fail("the holder never held the row")
+            time.sleep(0.05)
+        return holder
 
     def test_each_statement_has_its_row_and_the_run_its_result(self):
         self.home.run("DELETE FROM T;\n")
@@ -342,17 +361,18 @@ class TolvaneRun(ServerTestCase):
         self.assertEqual(self.home.values("SELECT V FROM W"), ["0"])
 
     def test_a_cancelled_caller_stops_its_run_at_once(self):
-        holder = Session(SYSDBA, self.home.remote, "UPDATE W SET V = 9;\n")
+        holder = self.hold_row()
+        script = b"UPDATE W SET V = 1\nUPDATE W SET V = 2\nUPDATE W SET V = 3\n"
+        caller = Session(U1, self.home.remote, select_rows(text_blob(script), "NULL"))
+        cancelled = time.monotonic()
         try:
-            script = b"UPDATE W SET V = 1\nUPDATE W SET V = 2\nUPDATE W SET V = 3\n"
-            caller = Session(U1, self.home.remote, select_rows(text_blob(script), "NULL"))
             self.wait_for_statements(U1, "UPDATE W SET V = 1", 1)
             cancelled = time.monotonic()
             self.home.run("DELETE FROM MON$STATEMENTS WHERE MON$ATTACHMENT_ID IN (SELECT "
                           f"MON$ATTACHMENT_ID FROM MON$ATTACHMENTS WHERE MON$USER = '{U1[0]}');\n")
+        finally:
             out = caller.finish(timeout=30)
             stopped = time.monotonic() - cancelled
-        finally:
             holder.finish("ROLLBACK;\n")
         rows = parse_rows(out)
         self.assertEqual([(r["status"], r["sqlstate"]) for r in rows],
@@ -364,7 +384,7 @@ class TolvaneRun(ServerTestCase):
         self.conf.write_text("max_runs_per_user = 4\n")
         os.chmod(self.conf, 0o600)
         self.home.run("DELETE FROM T;\n")
-        holder = Session(SYSDBA, self.home.remote, "UPDATE W SET V = 9;\n")
+        holder = self.hold_row()
         held = []
         try:
             # Each run waits on the held row line after line, and stays
