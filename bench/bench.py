@@ -20,6 +20,9 @@ committed transaction:
   m  (c) on a private Firebird 5 server (scripts/fbserver5.sh), its own isql
   n  (d) on that Firebird 5 server
      (m) and (n) run in the full bench only, where the Firebird 5 tarball is
+  o  TOLVANE_RUN under the caller's identity, in the server like (c): the same
+     script as rows, on the caller's own attachment (N = 10,000 and 100,000,
+     forced writes off; against (c))
 (g) to (l) run at one N each (see --help of the full run's plan below).
 Besides: the peak memory of (b) with and without the report and the run log,
 and the isql splitter's time on a 100 MB script against a run of the same
@@ -70,16 +73,17 @@ PATH_NAMES = {
     "l": "module via tolvane-exec, atomic mode, embedded",
     "m": "module in the Firebird 5 server",
     "n": "minimal external function in the Firebird 5 server",
+    "o": "TOLVANE_RUN on the caller's attachment, from isql-fb",
 }
 # The paths that run inside a server, and the Firebird 5 ones among them.
-SERVER_PATHS = "cdehmn"
+SERVER_PATHS = "cdehmno"
 FB5_PATHS = "mn"
 # The paths that run outside a server, timed as whole processes.
 EMBEDDED = "abfgijkl"
 # The path each one is set against in the same round.
 ANCHORS = {"a": None, "b": "a", "c": "d", "d": None, "e": "c", "f": "a",
            "g": "b", "h": "c", "i": "j", "j": None, "k": "b", "l": "i",
-           "m": "n", "n": None}
+           "m": "n", "n": None, "o": "c"}
 # tolvane-exec's mode for each path that runs the module embedded. No report:
 # (b) runs as it did before tolvane-exec had one.
 EXEC_MODES = {"b": None, "g": None, "i": "batch", "k": "bail", "l": "atomic"}
@@ -101,7 +105,18 @@ def declarations():
     minimal = re.sub(r"EXECUTA_SQL", "TOLVANE_BENCH_EXECUTA", module, count=1, flags=re.I)
     minimal = re.sub(r"ENTRY_POINT\s+'[^']*'", "ENTRY_POINT 'tolvane_bench_executa'", minimal, flags=re.I)
     minimal = re.sub(r"MODULE_NAME\s+'[^']*'", "MODULE_NAME 'TolvaneBenchUdf'", minimal, flags=re.I)
-    return module, minimal
+    return module, minimal, procedure_declaration()
+
+
+def procedure_declaration():
+    """TOLVANE_RUN as the UDR declaration ships it (beside the legacy
+    function, which shares no name with it)."""
+    shipped = os.path.join(ROOT, "sql", "udftolvane_udr.sql")
+    code = "".join(l.split("--", 1)[0].rstrip() + "\n" for l in open(shipped))
+    match = re.search(r"CREATE\s+OR\s+ALTER\s+PROCEDURE\s+TOLVANE_RUN\b.*?ENGINE\s+UDR\s*;", code, re.S | re.I)
+    if not match:
+        raise BenchFailure(f"no TOLVANE_RUN declaration in {shipped}")
+    return match.group(0)
 
 
 class BenchFailure(Exception):
@@ -562,6 +577,10 @@ def time_embedded(path_key, tools, db, script, isql_script, expected_rows, run_l
 
 
 def udf_call_sql(path_key, db, where):
+    if path_key == "o":
+        # Every row is fetched; the result row alone is shown.
+        return ("select r.message as result from scripts s cross join tolvane_run(s.script, null) r "
+                f"where s.{where} and r.status = 'result';")
     function = {"c": "EXECUTA_SQL", "d": "TOLVANE_BENCH_EXECUTA", "h": "EXECUTA_SQL",
                 "m": "EXECUTA_SQL", "n": "TOLVANE_BENCH_EXECUTA"}[path_key]
     return f"select {function}(script, '{db}') as result from scripts where {where};"
@@ -616,7 +635,7 @@ def time_server(path_key, server, db, where, expected_rows, calls=1):
     match = ELAPSED.search(out)
     if not match:
         raise BenchFailure(f"no elapsed time from isql:\n{out[-2000:]}")
-    if path_key in "cdhmn":
+    if path_key in "cdhmno":
         results = re.findall(r"^(\S.*?)\s*$", out.split("=====", 1)[-1], re.M)
         oks = sum(1 for r in results if r == "ok")
         if oks != calls:
@@ -1012,10 +1031,10 @@ class Bench:
                 log(f"server: {self.server5.kind}")
                 self.results["server5"] = self.server5.kind
             self.dbs.make_templates(self.server5 if self.server5.values else None)
-            if any(k in self.paths for k in "cde"):
+            if any(k in self.paths for k in "cdeo"):
                 self.server.start()
                 log(f"server: {self.server.kind}")
-                self.probe_server(self.server, "dc")
+                self.probe_server(self.server, "dco")
             if any(k in self.paths for k in FB5_PATHS):
                 self.probe_server(self.server5, "nm", "5")
             if "h" in self.paths and any((fw, n) in a.extra.get("h", ()) for fw, n, _ in a.plan):
@@ -1134,6 +1153,9 @@ def targets(results):
           ratio(results, "g", "b", "off", 100000), lambda v: v <= 1.05)
     judge("run log on / off in the server, (h)/(c), forced writes off, N=100,000 <= 1.05",
           ratio(results, "h", "c", "off", 100000), lambda v: v <= 1.05)
+    for n in (10000, 100000):
+        judge(f"TOLVANE_RUN on the caller's attachment / EXECUTA_SQL, (o)/(c), forced writes off, N={n:,} <= 1.05",
+              ratio(results, "o", "c", "off", n), lambda v: v <= 1.05)
     mem_g = results["memory"].get("g")
     judge("peak RSS, report and run log on / off, (g)/(b), 1,000,000 lines <= 1.5",
           mem_g["peak_rss_bytes"] / mem["peak_rss_bytes"] if mem and mem_g else None, lambda v: v <= 1.5, "{:.2f}")
@@ -1382,7 +1404,7 @@ def parse_args():
         if args.config_only:
             args.paths = "c"
         elif args.partial:
-            args.paths = "bcghijkl"
+            args.paths = "bcghijklo"
         else:
             args.paths = "".join(k for k in PATH_NAMES if k not in FB5_PATHS) + (
                 FB5_PATHS if args.full and os.path.isfile(fb5_tarball()) else "")
@@ -1390,14 +1412,14 @@ def parse_args():
     if args.quick:
         args.plan = [("off", 1, 2), ("off", 1000, 2), ("off", 10000, 2), ("on", 1, 2), ("on", 1000, 2)]
         args.empty_runs, args.empty_calls, args.memory_lines = 2, 5, 50000
-        args.extra = {k: {("off", 10000), ("on", 1000)} for k in "ghijkl"}
+        args.extra = {k: {("off", 10000), ("on", 1000)} for k in "ghijklo"}
         args.split_rounds, args.split_mb, args.split_slice = 2, 20, 20000
         args.instructions_n = 0
         args.results = os.path.join(args.work_root, "tolvane-bench-quick")
     elif args.smoke:
         args.plan = [("off", 1, 1), ("off", 200, 1)]
         args.empty_runs, args.empty_calls, args.memory_lines = 1, 3, 10000
-        args.extra = {k: {("off", 200)} for k in "ghijkl"}
+        args.extra = {k: {("off", 200)} for k in "ghijklo"}
         args.split_rounds, args.split_mb, args.split_slice = 1, 1, 200
         args.instructions_n = 0
     else:
@@ -1407,7 +1429,8 @@ def parse_args():
         args.empty_runs, args.empty_calls, args.memory_lines = args.runs, 20, 1000000
         # The run log at the size its target names; the modes where a data
         # script's commits are what they change.
-        args.extra = {"g": {("off", 100000)}, "h": {("off", 100000)}}
+        args.extra = {"g": {("off", 100000)}, "h": {("off", 100000)},
+                      "o": {("off", 10000), ("off", 100000)}}
         args.extra.update({k: {("off", 10000), ("on", 10000)} for k in "ijkl"})
         args.split_rounds, args.split_mb, args.split_slice = 5, 100, 100000
         args.instructions_n = 2000
