@@ -105,12 +105,13 @@ def declarations():
     minimal = re.sub(r"EXECUTA_SQL", "TOLVANE_BENCH_EXECUTA", module, count=1, flags=re.I)
     minimal = re.sub(r"ENTRY_POINT\s+'[^']*'", "ENTRY_POINT 'tolvane_bench_executa'", minimal, flags=re.I)
     minimal = re.sub(r"MODULE_NAME\s+'[^']*'", "MODULE_NAME 'TolvaneBenchUdf'", minimal, flags=re.I)
-    return module, minimal, procedure_declaration()
+    return module, minimal
 
 
 def procedure_declaration():
     """TOLVANE_RUN as the UDR declaration ships it (beside the legacy
-    function, which shares no name with it)."""
+    function, which shares no name with it). Declared through the server,
+    whose UDR folder holds the module."""
     shipped = os.path.join(ROOT, "sql", "udftolvane_udr.sql")
     code = "".join(l.split("--", 1)[0].rstrip() + "\n" for l in open(shipped))
     match = re.search(r"CREATE\s+OR\s+ALTER\s+PROCEDURE\s+TOLVANE_RUN\b.*?ENGINE\s+UDR\s*;", code, re.S | re.I)
@@ -508,6 +509,11 @@ class Databases:
             "create table t (id integer, name varchar(60));\ncreate index t_id on t (id);\ncommit;\n"))
         run(["gfix", "-write", "async", "-user", "SYSDBA", split])
         self.templates["3", "split"] = split
+
+    def declare_procedure(self, server):
+        """TOLVANE_RUN in the Firebird 3 templates, through server."""
+        for mode in ("off", "on"):
+            server.isql(self.templates["3", mode], procedure_declaration() + "\ncommit;\n")
 
     def fresh(self, forced_writes, scripts=(), engine="3"):
         """A new database; scripts is a list of (id, file) to load as BLOBs."""
@@ -1034,6 +1040,8 @@ class Bench:
             if any(k in self.paths for k in "cdeo"):
                 self.server.start()
                 log(f"server: {self.server.kind}")
+                if "o" in self.paths:
+                    self.dbs.declare_procedure(self.server)
                 self.probe_server(self.server, "dco")
             if any(k in self.paths for k in FB5_PATHS):
                 self.probe_server(self.server5, "nm", "5")

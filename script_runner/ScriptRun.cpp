@@ -207,7 +207,8 @@ bool ScriptRun::RunNext(StatementOutcome* outcome) {
   return true;
 }
 
-// Returns whether the failure says the connection is gone.
+// Returns whether the failure ends the run: the connection is gone, or the
+// caller's own statement was cancelled.
 bool ScriptRun::Execute(const ScriptStatement& statement, StatementOutcome* outcome) {
   current_statement_.assign(statement.text);
   const std::int64_t started = NowMicroseconds();

@@ -138,10 +138,10 @@ FB_UDR_BEGIN_PROCEDURE(tolvane_run)
       arguments.as_module = arguments.config && tolvane::ProcedureRunsAsModule(*arguments.config);
       const char* user = context->getUserName();
       arguments.caller_user = user != nullptr ? user : "";
+      attachment.Reset(context->getAttachment(status));
       if (!arguments.as_module) {
-        caller_attachment.Reset(context->getAttachment(status));
-        arguments.caller_attachment = caller_attachment.Get();
-        arguments.caller_database = CallerDatabaseFile(status, context, caller_attachment.Get());
+        arguments.caller_attachment = attachment.Get();
+        arguments.caller_database = CallerDatabaseFile(status, context, attachment.Get());
       }
       run = std::make_unique<tolvane::ProcedureRun>(tolvane::DefaultPlatform(),
                                                     std::move(arguments));
@@ -154,9 +154,12 @@ FB_UDR_BEGIN_PROCEDURE(tolvane_run)
     }
   }
 
-  // The caller's attachment, for a run under the caller's identity: held
-  // until the run is gone (declared first, so that it goes last).
-  Released<IAttachment> caller_attachment{nullptr};
+  // The routine's attachment and the caller's transaction, held for the
+  // cursor's life (declared first, so that they go last): a run under the
+  // caller's identity runs on the attachment, and every row's STATEMENT is a
+  // BLOB of the transaction.
+  Released<IAttachment> attachment{nullptr};
+  Released<ITransaction> transaction{nullptr};
   std::unique_ptr<tolvane::ProcedureRun> run;
   tolvane::StatementOutcome outcome;
 
@@ -207,8 +210,8 @@ FB_UDR_BEGIN_PROCEDURE(tolvane_run)
 
   // The statement's text as a BLOB of the caller's transaction.
   void WriteStatement(ThrowStatusWrapper* status, std::string_view text) {
-    Released<IAttachment> attachment(context->getAttachment(status));
-    Released<ITransaction> transaction(context->getTransaction(status));
+    if (attachment.Get() == nullptr) attachment.Reset(context->getAttachment(status));
+    if (transaction.Get() == nullptr) transaction.Reset(context->getTransaction(status));
     OpenBlob blob(attachment->createBlob(status, transaction.Get(), &out->statement, 0, nullptr),
                   status);
     while (!text.empty()) {
