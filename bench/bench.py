@@ -22,6 +22,9 @@ committed transaction:
   o  (c) on a private Firebird 4 server (scripts/fbserver4.sh), its own isql
   p  (d) on that Firebird 4 server
      (m) to (p) run in the full bench only, where that version's tarball is
+  r  TOLVANE_RUN under the caller's identity, in the server like (c): the same
+     script as rows, on the caller's own attachment (N = 10,000 and 100,000,
+     forced writes off; against (c))
 (g) to (l) run at one N each (see --help of the full run's plan below).
 Besides: the peak memory of (b) with and without the report and the run log,
 the isql splitter's time on a 100 MB script against a run of the same
@@ -75,17 +78,18 @@ PATH_NAMES = {
     "n": "minimal external function in the Firebird 5 server",
     "o": "module in the Firebird 4 server",
     "p": "minimal external function in the Firebird 4 server",
+    "r": "TOLVANE_RUN on the caller's attachment, from isql-fb",
 }
 # The paths that run inside a server, and the engine of those that run in a
 # server of a tarball tree (Firebird 4 or 5).
-SERVER_PATHS = "cdehmnop"
+SERVER_PATHS = "cdehmnopr"
 TREE_PATHS = {"m": "5", "n": "5", "o": "4", "p": "4"}
 # The paths that run outside a server, timed as whole processes.
 EMBEDDED = "abfgijkl"
 # The path each one is set against in the same round.
 ANCHORS = {"a": None, "b": "a", "c": "d", "d": None, "e": "c", "f": "a",
            "g": "b", "h": "c", "i": "j", "j": None, "k": "b", "l": "i",
-           "m": "n", "n": None, "o": "p", "p": None}
+           "m": "n", "n": None, "o": "p", "p": None, "r": "c"}
 # tolvane-exec's mode for each path that runs the module embedded. No report:
 # (b) runs as it did before tolvane-exec had one.
 EXEC_MODES = {"b": None, "g": None, "i": "batch", "k": "bail", "l": "atomic"}
@@ -113,6 +117,18 @@ def declarations():
     minimal = re.sub(r"ENTRY_POINT\s+'[^']*'", "ENTRY_POINT 'tolvane_bench_executa'", minimal, flags=re.I)
     minimal = re.sub(r"MODULE_NAME\s+'[^']*'", "MODULE_NAME 'TolvaneBenchUdf'", minimal, flags=re.I)
     return module, minimal
+
+
+def procedure_declaration():
+    """TOLVANE_RUN as the UDR declaration ships it (beside the legacy
+    function, which shares no name with it). Declared through the server,
+    whose UDR folder holds the module."""
+    shipped = os.path.join(ROOT, "sql", "udftolvane_udr.sql")
+    code = "".join(l.split("--", 1)[0].rstrip() + "\n" for l in open(shipped))
+    match = re.search(r"CREATE\s+OR\s+ALTER\s+PROCEDURE\s+TOLVANE_RUN\b.*?ENGINE\s+UDR\s*;", code, re.S | re.I)
+    if not match:
+        raise BenchFailure(f"no TOLVANE_RUN declaration in {shipped}")
+    return match.group(0)
 
 
 class BenchFailure(Exception):
@@ -515,6 +531,11 @@ class Databases:
         run(["gfix", "-write", "async", "-user", "SYSDBA", empty])
         self.templates["3", "empty"] = empty
 
+    def declare_procedure(self, server):
+        """TOLVANE_RUN in the Firebird 3 templates, through server."""
+        for mode in ("off", "on"):
+            server.isql(self.templates["3", mode], procedure_declaration() + "\ncommit;\n")
+
     def fresh(self, forced_writes, scripts=(), engine="3"):
         """A new database; scripts is a list of (id, file) to load as BLOBs."""
         self.counter += 1
@@ -583,6 +604,10 @@ def time_embedded(path_key, tools, db, script, isql_script, expected_rows, run_l
 
 
 def udf_call_sql(path_key, db, where):
+    if path_key == "r":
+        # Every row is fetched; the result row alone is shown.
+        return ("select r.message as result from scripts s cross join tolvane_run(s.script, null) r "
+                f"where s.{where} and r.status = 'result';")
     function = {"c": "EXECUTA_SQL", "d": "TOLVANE_BENCH_EXECUTA", "h": "EXECUTA_SQL",
                 "m": "EXECUTA_SQL", "n": "TOLVANE_BENCH_EXECUTA",
                 "o": "EXECUTA_SQL", "p": "TOLVANE_BENCH_EXECUTA"}[path_key]
@@ -638,7 +663,7 @@ def time_server(path_key, server, db, where, expected_rows, calls=1):
     match = ELAPSED.search(out)
     if not match:
         raise BenchFailure(f"no elapsed time from isql:\n{out[-2000:]}")
-    if path_key in "cdhmn":
+    if path_key in "cdhmnopr":
         results = re.findall(r"^(\S.*?)\s*$", out.split("=====", 1)[-1], re.M)
         oks = sum(1 for r in results if r == "ok")
         if oks != calls:
@@ -1140,10 +1165,12 @@ class Bench:
                     log(f"server: {tree.kind}")
                     self.results[f"server{major}"] = tree.kind
             self.dbs.make_templates([tree for tree in self.trees.values() if tree.values])
-            if any(k in self.paths for k in "cde"):
+            if any(k in self.paths for k in "cder"):
                 self.server.start()
                 log(f"server: {self.server.kind}")
-                self.probe_server(self.server, "dc")
+                if "r" in self.paths:
+                    self.dbs.declare_procedure(self.server)
+                self.probe_server(self.server, "dcr")
             for major, tree in self.trees.items():
                 if tree.values:
                     self.probe_server(tree, [k for k, m in TREE_PATHS.items() if m == major], major)
@@ -1271,6 +1298,9 @@ def targets(results):
           ratio(results, "g", "b", "off", 100000), lambda v: v <= 1.05)
     judge("run log on / off in the server, (h)/(c), forced writes off, N=100,000 <= 1.05",
           ratio(results, "h", "c", "off", 100000), lambda v: v <= 1.05)
+    for n in (10000, 100000):
+        judge(f"TOLVANE_RUN on the caller's attachment / EXECUTA_SQL, (r)/(c), forced writes off, N={n:,} <= 1.05",
+              ratio(results, "r", "c", "off", n), lambda v: v <= 1.05)
     mem_g = results["memory"].get("g")
     judge("peak RSS, report and run log on / off, (g)/(b), 1,000,000 lines <= 1.5",
           mem_g["peak_rss_bytes"] / mem["peak_rss_bytes"] if mem and mem_g else None, lambda v: v <= 1.5, "{:.2f}")
@@ -1543,7 +1573,7 @@ def parse_args():
         if args.config_only or args.login_only:
             args.paths = "c"
         elif args.partial:
-            args.paths = "bcghijkl"
+            args.paths = "bcghijklr"
         else:
             args.paths = "".join(k for k in PATH_NAMES if k not in TREE_PATHS) + "".join(
                 k for k, major in TREE_PATHS.items() if args.full and os.path.isfile(tree_tarball(major)))
@@ -1551,14 +1581,14 @@ def parse_args():
     if args.quick:
         args.plan = [("off", 1, 2), ("off", 1000, 2), ("off", 10000, 2), ("on", 1, 2), ("on", 1000, 2)]
         args.empty_runs, args.empty_calls, args.memory_lines = 2, 5, 50000
-        args.extra = {k: {("off", 10000), ("on", 1000)} for k in "ghijkl"}
+        args.extra = {k: {("off", 10000), ("on", 1000)} for k in "ghijklr"}
         args.split_rounds, args.split_mb, args.split_slice = 2, 20, 20000
         args.instructions_n = 0
         args.results = os.path.join(args.work_root, "tolvane-bench-quick")
     elif args.smoke:
         args.plan = [("off", 1, 1), ("off", 200, 1)]
         args.empty_runs, args.empty_calls, args.memory_lines = 1, 3, 10000
-        args.extra = {k: {("off", 200)} for k in "ghijkl"}
+        args.extra = {k: {("off", 200)} for k in "ghijklr"}
         args.split_rounds, args.split_mb, args.split_slice = 1, 1, 200
         args.instructions_n = 0
     else:
@@ -1568,7 +1598,8 @@ def parse_args():
         args.empty_runs, args.empty_calls, args.memory_lines = args.runs, 20, 1000000
         # The run log at the size its target names; the modes where a data
         # script's commits are what they change.
-        args.extra = {"g": {("off", 100000)}, "h": {("off", 100000)}}
+        args.extra = {"g": {("off", 100000)}, "h": {("off", 100000)},
+                      "r": {("off", 10000), ("off", 100000)}}
         args.extra.update({k: {("off", 10000), ("on", 10000)} for k in "ijkl"})
         args.split_rounds, args.split_mb, args.split_slice = 5, 100, 100000
         args.instructions_n = 2000

@@ -1,6 +1,8 @@
 // Opening a connection: the checks, loading the driver library, the entry
 // call, the attachment with the recognised parameters as options, and the
 // driver's capabilities.
+#include <charconv>
+#include <cstdint>
 #include <exception>
 #include <string>
 
@@ -22,7 +24,7 @@ thread_local TolvaneDriverEntry t_driver_entry_address = nullptr;
 constexpr int kBusyCursor = -11;
 constexpr int kNormalCursor = 0;
 
-enum class ValueKind { kText, kFlag, kInteger, kIsolation };
+enum class ValueKind { kText, kFlag, kInteger, kIsolation, kAddress };
 
 struct ConnectionParamRow {
   const char* key;  // null: the driver's isolation key
@@ -48,6 +50,7 @@ constexpr ConnectionParamRow kConnectionParamRows[] = {
     {"Custom String", coCustomString, ValueKind::kText},
     {"Connection Timeout", coConnectionTimeout, ValueKind::kInteger},
     {"LockTimeout", coLockTimeout, ValueKind::kInteger},
+    {"Attachment", coAttachment, ValueKind::kAddress},
 };
 
 // 0 read committed, 1 repeatable read, 2 dirty read. The value is compared
@@ -59,7 +62,21 @@ OptionValue IsolationLevel(const std::string& value) {
   return 0;
 }
 
+// An address written as a decimal number (AttachmentParam); anything else
+// is 0, no address.
+OptionValue AddressValue(const std::string& value) {
+  const std::string text = Trim(value);
+  std::uintptr_t address = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), address);
+  if (error != std::errc() || end != text.data() + text.size()) return 0;
+  return static_cast<OptionValue>(address);
+}
+
 }  // namespace
+
+std::string AttachmentParam(const void* attachment) {
+  return std::to_string(reinterpret_cast<std::uintptr_t>(attachment));
+}
 
 void TSQLConnection::BusyCursor() {
   if (!busy_cursor_enabled_) return;
@@ -247,6 +264,9 @@ void TSQLConnection::ApplyConnectionParams() {
         break;
       case ValueKind::kIsolation:
         connection_intf_->SetConnectionOption(row.option, IsolationLevel(value));
+        break;
+      case ValueKind::kAddress:
+        connection_intf_->SetConnectionOption(row.option, AddressValue(value));
         break;
     }
   }

@@ -257,4 +257,9 @@ class TSQLConnection : public TCustomConnection {
 // failure of its close, after everything it held has been released.
 void DestroyConnection(TSQLConnection* connection);
 
+// The value of the "Attachment" parameter that hands the driver an
+// attachment someone else holds (coAttachment): the open runs on it instead
+// of attaching, and the close lets it go without detaching.
+std::string AttachmentParam(const void* attachment);
+
 }  // namespace tolvane

@@ -67,6 +67,13 @@ enum ConnectionOption : std::int32_t {
   // With auto-commit off, SET TRANSACTION rolls back the kept transaction and
   // puts the transaction it starts in its place.
   coTransactionStatements = 68, // bool
+  // Extension: the address of an attachment the caller already holds, in the
+  // client library's own terms (Firebird: Firebird::IAttachment*), 0 = none.
+  // AttachDatabase then takes a reference to it instead of attaching (the
+  // database, user name and password are not used) and DetachDatabase
+  // releases that reference without detaching. Statements run in
+  // transactions of their own on it. Sent only when a run asks for it.
+  coAttachment = 69,          // address
 };
 
 // Metadata options (mo).

@@ -94,6 +94,9 @@ void SetOption(ConnectionOptions& options, ConnectionOption id, OptionValue valu
       if (value < 0 || value > kMaxLockTimeout) InvalidParameter("lock timeout");
       options.lock_timeout = static_cast<int>(value);
       break;
+    case coAttachment:
+      options.attachment = static_cast<std::uintptr_t>(value);
+      break;
     case coTraceCallback:
     case coTraceClientData:
     case coOSAuthentication:

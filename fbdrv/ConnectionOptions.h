@@ -19,6 +19,8 @@ struct ConnectionOptions {
   int connection_timeout = 0;  // seconds, 0 = the client's default
   int lock_timeout = -1;       // seconds, 0 = no limit; -1: the process's default
   int blob_size = -1;          // kept for the layer; this driver never fetches data
+  // An attachment someone else holds, to run on instead of attaching; 0: none.
+  std::uintptr_t attachment = 0;
   std::string role_name;
   std::string host_name;
   std::string server_port;

@@ -80,6 +80,10 @@ DriverResult FbConnection::AttachDatabase(const char* database, const char* user
   return error_.Run([&] {
     if (database == nullptr) InvalidParameter("database");
     if (attachment_) InvalidParameter(texts::kAlreadyAttached);
+    if (options_.attachment != 0) {
+      Adopt();
+      return;
+    }
 
     const int connect_timeout = ConnectTimeout();
     const BuilderHandle builder = AttachParameters(user_name, password, connect_timeout);
@@ -112,9 +116,23 @@ DriverResult FbConnection::AttachDatabase(const char* database, const char* user
   });
 }
 
+void FbConnection::Adopt() {
+  auto* attachment = reinterpret_cast<Firebird::IAttachment*>(options_.attachment);
+  attachment->addRef();
+  attachment_ = AttachmentHandle(status_, attachment);
+  adopted_ = true;
+  transactions_.Configure(true);
+}
+
 void FbConnection::Detach() {
   if (!attachment_) return;
   transactions_.Abandon();
+  if (adopted_) {
+    // What was left open is rolled back above; the attachment stays its holder's.
+    adopted_ = false;
+    attachment_.Release();
+    return;
+  }
   attachment_.End([](Firebird::IAttachment* attachment, Firebird::CheckStatusWrapper* s) {
     attachment->detach(s);
   });
@@ -145,6 +163,7 @@ DriverResult FbConnection::CreateMetaData(ISQLMetaData** meta_data) noexcept {
 
 DriverResult FbConnection::SetConnectionOption(ConnectionOption id, OptionValue value) noexcept {
   return error_.Run([&] {
+    if (id == coAttachment && Attached()) InvalidParameter(texts::kAlreadyAttached);
     SetOption(options_, id, value);
     transactions_.Configure(Attached());
   });

@@ -52,6 +52,8 @@ class FbConnection final : public RefCounted<ISQLConnection> {
   BuilderHandle AttachParameters(const char* user_name, const char* password,
                                  int connect_timeout);
   void Detach();
+  // AttachDatabase on the attachment of the attachment option.
+  void Adopt();
 
   const ClientLibrary& client_;
   ServerStatus status_;
@@ -59,6 +61,8 @@ class FbConnection final : public RefCounted<ISQLConnection> {
   ConnectionOptions options_;
   int default_connect_timeout_;
   FbTransactions transactions_;
+  // Whether attachment_ is someone else's: released, never detached.
+  bool adopted_ = false;
   // Last, so that it goes first.
   AttachmentHandle attachment_{status_};
 };

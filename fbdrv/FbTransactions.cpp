@@ -22,7 +22,10 @@ FbTransactions::FbTransactions(ServerStatus& status, const ConnectionOptions& op
 
 void FbTransactions::Configure(bool attached) noexcept {
   if (attached) {
-    lock_timeout_ = options_.lock_timeout >= 0 ? options_.lock_timeout : default_lock_timeout_;
+    lock_timeout_ = options_.attachment != 0
+                        ? AdoptedLockTimeout(options_.lock_timeout, default_lock_timeout_)
+                        : options_.lock_timeout >= 0 ? options_.lock_timeout
+                                                     : default_lock_timeout_;
   }
   parameters_ = TransactionParameters(options_, lock_timeout_);
   ddl_parameters_ = TransactionParameters(options_, lock_timeout_, Isolation::kReadCommitted);

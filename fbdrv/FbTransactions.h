@@ -34,7 +34,8 @@ class FbTransactions {
 
   // After the options changed, or the attach (`attached`): rebuilds the
   // parameter block. The lock timeout is fixed at the attach, from the
-  // option or the driver's default, and follows the option while attached.
+  // option or the driver's default, and follows the option while attached;
+  // on an adopted attachment it is bounded (AdoptedLockTimeout).
   void Configure(bool attached) noexcept;
   int LockTimeout() const noexcept { return lock_timeout_; }
 

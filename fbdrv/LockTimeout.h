@@ -16,4 +16,11 @@ inline constexpr char kLockTimeoutVariable[] = "TOLVANE_LOCK_TIMEOUT";
 int LockTimeoutFromEnvironment() noexcept;
 int ParseLockTimeout(const char* value) noexcept;
 
+// The lock timeout of statements on an attachment someone else holds (the
+// caller's own, inside the server): its holder may keep a lock its statements
+// wait for, so they always wait a limited time, and never longer than the
+// process allows. `asked`: the connection's own option (-1 when not given,
+// 0 for no limit); `process`: the process's setting (0 for no limit).
+int AdoptedLockTimeout(int asked, int process) noexcept;
+
 }  // namespace tolvane::fbdrv

@@ -42,8 +42,8 @@ RunSettings ConfiguredRunSettings(Platform& platform, const ModuleConfig& config
 std::optional<RunIdentity> ModuleIdentity(const ModuleConfig& config);
 
 // For the SQL procedure: true when procedure_identity = module, so that its
-// runs log in with ModuleIdentity() (or the built-in login) instead of the
-// caller's.
+// runs log in with ModuleIdentity() (or the built-in login) instead of
+// running on the caller's own attachment.
 bool ProcedureRunsAsModule(const ModuleConfig& config);
 
 }  // namespace tolvane

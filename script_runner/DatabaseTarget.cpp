@@ -239,6 +239,13 @@ bool IsLocalHost(const std::string& host) {
          host == "::1" || host == "[::1]";
 }
 
+std::optional<std::string> LocalTargetFile(Platform& platform, const std::string& database_path) {
+  const TargetSpelling spelling = SplitTarget(database_path);
+  if (!spelling.host.empty()) return std::nullopt;
+  Aliases aliases(platform);
+  return Canonical(platform, aliases.Expand(spelling.file));
+}
+
 TargetAdmission AdmitTarget(Platform& platform, const ModuleConfig& config,
                             const std::string& database_path) {
   const bool listed = config.allowed_databases.IsSet() && !config.allowed_databases.value.empty();

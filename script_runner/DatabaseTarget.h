@@ -28,6 +28,11 @@ TargetSpelling SplitTarget(const std::string& database_path);
 // True for no host or a name of this machine's loopback.
 bool IsLocalHost(const std::string& host);
 
+// The real path of the file database_path names on this server: an alias of
+// the server's databases.conf expanded, links, "." and ".." resolved.
+// Nothing when it names a host or does not resolve.
+std::optional<std::string> LocalTargetFile(Platform& platform, const std::string& database_path);
+
 struct TargetAdmission {
   std::string refusal;               // empty: admitted
   std::optional<AdmittedFile> file;  // the file admitted, when a rule was in force

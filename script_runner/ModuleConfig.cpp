@@ -1,7 +1,10 @@
 #include "script_runner/ModuleConfig.h"
 
+#include <charconv>
+
 #include "SystemNames.h"
 #include "runtime/Text.h"
+#include "script_runner/RunLimits.h"
 #include "script_runner/RunOptions.h"
 
 namespace tolvane {
@@ -9,7 +12,8 @@ namespace {
 
 constexpr const char* kNames =
     "user, password, role, password_file, allowed_databases, deny_security_database, "
-    "failure_dir, lock_timeout, run_log_dir, default_options, procedure_identity";
+    "failure_dir, lock_timeout, run_log_dir, default_options, procedure_identity, "
+    "max_runs_per_user";
 
 struct Problem {
   std::string text;
@@ -69,6 +73,16 @@ std::vector<std::string> AllowList(const std::string& value) {
   return entries;
 }
 
+int RunsPerUser(const std::string& value) {
+  int runs = 0;
+  const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), runs);
+  if (error != std::errc() || end != value.data() + value.size() || runs < 1 ||
+      runs > kMaxActiveRuns)
+    Refuse("bad value '" + value + "' for max_runs_per_user: use a whole number from 1 to " +
+           std::to_string(kMaxActiveRuns));
+  return runs;
+}
+
 template <class T>
 void Take(ConfigSetting<T>* setting, T value, int line) {
   setting->value = std::move(value);
@@ -113,6 +127,8 @@ void Apply(ModuleConfig* config, const std::string& name, const std::string& val
     if (lower == "caller") Take(&config->procedure_identity, ProcedureIdentity::kCaller, line);
     else if (lower == "module") Take(&config->procedure_identity, ProcedureIdentity::kModule, line);
     else Refuse("bad value '" + value + "' for procedure_identity: use caller or module");
+  } else if (name == "max_runs_per_user") {
+    Take(&config->max_runs_per_user, RunsPerUser(value), line);
   } else {
     Refuse("unknown setting '" + name + "'; the settings are " + kNames);
   }

@@ -12,6 +12,8 @@
 //   lock_timeout              seconds | nowait
 //   default_options           an options text (RunOptions.h)
 //   procedure_identity        caller | module (default caller)
+//   max_runs_per_user         runs one user may have active at once in the
+//                             server process (default 16, at most 128)
 #pragma once
 
 #include <string>
@@ -52,6 +54,7 @@ struct ModuleConfig {
   ConfigSetting<int> lock_timeout;  // seconds, 0 = no limit, kLockNoWait
   ConfigSetting<std::string> default_options;
   ConfigSetting<ProcedureIdentity> procedure_identity;
+  ConfigSetting<int> max_runs_per_user;
 
   // True when a setting of the login is given.
   bool SetsIdentity() const {

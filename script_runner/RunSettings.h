@@ -5,6 +5,7 @@
 #include <string>
 
 #include "runtime/Platform.h"
+#include "script_runner/RunLimits.h"
 
 namespace tolvane {
 
@@ -78,6 +79,15 @@ struct RunSettings {
   // The spelling the connection attaches by, when it is not the target as
   // given (a module login bound through the server); empty: the target.
   std::string attach_path;
+  // The attachment to run on instead of opening one (a caller's own, inside
+  // the server; the client library's interface, not owned): the run then
+  // has exactly that attachment's user, role and rights, in transactions of
+  // its own, and a cancel of its statements ends the run. Null: the run
+  // attaches to the database path.
+  void* attachment = nullptr;
+  // Whose runs this one counts among for the bound per user; empty: nobody's.
+  std::string owner;
+  int max_runs_per_user = kDefaultRunsPerUser;
 };
 
 }  // namespace tolvane

@@ -10,5 +10,7 @@ inline constexpr const char* kSTooDeeplyNested =
     "Run refused: more than %s runs nested on one server thread (a script that calls itself?)";
 inline constexpr const char* kSTooManyRuns =
     "Run refused: %s runs are already active in this server process";
+inline constexpr const char* kSTooManyRunsOfUser =
+    "Run refused: %s runs of user '%s' are already active (the bound per user, max_runs_per_user)";
 
 }  // namespace tolvane

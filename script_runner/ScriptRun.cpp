@@ -22,6 +22,7 @@ namespace {
 constexpr std::string_view kBailOn = "SET BAIL ON: the run ends at the first failure";
 constexpr std::string_view kBailOff = "SET BAIL OFF: the run goes on after a failure";
 constexpr std::string_view kBailIgnored = "SET BAIL has no effect in this run's mode";
+constexpr std::string_view kSqlStateCancelled = "HY008";
 
 std::int64_t NowMicroseconds() {
   return std::chrono::duration_cast<std::chrono::microseconds>(
@@ -60,10 +61,16 @@ RunStart DescribeRun(const RunSettings& settings, std::string_view database, std
   start.user = settings.caller.user;
   start.role = settings.caller.role;
   start.options = *options;
-  start.identity_user = settings.identity ? std::string_view(settings.identity->user)
-                                          : std::string_view(kRunnerUserName);
-  start.identity_role = settings.identity ? std::string_view(settings.identity->role)
-                                          : std::string_view(kRunnerRoleName);
+  if (settings.attachment != nullptr) {
+    // On the caller's own attachment the run is the caller.
+    start.identity_user = start.user;
+    start.identity_role = start.role;
+  } else {
+    start.identity_user = settings.identity ? std::string_view(settings.identity->user)
+                                            : std::string_view(kRunnerUserName);
+    start.identity_role = settings.identity ? std::string_view(settings.identity->role)
+                                            : std::string_view(kRunnerRoleName);
+  }
   return start;
 }
 
@@ -73,6 +80,7 @@ ScriptRun::ScriptRun(Platform& platform, std::string_view script, std::string da
       script_(script),
       database_path_(std::move(database_path)),
       settings_(settings),
+      slot_(settings.owner, settings.max_runs_per_user),
       source_(MakeSource(settings.dialect, script)),
       strategy_(MakeTransactionStrategy(settings.mode)) {}
 
@@ -140,7 +148,13 @@ void ScriptRun::Open() {
                                                                       : settings_.attach_path);
   // Only what a run asks for beyond the defaults changes the runner's lines.
   TStringList& params = connection_->Params();
-  if (settings_.identity) {
+  if (settings_.attachment != nullptr) {
+    // The holder's login is the run's: none of its own is sent anywhere.
+    params.SetValue("User_Name", "");
+    params.SetValue("Password", "");
+    params.SetValue("RoleName", "");
+    params.SetValue("Attachment", AttachmentParam(settings_.attachment));
+  } else if (settings_.identity) {
     params.SetValue("User_Name", settings_.identity->user);
     params.SetValue("Password", settings_.identity->password);
     params.SetValue("RoleName", settings_.identity->role);
@@ -232,7 +246,8 @@ bool ScriptRun::RunNext(StatementOutcome* outcome) {
   return true;
 }
 
-// Returns whether the failure says the connection is gone.
+// Returns whether the failure ends the run: the connection is gone, or the
+// caller's own statement was cancelled.
 bool ScriptRun::Execute(const ScriptStatement& statement, StatementOutcome* outcome) {
   current_statement_.assign(statement.text);
   const std::int64_t started = NowMicroseconds();
@@ -245,7 +260,11 @@ bool ScriptRun::Execute(const ScriptStatement& statement, StatementOutcome* outc
     outcome->message = e.Message();
     outcome->sqlstate = e.Details().sqlstate;
     outcome->error_code = e.Details().isc_code;
-    lost = e.Details().connection_lost;
+    // On a caller's own attachment a cancelled statement (the caller's
+    // statement cancelled, or its timeout) ends the run: the cancel was meant
+    // for the whole call.
+    lost = e.Details().connection_lost ||
+           (settings_.attachment != nullptr && e.Details().sqlstate == kSqlStateCancelled);
   } catch (const Exception& e) {
     outcome->message = e.Message();
   } catch (const std::bad_alloc&) {

@@ -29,12 +29,13 @@ ENGINE UDR;
 --                      '/var/lib/firebird/3.0/data/work.fdb')
 --     FROM RDB$DATABASE;
 
--- TOLVANE_RUN: the same run, one row per statement as it runs, under the
--- caller's own login and role (no password is needed or kept: a plain path
--- opens through this server's own engine; a path with a host, or a database
--- that takes its users from another security database, is refused).
+-- TOLVANE_RUN: the same run, one row per statement as it runs, on the
+-- caller's own attachment, in transactions of its own: the caller's login,
+-- role and rights, on the caller's database only (unless the server's
+-- udftolvane.conf sets procedure_identity = module).
 --   SCRIPT   the script; NULL runs nothing and gives an ok result row
---   DB       the database's plain path on this server (or its alias)
+--   DB       NULL or '' for the caller's database, or a path or alias of the
+--            same file; with procedure_identity = module any database's path
 --   OPTIONS  "name=value; ..." (mode, dialect, lock_timeout, failure_files);
 --            NULL or '' for the defaults
 -- Each fetch runs the next statement; closing the cursor stops the run.
@@ -67,11 +68,11 @@ RETURNS (
 EXTERNAL NAME 'udftolvane_udr!tolvane_run'
 ENGINE UDR;
 
--- The procedure can do no more than the caller could with a direct login:
+-- The procedure can do no more than the caller could in its own session:
 -- granting it gives a user nothing beyond that user's own rights.
 -- GRANT EXECUTE ON PROCEDURE TOLVANE_RUN TO USER APP_DEPLOY;
 --
 -- Example:
 --   SELECT LINE_NUMBER, STATUS, SQL_STATE, MESSAGE
 --     FROM TOLVANE_RUN(CAST('CREATE TABLE T (ID INTEGER)' AS BLOB SUB_TYPE TEXT),
---                      '/var/lib/firebird/3.0/data/work.fdb', 'mode=bail');
+--                      NULL, 'mode=bail');

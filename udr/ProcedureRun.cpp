@@ -9,29 +9,15 @@
 #include "script_runner/DatabaseTarget.h"
 #include "script_runner/ModuleLogin.h"
 #include "script_runner/RunnerMessages.h"
+#include "script_runner/RunLimits.h"
 #include "script_runner/RunOptions.h"
+#include "udr/CallerTarget.h"
 
 namespace tolvane {
 namespace {
 
 constexpr const char* kNoPath = "The database path is NULL: give the database to run the script on";
 constexpr const char* kNoCaller = "The caller's user name is unknown: the run has no identity to take";
-constexpr const char* kHostNeedsPassword =
-    "The database path names a host ('%s'): a run takes the caller's identity, which has no "
-    "password to log in through the network; give the database's plain path on this server";
-
-std::string Formatted(const char* pattern, std::string_view value) {
-  std::string text(pattern);
-  text.replace(text.find("%s"), 2, value);
-  return text;
-}
-
-// Why a caller's run cannot start on target, or empty.
-std::string CallerRefusal(const ProcedureArguments& arguments, const std::string& target) {
-  if (arguments.caller_user.empty()) return kNoCaller;
-  if (TargetHasHost(target)) return Formatted(kHostNeedsPassword, target);
-  return arguments.target_refusal ? arguments.target_refusal(target) : std::string();
-}
 
 }  // namespace
 
@@ -43,16 +29,37 @@ ProcedureRun::ProcedureRun(Platform& platform, ProcedureArguments arguments) {
       settings = ConfiguredRunSettings(platform, *arguments.config);
       settings.caller = {"TOLVANE_RUN", arguments.caller_user, arguments.caller_role};
     }
+    // The server's own limit, which a caller's option may shorten only.
+    const std::optional<int> server_lock_timeout = settings.lock_timeout;
     settings = ParseRunOptions(arguments.options.value_or(std::string()), settings);
     every_statement_text_ = settings.every_statement_text;
     if (!arguments.script) return;  // nothing to run: no rows, an ok result
-    if (!arguments.database_path) {
-      Refuse(platform, settings, arguments, kNoPath);
+    if (arguments.caller_user.empty()) {
+      Refuse(platform, settings, arguments, kNoCaller);
       return;
     }
+    settings.owner = arguments.caller_user;
+    if (arguments.config && arguments.config->max_runs_per_user.IsSet())
+      settings.max_runs_per_user = arguments.config->max_runs_per_user.value;
+    std::string target;
+    if (arguments.as_module) {
+      if (!arguments.database_path) {
+        Refuse(platform, settings, arguments, kNoPath);
+        return;
+      }
+      target = *arguments.database_path;
+    } else {
+      // Only the caller's own database, before any other rule.
+      const std::string named = arguments.database_path.value_or(std::string());
+      std::string refusal = CallerTargetRefusal(platform, named, arguments.caller_database);
+      if (!refusal.empty()) {
+        Refuse(platform, settings, arguments, std::move(refusal));
+        return;
+      }
+      target = named.empty() ? arguments.caller_database : named;
+    }
     if (arguments.config) {
-      TargetAdmission admission =
-          AdmitTarget(platform, *arguments.config, *arguments.database_path);
+      TargetAdmission admission = AdmitTarget(platform, *arguments.config, target);
       if (!admission.refusal.empty()) {
         Refuse(platform, settings, arguments, std::move(admission.refusal));
         return;
@@ -60,18 +67,16 @@ ProcedureRun::ProcedureRun(Platform& platform, ProcedureArguments arguments) {
       settings.admitted = std::move(admission.file);
     }
     if (!arguments.as_module) {
-      std::string refusal = CallerRefusal(arguments, *arguments.database_path);
-      if (!refusal.empty()) {
-        Refuse(platform, settings, arguments, std::move(refusal));
-        return;
-      }
-      settings.identity = CallerRunIdentity(arguments.caller_user, arguments.caller_role);
+      settings.identity.reset();
+      settings.attachment = arguments.caller_attachment;
+      settings.lock_timeout = CallerLockTimeout(settings.lock_timeout, server_lock_timeout);
+      // Failure files and the run log name the database as the server opened it.
+      target = arguments.caller_database;
     } else if (settings.identity) {
-      settings.attach_path = BoundAttachPath(platform, *settings.identity, *arguments.database_path);
+      settings.attach_path = BoundAttachPath(platform, *settings.identity, target);
     }
     script_ = std::move(*arguments.script);
-    run_ = std::make_unique<ScriptRun>(platform, script_, std::move(*arguments.database_path),
-                                       settings);
+    run_ = std::make_unique<ScriptRun>(platform, script_, std::move(target), settings);
     const std::string log_folder = arguments.config ? arguments.config->run_log_dir.value : "";
     if (RunObserver* log = RunLogFromEnvironment(platform, &log_, log_folder)) run_->AddObserver(log);
     run_->AddObserver(&transactions_);

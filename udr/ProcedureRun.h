@@ -15,7 +15,6 @@
 #include "script_runner/RunLog.h"
 #include "script_runner/ScriptRun.h"
 #include "script_runner/StatementOutcome.h"
-#include "udr/CallerIdentity.h"
 
 namespace tolvane {
 
@@ -23,18 +22,22 @@ class Platform;
 
 struct ProcedureArguments {
   std::optional<std::string> script;  // NULL: nothing to run
+  // Under the caller's identity NULL or empty is the caller's database.
   std::optional<std::string> database_path;
   std::optional<std::string> options;  // NULL or empty: the defaults
   // The server's configuration, when it has one: the base settings, the
-  // allow-list, and whether runs take the module's login instead of the
-  // caller's (procedure_identity = module; never a caller's choice).
+  // allow-list, the bound per user, and whether runs take the module's login
+  // instead of the caller's (procedure_identity = module; never a caller's
+  // choice).
   std::optional<ModuleConfig> config;
   bool as_module = false;
-  std::string caller_user;  // the caller's login and CURRENT_ROLE
-  std::string caller_role;
-  // Why the caller's identity cannot take a target, or empty; asked after
-  // every other check, so that a refused target is never opened.
-  std::function<std::string(const std::string& target)> target_refusal;
+  std::string caller_user;  // whose runs the run counts among
+  std::string caller_role;  // the caller's CURRENT_ROLE, for the run log
+  // Under the caller's identity: the caller's attachment (the client
+  // library's interface, held by the routine for as long as the run lives),
+  // which the run runs on, and its database's file as the server opened it.
+  void* caller_attachment = nullptr;
+  std::string caller_database;
 };
 
 class ProcedureRun {

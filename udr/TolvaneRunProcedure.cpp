@@ -1,8 +1,11 @@
-// TOLVANE_RUN: the run engine's report as rows, under the caller's own
-// identity. The script is read whole when the cursor opens (the run reads it
-// in place while it goes); each fetch runs one statement and returns its row,
-// so rows stream and a caller that stops fetching stops the run. The last row
-// (STATUS 'result') holds the run's result text.
+// TOLVANE_RUN: the run engine's report as rows. Under the caller's identity
+// (the default) the run runs on the very attachment the procedure was called
+// in, in transactions of its own: the caller's user, role, rights and every
+// check of the server apply as they are, and a cancel of the caller's
+// statement stops it. The script is read whole when the cursor opens (the
+// run reads it in place while it goes); each fetch runs one statement and
+// returns its row, so rows stream and a caller that stops fetching stops the
+// run. The last row (STATUS 'result') holds the run's result text.
 #define FB_UDR_STATUS_TYPE ::Firebird::ThrowStatusWrapper
 
 #include <ibase.h>
@@ -20,7 +23,6 @@
 #include "script_runner/StatementOutcome.h"
 #include "script_runner/ConfigFile.h"
 #include "udr/ProcedureRun.h"
-#include "udr/SecurityDatabaseCheck.h"
 #include "udr/UdrHandles.h"
 #include "udr/UdrLimits.h"
 
@@ -59,6 +61,46 @@ std::string ReadScript(ThrowStatusWrapper* status, IExternalContext* context, IS
   }
   blob.Close();
   return script;
+}
+
+// The caller's database file as the server opened it, and the caller's role.
+// MON$ tables are read in a transaction of its own: their first read fixes a
+// transaction's view of them, and the caller's must stay as it was.
+struct CallerHome {
+  std::string database;
+  std::string role;
+};
+
+CallerHome ReadCallerHome(ThrowStatusWrapper* status, IExternalContext* context,
+                          IAttachment* attachment) {
+  static constexpr unsigned char kReadOnly[] = {isc_tpb_version3, isc_tpb_read,
+                                                isc_tpb_read_committed, isc_tpb_rec_version,
+                                                isc_tpb_nowait};
+  FB_MESSAGE(Row, ThrowStatusWrapper,
+             (FB_VARCHAR(tolvane::kUdrPathBytes), name)
+             (FB_VARCHAR(252), role));
+  Row row(status, context->getMaster());
+  ITransaction* transaction = attachment->startTransaction(status, sizeof kReadOnly, kReadOnly);
+  try {
+    attachment->execute(status, transaction, 0,
+                        "SELECT CAST(MON$DATABASE_NAME AS VARCHAR(1024) CHARACTER SET NONE), "
+                        "CAST(CURRENT_ROLE AS VARCHAR(252) CHARACTER SET NONE) "
+                        "FROM MON$DATABASE",
+                        SQL_DIALECT_V6, nullptr, nullptr, row.getMetadata(), row.getData());
+    transaction->commit(status);
+  } catch (...) {
+    try {
+      transaction->rollback(status);
+    } catch (...) {
+      transaction->release();
+    }
+    throw;
+  }
+  CallerHome home;
+  if (!row->nameNull) home.database.assign(row->name.str, row->name.length);
+  if (!row->roleNull) home.role.assign(row->role.str, row->role.length);
+  if (home.role == "NONE") home.role.clear();  // no role
+  return home;
 }
 
 // A Firebird error as one line of text.
@@ -108,16 +150,14 @@ FB_UDR_BEGIN_PROCEDURE(tolvane_run)
       // The server's configuration alone may give the module's identity.
       arguments.config = tolvane::LoadModuleConfig(tolvane::DefaultPlatform());
       arguments.as_module = arguments.config && tolvane::ProcedureRunsAsModule(*arguments.config);
+      const char* user = context->getUserName();
+      arguments.caller_user = user != nullptr ? user : "";
+      attachment.Reset(context->getAttachment(status));
+      CallerHome home = ReadCallerHome(status, context, attachment.Get());
+      arguments.caller_role = std::move(home.role);
       if (!arguments.as_module) {
-        const char* user = context->getUserName();
-        arguments.caller_user = user != nullptr ? user : "";
-        tolvane::CallerDatabase home = tolvane::ReadCallerDatabase(status, context);
-        arguments.caller_role = std::move(home.role);
-        arguments.target_refusal = [context, security = std::move(home.security),
-                                    name = tolvane::AttachName(arguments.caller_user)](
-                                       const std::string& target) {
-          return tolvane::TargetSecurityRefusal(context, security, target, name);
-        };
+        arguments.caller_attachment = attachment.Get();
+        arguments.caller_database = std::move(home.database);
       }
       run = std::make_unique<tolvane::ProcedureRun>(tolvane::DefaultPlatform(),
                                                     std::move(arguments));
@@ -130,6 +170,12 @@ FB_UDR_BEGIN_PROCEDURE(tolvane_run)
     }
   }
 
+  // The routine's attachment and the caller's transaction, held for the
+  // cursor's life (declared first, so that they go last): a run under the
+  // caller's identity runs on the attachment, and every row's STATEMENT is a
+  // BLOB of the transaction.
+  Released<IAttachment> attachment{nullptr};
+  Released<ITransaction> transaction{nullptr};
   std::unique_ptr<tolvane::ProcedureRun> run;
   tolvane::StatementOutcome outcome;
 
@@ -188,19 +234,19 @@ FB_UDR_BEGIN_PROCEDURE(tolvane_run)
 
   // A commit or rollback: COMMIT or ROLLBACK as its STATEMENT, and the lines
   // it covered (null when it covered none).
-  void SetTransaction(ThrowStatusWrapper* status, const tolvane::TransactionOutcome* transaction) {
-    if (transaction == nullptr) return;
-    WriteStatement(status, transaction->committed ? "COMMIT" : "ROLLBACK");
-    if (transaction->first_line == 0) return;
-    out->line_number = transaction->first_line;
-    out->last_line = transaction->last_line;
+  void SetTransaction(ThrowStatusWrapper* status, const tolvane::TransactionOutcome* ended) {
+    if (ended == nullptr) return;
+    WriteStatement(status, ended->committed ? "COMMIT" : "ROLLBACK");
+    if (ended->first_line == 0) return;
+    out->line_number = ended->first_line;
+    out->last_line = ended->last_line;
     out->line_numberNull = out->last_lineNull = FB_FALSE;
   }
 
   // The statement's text as a BLOB of the caller's transaction.
   void WriteStatement(ThrowStatusWrapper* status, std::string_view text) {
-    Released<IAttachment> attachment(context->getAttachment(status));
-    Released<ITransaction> transaction(context->getTransaction(status));
+    if (attachment.Get() == nullptr) attachment.Reset(context->getAttachment(status));
+    if (transaction.Get() == nullptr) transaction.Reset(context->getTransaction(status));
     OpenBlob blob(attachment->createBlob(status, transaction.Get(), &out->statement, 0, nullptr),
                   status);
     while (!text.empty()) {

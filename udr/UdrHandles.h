@@ -22,8 +22,9 @@ class Released {
   Released& operator=(const Released&) = delete;
   Interface* operator->() const { return object_; }
   Interface* Get() const { return object_; }
-  void Reset() {
+  void Reset(Interface* object = nullptr) {
     if (object_ != nullptr) std::exchange(object_, nullptr)->release();
+    object_ = object;
   }
 
  private:

@@ -3,11 +3,16 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <fstream>
 #include <iterator>
-#include <optional>
+#include <future>
+#include <latch>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "FakeDriverSetup.h"
@@ -229,6 +234,105 @@ TEST_F(ScriptRunTest, ARunNestedTooDeeplyOnOneThreadIsRefusedBeforeAnyDriverCall
   EXPECT_TRUE(fakedrv::Log().empty());
   levels.pop_back();
   EXPECT_STREQ(RunScript(platform_, ScriptBlob("select 1 from t").Callback(), "/data/x.fdb"), "ok");
+}
+
+// On a caller's attachment the run sends no login of its own and hands the
+// driver that attachment; a cancelled statement ends the run there, while a
+// run on its own connection goes on as it always has.
+TEST_F(ScriptRunTest, OnACallersAttachmentNoLoginIsSentAndACancelEndsTheRun) {
+  int attachment = 0;
+  for (const bool callers : {false, true}) {
+    SCOPED_TRACE(callers);
+    fakedrv::Reset();
+    fakedrv::FailCall("ExecuteSqlText sql=waits", 0, 65,
+                      WithDetails("operation was cancelled\nSQLSTATE = HY008",
+                                  "isc=335544794;sqlstate=HY008;lost=0"));
+    RunSettings settings;
+    if (callers) settings.attachment = &attachment;
+    ScriptRun run(platform_, "one\nwaits\nthree\n", "/data/x.fdb", settings);
+    std::vector<OutcomeStatus> statuses;
+    for (StatementOutcome outcome; run.Step(&outcome);) statuses.push_back(outcome.status);
+    const std::vector<std::string> log = fakedrv::Log();
+    const auto attach = std::find_if(log.begin(), log.end(), [](const std::string& line) {
+      return line.starts_with("AttachDatabase");
+    });
+    ASSERT_NE(attach, log.end());
+    const bool adopts = std::any_of(log.begin(), log.end(), [&](const std::string& line) {
+      return line == "SetConnectionOption coAttachment=" +
+                         std::to_string(reinterpret_cast<std::uintptr_t>(&attachment));
+    });
+    EXPECT_EQ(adopts, callers);
+    if (callers) {
+      EXPECT_EQ(*attach, "AttachDatabase db=/data/x.fdb user= password=");
+      EXPECT_EQ(statuses, (std::vector{OutcomeStatus::kOk, OutcomeStatus::kFailed,
+                                       OutcomeStatus::kNotRun}));
+      EXPECT_THAT(run.ResultText(), HasSubstr("operation was cancelled"));
+    } else {
+      EXPECT_THAT(*attach, HasSubstr("user=SYSDBA"));
+      EXPECT_EQ(statuses, (std::vector{OutcomeStatus::kOk, OutcomeStatus::kFailed,
+                                       OutcomeStatus::kOk}));
+    }
+  }
+}
+
+// One user's runs cannot take every place of the process: the bound per user
+// comes first, and each refusal names the bound it hit.
+TEST(RunLimits, EachUserHasAShareAndTheProcessItsBound) {
+  std::vector<std::unique_ptr<RunSlot>> held;
+  auto hold = [&held](const std::string& owner, int bound) {
+    held.push_back(std::make_unique<RunSlot>(owner, bound));
+    return held.back()->Refusal();
+  };
+  for (int i = 0; i < 4; ++i) ASSERT_EQ(hold("U1", 4), "");
+  EXPECT_EQ(hold("U1", 4), "Run refused: 4 runs of user 'U1' are already active (the bound per "
+                           "user, max_runs_per_user)");
+  EXPECT_EQ(hold("U2", 4), "") << "another user keeps a share";
+  EXPECT_EQ(hold("u1", 4), "") << "user names are told apart exactly";
+  held.erase(held.begin());
+  EXPECT_EQ(hold("U1", 4), "") << "an ended run gives its place back";
+  held.clear();
+  // The process's places held by runs on other threads (kMaxNestedRuns each);
+  // runs without an owner (executa_sql) count for the process only.
+  constexpr int kThreads = kMaxActiveRuns / kMaxNestedRuns;
+  std::latch holding(kThreads);
+  std::promise<void> done;
+  std::shared_future<void> ended = done.get_future().share();
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t)
+    threads.emplace_back([&holding, ended, t] {
+      std::vector<std::unique_ptr<RunSlot>> mine;
+      for (int i = 0; i < kMaxNestedRuns; ++i)
+        mine.push_back(std::make_unique<RunSlot>(i % 2 ? "" : "T" + std::to_string(t * 100 + i), 1));
+      holding.count_down();
+      ended.wait();
+    });
+  holding.wait();
+  EXPECT_EQ(hold("U3", 1), "Run refused: 128 runs are already active in this server process");
+  EXPECT_EQ(hold("T0", 1), "Run refused: 1 runs of user 'T0' are already active (the bound per "
+                           "user, max_runs_per_user)");
+  done.set_value();
+  for (std::thread& thread : threads) thread.join();
+  held.clear();
+  EXPECT_EQ(hold("U3", 1), "") << "refused runs leave nothing counted";
+  EXPECT_EQ(hold("T0", 1), "");
+}
+
+// What a caller asks for against the server's setting (seconds, 0 = no limit).
+TEST(RunLimits, ACallersLockTimeoutIsNeverLongerThanTheServers) {
+  constexpr int kNoWait = kLockNoWait;
+  const std::optional<int> unset;
+  struct Row {
+    std::optional<int> asked, server, in_force;
+  } rows[] = {
+      {unset, 3, 3},     {0, 3, 3},           {10, 3, 3},         {2, 3, 2},
+      {kNoWait, 3, kNoWait}, {5, kNoWait, kNoWait}, {unset, kNoWait, kNoWait},
+      // No limit in the configuration: the driver's bound for a caller's
+      // attachment applies to whatever is asked.
+      {0, unset, 0},     {7, unset, 7},       {unset, unset, unset}, {0, 0, 0},
+  };
+  for (const Row& row : rows)
+    EXPECT_EQ(CallerLockTimeout(row.asked, row.server), row.in_force)
+        << row.asked.value_or(-99) << " asked, server " << row.server.value_or(-99);
 }
 
 TEST_F(ScriptRunTest, TheRunLogChangesNeitherResultNorFilesNorDriverCalls) {

@@ -23,7 +23,7 @@
 #include "runtime/FileWriter.h"
 #include "script_runner/DatabaseTarget.h"
 #include "script_runner/PathPattern.h"
-#include "udr/CallerIdentity.h"
+#include "udr/CallerTarget.h"
 
 namespace tolvane {
 namespace {
@@ -378,13 +378,22 @@ TEST(AllowList, TakesWindowsPaths) {
   EXPECT_NO_THROW(ParseModuleConfig("failure_dir = \\\\host\\share\\logs\n", "C:\\u.conf"));
 }
 
-// The procedure runs on this server's files only: a drive is no host.
-TEST(ProcedureTargets, ADriveLetterIsNoHost) {
-  const std::pair<const char*, bool> rows[] = {
-      {"C:\\data\\x.fdb", false},   {"c:/data/x.fdb", false},       {"work", false},
-      {"server:C:\\x.fdb", true},     {"\\\\server\\x.fdb", true},   {"localhost:C:\\x.fdb", true},
+// Under the caller's identity the procedure reaches the caller's own file
+// only, however it is spelled: a drive is no host, letter case and slashes
+// do not make another file, a host or another file is refused.
+TEST(ProcedureTargets, TheCallersFileByAnySpellingAndNoOther) {
+  TempFolder folder;
+  const std::string own = folder.path() + "\\Own.fdb", other = folder.path() + "\\other.fdb";
+  for (const std::string& file : {own, other}) std::ofstream(file) << "x";
+  std::string upper = own, slashes = own;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  for (char& c : slashes) if (c == '\\') c = '/';
+  const std::pair<std::string, bool> rows[] = {
+      {"", true},     {own, true},     {upper, true},  {slashes, true},
+      {other, false}, {"localhost:" + own, false},     {"\\\\server\\x.fdb", false},
   };
-  for (const auto& [target, has_host] : rows) EXPECT_EQ(TargetHasHost(target), has_host) << target;
+  for (const auto& [target, accepted] : rows)
+    EXPECT_EQ(CallerTargetRefusal(DefaultPlatform(), target, own).empty(), accepted) << target;
 }
 
 // ------------------------------------------------------------------- names

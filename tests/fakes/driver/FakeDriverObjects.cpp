@@ -47,6 +47,7 @@ const char* ConnectionOptionName(tolvane::ConnectionOption id) {
     case tolvane::coFetchLimit: return "coFetchLimit";
     case tolvane::coPrepareOnly: return "coPrepareOnly";
     case tolvane::coTransactionStatements: return "coTransactionStatements";
+    case tolvane::coAttachment: return "coAttachment";
   }
   return "co?";
 }
