@@ -103,8 +103,10 @@ void PreparedRun::Refuse(Platform& platform, const RunRequest& request,
   try {
     std::optional<RunLog> log;
     if (RunObserver* observer = RunLogFromEnvironment(platform, &log, log_folder)) {
+      // The record points into these two: both live until it is written.
+      const std::string target = request.target.value_or(std::string());
       std::string options;
-      RunStart start = DescribeRun(settings_, request.target.value_or(std::string()), &options);
+      RunStart start = DescribeRun(settings_, target, &options);
       if (request.options) start.options = *request.options;
       LogRefusedRun(*observer, start, refusal_text_);
     }
