@@ -23,7 +23,7 @@
 #include "runtime/FileWriter.h"
 #include "script_runner/DatabaseTarget.h"
 #include "script_runner/PathPattern.h"
-#include "udr/CallerTarget.h"
+#include "script_runner/CallerTarget.h"
 
 namespace tolvane {
 namespace {
