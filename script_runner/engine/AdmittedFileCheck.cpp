@@ -2,6 +2,7 @@
 
 #include "SystemNames.h"
 #include "connection/SQLConnection.h"
+#include "connection/DatabaseError.h"
 #include "runtime/Exceptions.h"
 #include "runtime/Platform.h"
 

@@ -2,6 +2,7 @@
 // alone (the database undoes a failed statement by itself) and the run going
 // on. DDL commits the batch so far and itself, so that later statements can
 // use what it made; COMMIT and ROLLBACK lines end the batch so far.
+#include "connection/DatabaseError.h"
 #include "runtime/Exceptions.h"
 #include "runtime/StringList.h"
 #include "script_runner/engine/StatementOutcome.h"

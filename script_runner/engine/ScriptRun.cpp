@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "connection/SQLConnection.h"
+#include "connection/DatabaseError.h"
 #include "runtime/Exceptions.h"
 #include "runtime/Messages.h"
 #include "script_runner/engine/RunnerMessages.h"
@@ -84,7 +85,8 @@ ScriptRun::ScriptRun(Platform& platform, std::string_view script, std::string da
       source_(MakeSource(settings.dialect, script)),
       strategy_(MakeTransactionStrategy(settings.mode)) {}
 
-ScriptRun::~ScriptRun() { delete std::exchange(connection_, nullptr); }
+// The connection goes first, before anything the run keeps for it.
+ScriptRun::~ScriptRun() { connection_.reset(); }
 
 template <class Body>
 bool ScriptRun::Guarded(Body&& body) {
@@ -143,7 +145,7 @@ bool ScriptRun::Step(StatementOutcome* outcome) {
 }
 
 void ScriptRun::Open() {
-  connection_ = new TSQLConnection(nullptr, platform_);
+  connection_ = std::make_unique<TSQLConnection>(nullptr, platform_);
   ConfigureRunnerConnection(*connection_, settings_.attach_path.empty() ? database_path_
                                                                       : settings_.attach_path);
   // Only what a run asks for beyond the defaults changes the runner's lines.
@@ -353,7 +355,7 @@ void ScriptRun::Close() {
   // A mode that keeps work open commits it last; its failure names COMMIT.
   if (strategy_->KeepsPendingWork()) current_statement_ = "COMMIT";
   strategy_->Finish(*this);
-  DestroyConnection(std::exchange(connection_, nullptr));
+  DestroyConnection(std::move(connection_));
   summary_.result_ok = true;
   summary_.result_text = kSResultOk;
   End();
@@ -376,7 +378,7 @@ void ScriptRun::BreakOff(std::string_view message) noexcept {
   } catch (...) {
   }
   try {
-    DestroyConnection(std::exchange(connection_, nullptr));
+    DestroyConnection(std::move(connection_));
   } catch (...) {
   }
 }

@@ -92,7 +92,7 @@ class ScriptRun final : private RunTransaction {
   std::unique_ptr<StatementSource> source_;
   std::unique_ptr<TransactionStrategy> strategy_;
   std::vector<RunObserver*> observers_;
-  TSQLConnection* connection_ = nullptr;  // owned; see Close()
+  std::unique_ptr<TSQLConnection> connection_;  // see Close()
   State state_ = State::kNew;
   std::string current_statement_;
   std::string failure_folder_;
