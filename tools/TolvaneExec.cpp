@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "runtime/Platform.h"
-#include "script_runner/RunLog.h"
-#include "script_runner/RunOptions.h"
-#include "script_runner/ScriptRunner.h"
+#include "script_runner/engine/RunLog.h"
+#include "script_runner/settings/RunOptions.h"
+#include "script_runner/function/ScriptRunner.h"
 #include "tools/ExecOptions.h"
 #include "tools/FailureFiles.h"
 #include "tools/RunReports.h"
