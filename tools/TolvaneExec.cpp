@@ -10,8 +10,8 @@
 
 #include "runtime/ExceptionText.h"
 #include "runtime/Platform.h"
-#include "script_runner/RunRequest.h"
-#include "script_runner/ScriptRunner.h"
+#include "script_runner/engine/RunRequest.h"
+#include "script_runner/function/ScriptRunner.h"
 #include "tools/ExecOptions.h"
 #include "tools/FailureFiles.h"
 #include "tools/RunReports.h"

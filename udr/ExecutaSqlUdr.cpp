@@ -13,7 +13,7 @@
 #include <string>
 
 #include "runtime/Platform.h"
-#include "script_runner/ScriptRunner.h"
+#include "script_runner/function/ScriptRunner.h"
 #include "udr/UdrLimits.h"
 #include "udr/UdrScript.h"
 

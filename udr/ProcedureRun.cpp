@@ -3,7 +3,7 @@
 #include <array>
 #include <utility>
 
-#include "script_runner/RunnerMessages.h"
+#include "script_runner/engine/RunnerMessages.h"
 
 namespace tolvane {
 

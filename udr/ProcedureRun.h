@@ -9,9 +9,9 @@
 #include <string>
 #include <string_view>
 
-#include "script_runner/RunRequest.h"
-#include "script_runner/ScriptRun.h"
-#include "script_runner/StatementOutcome.h"
+#include "script_runner/engine/RunRequest.h"
+#include "script_runner/engine/ScriptRun.h"
+#include "script_runner/engine/StatementOutcome.h"
 
 namespace tolvane {
 

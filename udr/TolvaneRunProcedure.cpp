@@ -20,7 +20,7 @@
 
 #include "runtime/ExceptionText.h"
 #include "runtime/Platform.h"
-#include "script_runner/StatementOutcome.h"
+#include "script_runner/engine/StatementOutcome.h"
 #include "udr/ProcedureRun.h"
 #include "udr/UdrHandles.h"
 #include "udr/UdrLimits.h"

@@ -15,7 +15,7 @@
 #include <string>
 
 #include "runtime/Exceptions.h"
-#include "script_runner/RunRequest.h"
+#include "script_runner/engine/RunRequest.h"
 #include "udr/UdrHandles.h"
 
 namespace tolvane {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "FakeDriverSetup.h"
-#include "script_runner/RunRequest.h"
+#include "script_runner/engine/RunRequest.h"
 
 namespace tolvane {
 namespace {

@@ -21,9 +21,9 @@
 #include "connection/RegistryFiles.h"
 #include "runtime/Exceptions.h"
 #include "runtime/FileWriter.h"
-#include "script_runner/DatabaseTarget.h"
-#include "script_runner/PathPattern.h"
-#include "script_runner/CallerTarget.h"
+#include "script_runner/settings/DatabaseTarget.h"
+#include "script_runner/settings/PathPattern.h"
+#include "script_runner/settings/CallerTarget.h"
 
 namespace tolvane {
 namespace {
