@@ -7,6 +7,7 @@
 #include "runtime/Messages.h"
 #include "script_runner/settings/ConfigFile.h"
 #include "script_runner/settings/DatabaseTarget.h"
+#include "script_runner/settings/FirebirdConfig.h"
 #include "script_runner/settings/ModuleLogin.h"
 #include "script_runner/engine/RunnerMessages.h"
 #include "script_runner/engine/RunLimits.h"
@@ -21,7 +22,7 @@ constexpr const char* kNoCaller = "The caller's user name is unknown: the run ha
 
 }  // namespace
 
-ProcedureRun::ProcedureRun(Platform& platform, ProcedureArguments arguments) {
+ProcedureRun::ProcedureRun(Platform& platform, FirebirdConfig& firebird, ProcedureArguments arguments) {
   RunSettings settings;
   settings.caller = {"TOLVANE_RUN", arguments.caller_user, arguments.caller_role};
   try {
@@ -51,7 +52,7 @@ ProcedureRun::ProcedureRun(Platform& platform, ProcedureArguments arguments) {
     } else {
       // Only the caller's own database, before any other rule.
       const std::string named = arguments.database_path.value_or(std::string());
-      std::string refusal = CallerTargetRefusal(platform, named, arguments.caller_database);
+      std::string refusal = CallerTargetRefusal(platform, firebird, named, arguments.caller_database);
       if (!refusal.empty()) {
         Refuse(platform, settings, arguments, std::move(refusal));
         return;
@@ -59,7 +60,7 @@ ProcedureRun::ProcedureRun(Platform& platform, ProcedureArguments arguments) {
       target = named.empty() ? arguments.caller_database : named;
     }
     if (arguments.config) {
-      TargetAdmission admission = AdmitTarget(platform, *arguments.config, target);
+      TargetAdmission admission = AdmitTarget(platform, firebird, *arguments.config, target);
       if (!admission.refusal.empty()) {
         Refuse(platform, settings, arguments, std::move(admission.refusal));
         return;
@@ -73,7 +74,7 @@ ProcedureRun::ProcedureRun(Platform& platform, ProcedureArguments arguments) {
       // Failure files and the run log name the database as the server opened it.
       target = arguments.caller_database;
     } else if (settings.identity) {
-      settings.attach_path = BoundAttachPath(platform, *settings.identity, target);
+      settings.attach_path = BoundAttachPath(firebird, *settings.identity, target);
     }
     script_ = std::move(*arguments.script);
     run_ = std::make_unique<ScriptRun>(platform, script_, std::move(target), settings);

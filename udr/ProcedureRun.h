@@ -18,6 +18,7 @@
 
 namespace tolvane {
 
+class FirebirdConfig;
 class Platform;
 
 struct ProcedureArguments {
@@ -45,7 +46,7 @@ class ProcedureRun {
   enum class Row { kStatement, kTransaction, kResult, kEnd };
 
   // Never throws for bad arguments: they become the result row.
-  ProcedureRun(Platform& platform, ProcedureArguments arguments);
+  ProcedureRun(Platform& platform, FirebirdConfig& firebird, ProcedureArguments arguments);
   // A call that could not even gather its arguments: only the result row.
   explicit ProcedureRun(std::string refusal);
 

@@ -22,6 +22,7 @@
 #include "runtime/Platform.h"
 #include "script_runner/engine/StatementOutcome.h"
 #include "script_runner/settings/ConfigFile.h"
+#include "script_runner/settings/FirebirdConfig.h"
 #include "udr/ProcedureRun.h"
 #include "udr/UdrHandles.h"
 #include "udr/UdrLimits.h"
@@ -148,7 +149,7 @@ FB_UDR_BEGIN_PROCEDURE(tolvane_run)
       if (!in->dbNull) arguments.database_path.emplace(in->db.str, in->db.length);
       if (!in->optionsNull) arguments.options.emplace(in->options.str, in->options.length);
       // The server's configuration alone may give the module's identity.
-      arguments.config = tolvane::LoadModuleConfig(tolvane::DefaultPlatform());
+      arguments.config = tolvane::LoadModuleConfig(tolvane::DefaultPlatform(), tolvane::ServerFirebirdConfig());
       arguments.as_module = arguments.config && tolvane::ProcedureRunsAsModule(*arguments.config);
       const char* user = context->getUserName();
       arguments.caller_user = user != nullptr ? user : "";
@@ -159,7 +160,7 @@ FB_UDR_BEGIN_PROCEDURE(tolvane_run)
         arguments.caller_attachment = attachment.Get();
         arguments.caller_database = std::move(home.database);
       }
-      run = std::make_unique<tolvane::ProcedureRun>(tolvane::DefaultPlatform(),
+      run = std::make_unique<tolvane::ProcedureRun>(tolvane::DefaultPlatform(), tolvane::ServerFirebirdConfig(),
                                                     std::move(arguments));
     } catch (const FbException& e) {
       run = std::make_unique<tolvane::ProcedureRun>(ErrorText(context, e));

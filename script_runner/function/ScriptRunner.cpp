@@ -13,6 +13,7 @@
 #include "runtime/ThreadOwned.h"
 #include "script_runner/settings/ConfigFile.h"
 #include "script_runner/settings/DatabaseTarget.h"
+#include "script_runner/settings/FirebirdConfig.h"
 #include "script_runner/settings/ModuleLogin.h"
 #include "script_runner/engine/ResultText.h"
 #include "script_runner/engine/RunLog.h"
@@ -148,6 +149,11 @@ const char* Refused(Platform& platform, const RunSettings& settings, const std::
 
 const char* RunScript(Platform& platform, const blobcallback* blob, const char* database_path,
                       const RunCaller& caller) {
+  return RunScript(platform, ServerFirebirdConfig(), blob, database_path, caller);
+}
+
+const char* RunScript(Platform& platform, FirebirdConfig& firebird, const blobcallback* blob,
+                      const char* database_path, const RunCaller& caller) {
   RunSettings settings;
   std::string path;
   std::string log_folder;
@@ -155,15 +161,15 @@ const char* RunScript(Platform& platform, const blobcallback* blob, const char* 
     settings.caller = caller;
     path = database_path != nullptr ? database_path : "";
     // Without a file every setting below keeps the module's own behaviour.
-    const std::optional<ModuleConfig> config = LoadModuleConfig(platform);
+    const std::optional<ModuleConfig> config = LoadModuleConfig(platform, firebird);
     if (config) {
       log_folder = config->run_log_dir.value;
-      TargetAdmission admission = AdmitTarget(platform, *config, path);
+      TargetAdmission admission = AdmitTarget(platform, firebird, *config, path);
       if (!admission.refusal.empty()) return Refused(platform, settings, path, log_folder, admission.refusal);
       settings = ConfiguredRunSettings(platform, *config);
       settings.caller = caller;
       settings.admitted = std::move(admission.file);
-      if (settings.identity) settings.attach_path = BoundAttachPath(platform, *settings.identity, path);
+      if (settings.identity) settings.attach_path = BoundAttachPath(firebird, *settings.identity, path);
     }
     std::optional<RunLog> log;
     RunObserver* observers[1] = {RunLogFromEnvironment(platform, &log, log_folder)};

@@ -12,6 +12,7 @@
 
 namespace tolvane {
 
+class FirebirdConfig;
 class Platform;
 class TSQLConnection;
 
@@ -50,5 +51,9 @@ RunSummary RunBlob(Platform& platform, const blobcallback* blob, const std::stri
 // the run log; a call refused before its run starts is logged too.
 const char* RunScript(Platform& platform, const blobcallback* blob, const char* database_path,
                       const RunCaller& caller = RunCaller{});
+// As above, with firebird for the server's folders and settings instead of
+// the server's own (ServerFirebirdConfig()).
+const char* RunScript(Platform& platform, FirebirdConfig& firebird, const blobcallback* blob,
+                      const char* database_path, const RunCaller& caller = RunCaller{});
 
 }  // namespace tolvane
