@@ -14,7 +14,7 @@
 #include "script_runner/settings/ConfigFile.h"
 #include "script_runner/settings/DatabaseAliases.h"
 #include "script_runner/settings/FirebirdConfig.h"
-#include "script_runner/settings/PathPattern.h"
+#include "runtime/PathPattern.h"
 
 namespace tolvane {
 namespace {

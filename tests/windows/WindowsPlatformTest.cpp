@@ -23,7 +23,7 @@
 #include "runtime/FileWriter.h"
 #include "script_runner/settings/DatabaseTarget.h"
 #include "script_runner/settings/FirebirdConfig.h"
-#include "script_runner/settings/PathPattern.h"
+#include "runtime/PathPattern.h"
 #include "udr/CallerTarget.h"
 
 namespace tolvane {
