@@ -26,7 +26,6 @@
 #undef LoadLibrary
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <memory>
