@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "runtime/ExceptionText.h"
+#include "script_runner/settings/FirebirdConfig.h"
 #include "runtime/Platform.h"
 #include "script_runner/engine/RunRequest.h"
 #include "script_runner/function/ScriptRunner.h"
@@ -85,7 +86,7 @@ int Run(const tolvane::exec::ExecOptions& options) {
   if (request.caller.user.empty()) request.caller.user = platform.GetEnvironment("USERNAME");
   request.load_config = nullptr;  // the module's built-in settings
   const tolvane::exec::FailureFileWatch watch;
-  tolvane::PreparedRun prepared(platform, request, observers);
+  tolvane::PreparedRun prepared(platform, tolvane::ServerFirebirdConfig(), request, observers);
   if (prepared.Refused()) {
     std::cerr << "tolvane-exec: " << prepared.RefusalMessage() << '\n';
     return kExitCannotRun;

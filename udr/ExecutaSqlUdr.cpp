@@ -13,6 +13,7 @@
 #include <string>
 
 #include "runtime/Platform.h"
+#include "script_runner/settings/FirebirdConfig.h"
 #include "script_runner/function/ScriptRunner.h"
 #include "udr/UdrLimits.h"
 #include "udr/UdrScript.h"
@@ -39,7 +40,7 @@ FB_UDR_BEGIN_FUNCTION(executa_sql)
     } else {
       request.script = tolvane::ScriptSource{};
     }
-    const std::string text = tolvane::RunToResultText(tolvane::DefaultPlatform(), request);
+    const std::string text = tolvane::RunToResultText(tolvane::DefaultPlatform(), tolvane::ServerFirebirdConfig(), request);
     const size_t length = std::min<size_t>(std::strlen(text.c_str()), tolvane::kUdrResultBytes);
     std::memcpy(out->result.str, text.data(), length);
     out->result.length = static_cast<ISC_USHORT>(length);

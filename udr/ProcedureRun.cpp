@@ -7,8 +7,8 @@
 
 namespace tolvane {
 
-ProcedureRun::ProcedureRun(Platform& platform, const RunRequest& request)
-    : prepared_(platform, request, std::array<RunObserver*, 1>{&transactions_}),
+ProcedureRun::ProcedureRun(Platform& platform, FirebirdConfig& firebird, const RunRequest& request)
+    : prepared_(platform, firebird, request, std::array<RunObserver*, 1>{&transactions_}),
       every_statement_text_(prepared_.Settings().every_statement_text) {
   if (prepared_.Refused()) {
     result_ok_ = false;

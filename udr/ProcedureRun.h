@@ -15,6 +15,7 @@
 
 namespace tolvane {
 
+class FirebirdConfig;
 class Platform;
 
 class ProcedureRun {
@@ -22,7 +23,7 @@ class ProcedureRun {
   enum class Row { kStatement, kTransaction, kResult, kEnd };
 
   // Never throws: a refused request becomes the result row.
-  ProcedureRun(Platform& platform, const RunRequest& request);
+  ProcedureRun(Platform& platform, FirebirdConfig& firebird, const RunRequest& request);
   // A call that could not even gather its arguments: only the result row.
   explicit ProcedureRun(std::string refusal);
 

@@ -19,6 +19,7 @@
 #include <string_view>
 
 #include "runtime/ExceptionText.h"
+#include "script_runner/settings/FirebirdConfig.h"
 #include "runtime/Platform.h"
 #include "script_runner/engine/StatementOutcome.h"
 #include "udr/ProcedureRun.h"
@@ -132,7 +133,8 @@ FB_UDR_BEGIN_PROCEDURE(tolvane_run)
         script.emplace(status, context, in->script);
         request.script = script->Source();
       }
-      run = std::make_unique<tolvane::ProcedureRun>(tolvane::DefaultPlatform(), request);
+      run = std::make_unique<tolvane::ProcedureRun>(tolvane::DefaultPlatform(),
+                                                    tolvane::ServerFirebirdConfig(), request);
     } catch (const FbException& e) {
       run = std::make_unique<tolvane::ProcedureRun>(tolvane::UdrErrorText(context, e));
     } catch (...) {

@@ -19,15 +19,15 @@ constexpr const char* kNoCaller = "The caller's user name is unknown: the run ha
 
 }  // namespace
 
-std::optional<ModuleConfig> RunRequest::LoadServerConfig(Platform& platform) {
-  return LoadModuleConfig(platform);
+std::optional<ModuleConfig> RunRequest::LoadServerConfig(Platform& platform, FirebirdConfig& firebird) {
+  return LoadModuleConfig(platform, firebird);
 }
 
-PreparedRun::PreparedRun(Platform& platform, const RunRequest& request,
+PreparedRun::PreparedRun(Platform& platform, FirebirdConfig& firebird, const RunRequest& request,
                          std::span<RunObserver* const> observers) {
   std::string log_folder;
   try {
-    const std::string refusal = Prepare(platform, request, observers, &log_folder);
+    const std::string refusal = Prepare(platform, firebird, request, observers, &log_folder);
     if (!refusal.empty()) Refuse(platform, request, log_folder, refusal);
   } catch (...) {
     const std::string_view message = CurrentExceptionText();
@@ -36,12 +36,12 @@ PreparedRun::PreparedRun(Platform& platform, const RunRequest& request,
   }
 }
 
-std::string PreparedRun::Prepare(Platform& platform, const RunRequest& request,
+std::string PreparedRun::Prepare(Platform& platform, FirebirdConfig& firebird, const RunRequest& request,
                                  std::span<RunObserver* const> observers, std::string* log_folder) {
   settings_.caller = request.caller;
   // Without a configuration every setting keeps the module's own behaviour.
   const std::optional<ModuleConfig> config =
-      request.load_config ? request.load_config(platform) : std::nullopt;
+      request.load_config ? request.load_config(platform, firebird) : std::nullopt;
   if (config) {
     *log_folder = config->run_log_dir.value;
     settings_ = ConfiguredRunSettings(platform, *config);
@@ -64,12 +64,12 @@ std::string PreparedRun::Prepare(Platform& platform, const RunRequest& request,
   }
   if (on_callers_attachment) {
     // Only the caller's own database, before any other rule.
-    std::string refusal = CallerTargetRefusal(platform, target, caller->database);
+    std::string refusal = CallerTargetRefusal(platform, firebird, target, caller->database);
     if (!refusal.empty()) return refusal;
     if (target.empty()) target = caller->database;
   }
   if (config) {
-    TargetAdmission admission = AdmitTarget(platform, *config, target);
+    TargetAdmission admission = AdmitTarget(platform, firebird, *config, target);
     if (!admission.refusal.empty()) return admission.refusal;
     settings_.admitted = std::move(admission.file);
   }
@@ -80,7 +80,7 @@ std::string PreparedRun::Prepare(Platform& platform, const RunRequest& request,
     // Failure files and the run log name the database as the server opened it.
     target = caller->database;
   } else if (settings_.identity) {
-    settings_.attach_path = BoundAttachPath(platform, *settings_.identity, target);
+    settings_.attach_path = BoundAttachPath(firebird, *settings_.identity, target);
   }
   script_ = ReadScriptText(platform, request.script->total, request.script->get_segment);
   run_ = std::make_unique<ScriptRun>(platform, script_.View(), std::move(target), settings_);

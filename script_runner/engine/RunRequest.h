@@ -20,6 +20,7 @@
 
 namespace tolvane {
 
+class FirebirdConfig;
 class Platform;
 
 // A BLOB as its host hands it over: its length and the routine that fetches
@@ -57,12 +58,12 @@ struct RunRequest {
   std::optional<CallerIdentity> identity;
   // The configuration the run takes: the server's udftolvane.conf by
   // default; an empty function: none, the module's built-in behaviour.
-  std::function<std::optional<ModuleConfig>(Platform&)> load_config = LoadServerConfig;
+  std::function<std::optional<ModuleConfig>(Platform&, FirebirdConfig&)> load_config = LoadServerConfig;
   // A refusal as the call's result: executa_sql's form, the message and the
   // separator a statement would follow; otherwise the message alone.
   bool refusal_as_result_text = true;
 
-  static std::optional<ModuleConfig> LoadServerConfig(Platform& platform);
+  static std::optional<ModuleConfig> LoadServerConfig(Platform& platform, FirebirdConfig& firebird);
 };
 
 // One request prepared: a run ready to step, or a refusal. The constructor is
@@ -76,7 +77,8 @@ class PreparedRun {
  public:
   // Neither refused nor a run: a call that never got as far as a request.
   PreparedRun() = default;
-  PreparedRun(Platform& platform, const RunRequest& request,
+  // firebird: the server's folders, settings and aliases the rules read.
+  PreparedRun(Platform& platform, FirebirdConfig& firebird, const RunRequest& request,
               std::span<RunObserver* const> observers = {});
   PreparedRun(const PreparedRun&) = delete;
   PreparedRun& operator=(const PreparedRun&) = delete;
@@ -95,7 +97,7 @@ class PreparedRun {
 
  private:
   // The refusal's message; empty when the run is ready (or has no script).
-  std::string Prepare(Platform& platform, const RunRequest& request,
+  std::string Prepare(Platform& platform, FirebirdConfig& firebird, const RunRequest& request,
                       std::span<RunObserver* const> observers, std::string* log_folder);
   void Refuse(Platform& platform, const RunRequest& request, const std::string& log_folder,
               std::string_view message) noexcept;

@@ -11,6 +11,7 @@
 #include "script_runner/engine/RunnerMessages.h"
 #include "script_runner/engine/ScriptRun.h"
 #include "script_runner/scripts/ScriptText.h"
+#include "script_runner/settings/FirebirdConfig.h"
 
 namespace tolvane {
 namespace {
@@ -77,9 +78,9 @@ RunSummary RunBlob(Platform& platform, const blobcallback* blob, const std::stri
   return run.Summary();
 }
 
-std::string RunToResultText(Platform& platform, const RunRequest& request) {
+std::string RunToResultText(Platform& platform, FirebirdConfig& firebird, const RunRequest& request) {
   try {
-    PreparedRun prepared(platform, request);
+    PreparedRun prepared(platform, firebird, request);
     if (prepared.Refused()) return prepared.RefusalText();
     ScriptRun& run = *prepared.Run();
     StatementOutcome outcome;
@@ -93,13 +94,18 @@ std::string RunToResultText(Platform& platform, const RunRequest& request) {
 
 const char* RunScript(Platform& platform, const blobcallback* blob, const char* database_path,
                       const RunCaller& caller) {
+  return RunScript(platform, ServerFirebirdConfig(), blob, database_path, caller);
+}
+
+const char* RunScript(Platform& platform, FirebirdConfig& firebird, const blobcallback* blob,
+                      const char* database_path, const RunCaller& caller) {
   std::string& result_text = ThreadOwnedObject<ThreadResult>().text;
   try {
     RunRequest request;
     request.script = HostBlobSource(blob);
     request.target = database_path != nullptr ? database_path : "";
     request.caller = caller;
-    result_text = RunToResultText(platform, request);
+    result_text = RunToResultText(platform, firebird, request);
     if (result_text == kSResultOk) return kSResultOk;
   } catch (...) {
     result_text = ComposeResultText(CurrentExceptionText(), std::string_view());

@@ -13,6 +13,7 @@
 
 namespace tolvane {
 
+class FirebirdConfig;
 class Platform;
 class TSQLConnection;
 
@@ -42,7 +43,7 @@ ScriptSource HostBlobSource(const blobcallback* blob);
 // request run to its end as executa_sql runs it: "ok", or the text of the
 // refusal or of the failure that ended the run. Raises nothing but a failure
 // to allocate that text.
-std::string RunToResultText(Platform& platform, const RunRequest& request);
+std::string RunToResultText(Platform& platform, FirebirdConfig& firebird, const RunRequest& request);
 
 // Reads the script from blob and runs it to the end with settings, telling
 // observers as it goes; returns the run's summary and result. Raises the
@@ -60,5 +61,9 @@ RunSummary RunBlob(Platform& platform, const blobcallback* blob, const std::stri
 // the run log; a call refused before its run starts is logged too.
 const char* RunScript(Platform& platform, const blobcallback* blob, const char* database_path,
                       const RunCaller& caller = RunCaller{});
+// As above, with firebird for the server's folders and settings instead of
+// the server's own (ServerFirebirdConfig()).
+const char* RunScript(Platform& platform, FirebirdConfig& firebird, const blobcallback* blob,
+                      const char* database_path, const RunCaller& caller = RunCaller{});
 
 }  // namespace tolvane

@@ -16,12 +16,12 @@ std::optional<FileFacts> FactsOf(Platform& platform, const std::string& path) {
 
 }  // namespace
 
-std::string CallerTargetRefusal(Platform& platform, const std::string& target,
+std::string CallerTargetRefusal(Platform& platform, FirebirdConfig& firebird, const std::string& target,
                                 const std::string& own_file) {
   if (target.empty()) return std::string();
   const std::optional<FileFacts> own = FactsOf(platform, own_file);
   std::optional<FileFacts> named;
-  if (const std::optional<std::string> file = LocalTargetFile(platform, target))
+  if (const std::optional<std::string> file = LocalTargetFile(platform, firebird, target))
     named = FactsOf(platform, *file);
   if (own && named && own->identity == named->identity)
     return std::string();

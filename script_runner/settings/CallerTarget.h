@@ -8,12 +8,13 @@
 
 namespace tolvane {
 
+class FirebirdConfig;
 class Platform;
 
 // Empty when target names the caller's database (own_file: its file as the
 // server opened it): an empty target, or an alias or path of the same file
 // (same device and file number). Otherwise the text that refuses the run.
-std::string CallerTargetRefusal(Platform& platform, const std::string& target,
+std::string CallerTargetRefusal(Platform& platform, FirebirdConfig& firebird, const std::string& target,
                                 const std::string& own_file);
 
 }  // namespace tolvane

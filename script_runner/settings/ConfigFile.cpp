@@ -5,6 +5,7 @@
 
 #include "runtime/PathText.h"
 #include "runtime/Platform.h"
+#include "script_runner/settings/FirebirdConfig.h"
 #include "script_runner/function/ScriptRunner.h"
 #include "script_runner/settings/TrustedFile.h"
 
@@ -67,8 +68,8 @@ void ReadPasswordFile(Platform& platform, ModuleConfig* config) {
 
 }  // namespace
 
-std::string ServerConfigFolder(Platform& platform) {
-  const std::string folder = platform.FirebirdDirectory(FirebirdFolder::kConfig);
+std::string ServerConfigFolder(Platform& platform, FirebirdConfig& firebird) {
+  const std::string folder = firebird.Directory(FirebirdFolder::kConfig);
   if (folder.empty()) return folder;
   // Debian's root holds links to /etc/firebird/3.0: the real folder counts.
   std::string resolved;
@@ -76,7 +77,7 @@ std::string ServerConfigFolder(Platform& platform) {
   return folder;
 }
 
-std::optional<ModuleConfig> LoadModuleConfig(Platform& platform) {
+std::optional<ModuleConfig> LoadModuleConfig(Platform& platform, FirebirdConfig& firebird) {
   std::string path = platform.GetEnvironment(kConfigFileVariable);
   bool found = !path.empty() && Exists(platform, path);
   if (!found) {
@@ -84,7 +85,7 @@ std::optional<ModuleConfig> LoadModuleConfig(Platform& platform) {
     found = !path.empty() && Exists(platform, path);
   }
   if (!found) {
-    path = JoinPath(ServerConfigFolder(platform), kConfigFileName);
+    path = JoinPath(ServerConfigFolder(platform, firebird), kConfigFileName);
     found = !path.empty() && Exists(platform, path);
   }
   if (!found) return std::nullopt;

@@ -10,6 +10,7 @@
 
 namespace tolvane {
 
+class FirebirdConfig;
 class Platform;
 
 inline constexpr const char* kConfigFileName = "udftolvane.conf";
@@ -18,7 +19,7 @@ inline constexpr const char* kConfigFileVariable = "UDFTOLVANE_CONF";
 // The folder the server reads firebird.conf from, links followed (so
 // /etc/firebird/3.0 on Debian); empty when no Firebird server is in the
 // process.
-std::string ServerConfigFolder(Platform& platform);
+std::string ServerConfigFolder(Platform& platform, FirebirdConfig& firebird);
 
 // The first of these that exists: $UDFTOLVANE_CONF, udftolvane.conf beside
 // the module, udftolvane.conf in the server's configuration folder. Nothing
@@ -26,7 +27,7 @@ std::string ServerConfigFolder(Platform& platform);
 // EModuleConfig when the file cannot be read or parsed, when it or the
 // password file is not one only the server's owners control
 // (TrustedFile.h), or when either lets others read a password.
-std::optional<ModuleConfig> LoadModuleConfig(Platform& platform);
+std::optional<ModuleConfig> LoadModuleConfig(Platform& platform, FirebirdConfig& firebird);
 
 // Firebird driver's own variable for the lock wait; where it is set, it wins
 // over lock_timeout of the file.

@@ -1,6 +1,9 @@
 #include "script_runner/settings/DatabaseAliases.h"
 
+#include "runtime/PathText.h"
+#include "runtime/Platform.h"
 #include "runtime/Text.h"
+#include "script_runner/settings/FirebirdConfig.h"
 
 namespace tolvane {
 
@@ -60,6 +63,21 @@ DatabaseAliases ParseDatabaseAliases(std::string_view text,
       aliases.security_databases.push_back(value);
   }
   return aliases;
+}
+
+DatabaseAliases ReadServerAliases(Platform& platform, FirebirdConfig& firebird) {
+  const std::string folder = firebird.Directory(FirebirdFolder::kConfig);
+  if (folder.empty()) return DatabaseAliases();
+  const std::map<std::string, std::string> macros = {
+      {"root", firebird.Directory(FirebirdFolder::kRoot)},
+      {"dir_conf", folder},
+      {"dir_secdb", firebird.Directory(FirebirdFolder::kSecurity)}};
+  std::string text;
+  FileFacts facts;
+  const std::string path = JoinPath(folder, "databases.conf");
+  if (platform.ReadFileFacts(path, &facts) != 0 || platform.ReadWholeFile(path, &text) != 0)
+    return DatabaseAliases();
+  return ParseDatabaseAliases(text, macros);
 }
 
 }  // namespace tolvane

@@ -10,6 +10,9 @@
 
 namespace tolvane {
 
+class FirebirdConfig;
+class Platform;
+
 struct DatabaseAliases {
   std::map<std::string, std::string> paths;       // alias -> path, as written (macros expanded)
   std::vector<std::string> security_databases;    // SecurityDatabase values of entries
@@ -20,6 +23,11 @@ struct DatabaseAliases {
 // Lines it cannot read are passed over, as the server would refuse them.
 DatabaseAliases ParseDatabaseAliases(std::string_view text,
                                      const std::map<std::string, std::string>& macros);
+
+// The aliases of the server firebird describes: its databases.conf, read
+// through platform, with the server's folders as the macros. None when the
+// server or its file cannot be told.
+DatabaseAliases ReadServerAliases(Platform& platform, FirebirdConfig& firebird);
 
 // text with each known "$(name)" replaced (names in any letter case).
 std::string ExpandMacros(std::string_view text, const std::map<std::string, std::string>& macros);

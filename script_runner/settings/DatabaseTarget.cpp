@@ -13,7 +13,8 @@
 #include "runtime/Text.h"
 #include "script_runner/settings/ConfigFile.h"
 #include "script_runner/settings/DatabaseAliases.h"
-#include "script_runner/settings/PathPattern.h"
+#include "script_runner/settings/FirebirdConfig.h"
+#include "runtime/PathPattern.h"
 
 namespace tolvane {
 namespace {
@@ -47,22 +48,12 @@ bool HasWildcard(std::string_view text) {
 // The server's aliases, read when a rule needs them.
 class Aliases {
  public:
-  explicit Aliases(Platform& platform) : platform_(platform) {}
+  Aliases(Platform& platform, FirebirdConfig& firebird) : platform_(platform), firebird_(firebird) {}
 
   const DatabaseAliases& Get() {
     if (loaded_) return aliases_;
     loaded_ = true;
-    const std::string folder = platform_.FirebirdDirectory(FirebirdFolder::kConfig);
-    if (folder.empty()) return aliases_;
-    const std::map<std::string, std::string> macros = {
-        {"root", platform_.FirebirdDirectory(FirebirdFolder::kRoot)},
-        {"dir_conf", folder},
-        {"dir_secdb", platform_.FirebirdDirectory(FirebirdFolder::kSecurity)}};
-    std::string text;
-    FileFacts facts;
-    const std::string path = JoinPath(folder, "databases.conf");
-    if (platform_.ReadFileFacts(path, &facts) == 0 && platform_.ReadWholeFile(path, &text) == 0)
-      aliases_ = ParseDatabaseAliases(text, macros);
+    aliases_ = ReadServerAliases(platform_, firebird_);
     return aliases_;
   }
 
@@ -74,6 +65,7 @@ class Aliases {
 
  private:
   Platform& platform_;
+  FirebirdConfig& firebird_;
   bool loaded_ = false;
   DatabaseAliases aliases_;
 };
@@ -168,11 +160,12 @@ struct SecurityDatabase {
   std::optional<FileIdentity> identity;
 };
 
-std::vector<SecurityDatabase> SecurityDatabases(Platform& platform, Aliases& aliases) {
+std::vector<SecurityDatabase> SecurityDatabases(Platform& platform, FirebirdConfig& firebird,
+                                                Aliases& aliases) {
   std::vector<std::string> spellings;
-  std::string global = platform.FirebirdSetting("SecurityDatabase");
+  std::string global = firebird.Setting("SecurityDatabase");
   if (global.empty()) {
-    const std::string folder = platform.FirebirdDirectory(FirebirdFolder::kSecurity);
+    const std::string folder = firebird.Directory(FirebirdFolder::kSecurity);
     if (!folder.empty()) global = JoinPath(folder, "security3.fdb");
   }
   if (!global.empty()) spellings.push_back(global);
@@ -239,21 +232,22 @@ bool IsLocalHost(const std::string& host) {
          host == "::1" || host == "[::1]";
 }
 
-std::optional<std::string> LocalTargetFile(Platform& platform, const std::string& database_path) {
+std::optional<std::string> LocalTargetFile(Platform& platform, FirebirdConfig& firebird,
+                                           const std::string& database_path) {
   const TargetSpelling spelling = SplitTarget(database_path);
   if (!spelling.host.empty()) return std::nullopt;
-  Aliases aliases(platform);
+  Aliases aliases(platform, firebird);
   return Canonical(platform, aliases.Expand(spelling.file));
 }
 
-TargetAdmission AdmitTarget(Platform& platform, const ModuleConfig& config,
+TargetAdmission AdmitTarget(Platform& platform, FirebirdConfig& firebird, const ModuleConfig& config,
                             const std::string& database_path) {
   const bool listed = config.allowed_databases.IsSet() && !config.allowed_databases.value.empty();
   const bool deny_security =
       config.deny_security_database.IsSet() && config.deny_security_database.value;
   if (!listed && !deny_security) return {};
 
-  Aliases aliases(platform);
+  Aliases aliases(platform, firebird);
   const TargetSpelling spelling = SplitTarget(database_path);
   const std::string named = Quoted(database_path);
   const std::string list_rule =
@@ -290,7 +284,7 @@ TargetAdmission AdmitTarget(Platform& platform, const ModuleConfig& config,
   TargetFile target(platform, *real, facts.identity);
 
   if (deny_security) {
-    const std::vector<SecurityDatabase> securities = SecurityDatabases(platform, aliases);
+    const std::vector<SecurityDatabase> securities = SecurityDatabases(platform, firebird, aliases);
     for (const SecurityDatabase& security : securities) {
       const bool same = security.identity ? *security.identity == target.Identity()
                                           : security.path == target.Path();
@@ -318,9 +312,9 @@ TargetAdmission AdmitTarget(Platform& platform, const ModuleConfig& config,
   return {std::string(), AdmittedFile{*real, facts.identity}};
 }
 
-std::string TargetRefusal(Platform& platform, const ModuleConfig& config,
+std::string TargetRefusal(Platform& platform, FirebirdConfig& firebird, const ModuleConfig& config,
                           const std::string& database_path) {
-  return AdmitTarget(platform, config, database_path).refusal;
+  return AdmitTarget(platform, firebird, config, database_path).refusal;
 }
 
 }  // namespace tolvane

@@ -14,6 +14,7 @@
 
 namespace tolvane {
 
+class FirebirdConfig;
 class Platform;
 
 // The host and file parts of a database path as the client library reads
@@ -31,7 +32,8 @@ bool IsLocalHost(const std::string& host);
 // The real path of the file database_path names on this server: an alias of
 // the server's databases.conf expanded, links, "." and ".." resolved.
 // Nothing when it names a host or does not resolve.
-std::optional<std::string> LocalTargetFile(Platform& platform, const std::string& database_path);
+std::optional<std::string> LocalTargetFile(Platform& platform, FirebirdConfig& firebird,
+                                           const std::string& database_path);
 
 struct TargetAdmission {
   std::string refusal;               // empty: admitted
@@ -40,10 +42,10 @@ struct TargetAdmission {
 
 // Whether config lets a call target database_path: the refusal names the rule
 // that refuses it. Where neither rule is in force: admitted, with no file.
-TargetAdmission AdmitTarget(Platform& platform, const ModuleConfig& config,
+TargetAdmission AdmitTarget(Platform& platform, FirebirdConfig& firebird, const ModuleConfig& config,
                             const std::string& database_path);
 // AdmitTarget's refusal alone.
-std::string TargetRefusal(Platform& platform, const ModuleConfig& config,
+std::string TargetRefusal(Platform& platform, FirebirdConfig& firebird, const ModuleConfig& config,
                           const std::string& database_path);
 
 }  // namespace tolvane

@@ -1,8 +1,8 @@
 #include "script_runner/settings/ModuleLogin.h"
 
-#include "runtime/Platform.h"
 #include "runtime/Text.h"
 #include "script_runner/settings/DatabaseTarget.h"
+#include "script_runner/settings/FirebirdConfig.h"
 
 namespace tolvane {
 namespace {
@@ -13,11 +13,11 @@ constexpr long long kDefaultServicePort = 3050;
 
 bool IsAdministratorLogin(const std::string& user) { return SameTextAscii(user, "SYSDBA"); }
 
-std::string BoundAttachPath(Platform& platform, const RunIdentity& identity,
+std::string BoundAttachPath(FirebirdConfig& firebird, const RunIdentity& identity,
                             const std::string& database_path) {
   if (IsAdministratorLogin(identity.user) || database_path.empty()) return std::string();
   if (!SplitTarget(database_path).host.empty()) return std::string();
-  const long long port = platform.FirebirdNumber("RemoteServicePort");
+  const long long port = firebird.Number("RemoteServicePort");
   if (port <= 0 || port == kDefaultServicePort || port > 65535) return "localhost:" + database_path;
   return "localhost/" + std::to_string(port) + ":" + database_path;
 }

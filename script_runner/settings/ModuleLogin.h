@@ -12,7 +12,7 @@
 
 namespace tolvane {
 
-class Platform;
+class FirebirdConfig;
 
 // SYSDBA, in any letter case: the login the module has always used, and
 // whose runs keep attaching as they always have.
@@ -23,7 +23,7 @@ bool IsAdministratorLogin(const std::string& user);
 // RemoteServicePort gives; "localhost:<path>" for the default or an unknown
 // one). Empty when the login is the administrator's, or database_path
 // already names a server.
-std::string BoundAttachPath(Platform& platform, const RunIdentity& identity,
+std::string BoundAttachPath(FirebirdConfig& firebird, const RunIdentity& identity,
                             const std::string& database_path);
 
 }  // namespace tolvane

@@ -158,7 +158,7 @@ TEST_F(RunRequestTest, ACallerReachesOnlyTheirOwnDatabaseWithinTheServersLimits)
     Configure(row.conf == nullptr ? nullptr : expand(row.conf).c_str());
     std::optional<std::string> target;
     if (row.target) target = expand(*row.target);
-    const PreparedRun prepared(platform_, Request(row.user, target, row.options));
+    const PreparedRun prepared(platform_, platform_, Request(row.user, target, row.options));
     const std::vector<std::string> log = TakeLogLines();
     if (!row.refusal.empty()) {
       ASSERT_TRUE(prepared.Refused());
@@ -190,9 +190,9 @@ TEST_F(RunRequestTest, ACallerReachesOnlyTheirOwnDatabaseWithinTheServersLimits)
 // configured bound counts each user's prepared runs, and a refusal names it.
 TEST_F(RunRequestTest, TheBoundPerUserCountsEachCallersRuns) {
   Configure("max_runs_per_user = 1\n");
-  const PreparedRun first(platform_, Request("U", std::nullopt, nullptr));
-  const PreparedRun second(platform_, Request("U", std::nullopt, nullptr));
-  const PreparedRun other(platform_, Request("V", std::nullopt, nullptr));
+  const PreparedRun first(platform_, platform_, Request("U", std::nullopt, nullptr));
+  const PreparedRun second(platform_, platform_, Request("U", std::nullopt, nullptr));
+  const PreparedRun other(platform_, platform_, Request("V", std::nullopt, nullptr));
   ASSERT_NE(second.Run(), nullptr);
   StatementOutcome outcome;
   while (second.Run()->Step(&outcome)) EXPECT_EQ(outcome.status, OutcomeStatus::kNotRun);

@@ -11,10 +11,9 @@
 //    folder, so neither LD_LIBRARY_PATH nor the system's library folders
 //    can put another library in its place;
 //  - the module's folder: dladdr of a function of this module;
-//  - the server's folders and settings: the master interface of the Firebird
-//    client library already in the process (never loaded here).
+//  - a library the process already holds: dlopen(RTLD_NOLOAD), else the
+//    process's global symbols (RTLD_DEFAULT).
 #include <dlfcn.h>
-#include <firebird/Interface.h>
 #include <fcntl.h>
 #include <link.h>
 #include <sys/file.h>
@@ -22,7 +21,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
@@ -95,33 +93,6 @@ int LockWithin(int fd, std::chrono::milliseconds wait) {
     std::this_thread::sleep_for(std::min<std::chrono::nanoseconds>(pause, deadline - now));
     pause = std::min<std::chrono::nanoseconds>(pause * 2, std::chrono::milliseconds(50));
   }
-}
-
-// The configuration manager of the Firebird library in the process, or null.
-// Kept once found: a library once loaded stays loaded.
-Firebird::IConfigManager* FindConfigManager() {
-  using GetMaster = Firebird::IMaster* (*)();
-  void* symbol = nullptr;
-  // A client library the driver loaded privately, else one linked into the
-  // host (the server's own).
-  if (void* loaded = ::dlopen("libfbclient.so.2", RTLD_NOW | RTLD_NOLOAD)) {
-    symbol = ::dlsym(loaded, "fb_get_master_interface");
-    ::dlclose(loaded);  // drops only the reference NOLOAD took
-  }
-  if (symbol == nullptr) symbol = ::dlsym(RTLD_DEFAULT, "fb_get_master_interface");
-  if (symbol == nullptr) return nullptr;
-  Firebird::IMaster* master = reinterpret_cast<GetMaster>(symbol)();
-  return master != nullptr ? master->getConfigManager() : nullptr;
-}
-
-Firebird::IConfigManager* ConfigManager() {
-  static std::atomic<Firebird::IConfigManager*> found{nullptr};
-  Firebird::IConfigManager* manager = found.load(std::memory_order_acquire);
-  if (manager == nullptr) {
-    manager = FindConfigManager();
-    if (manager != nullptr) found.store(manager, std::memory_order_release);
-  }
-  return manager;
 }
 
 // True when this code was linked into a shared module (the server's module,
@@ -285,46 +256,6 @@ class PosixPlatform final : public Platform {
     return slash == 0 ? std::string("/") : path.substr(0, slash);
   }
 
-  std::string FirebirdDirectory(FirebirdFolder folder) override {
-    Firebird::IConfigManager* manager = ConfigManager();
-    if (manager == nullptr) return std::string();
-    const char* text = nullptr;
-    switch (folder) {
-      case FirebirdFolder::kRoot: text = manager->getRootDirectory(); break;
-      case FirebirdFolder::kConfig: text = manager->getDirectory(Firebird::IConfigManager::DIR_CONF); break;
-      case FirebirdFolder::kSecurity: text = manager->getDirectory(Firebird::IConfigManager::DIR_SECDB); break;
-    }
-    std::string path = text != nullptr ? text : "";
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
-    return path;
-  }
-
-  std::string FirebirdSetting(const std::string& name) override {
-    Firebird::IConfigManager* manager = ConfigManager();
-    if (manager == nullptr) return std::string();
-    Firebird::IFirebirdConf* conf = manager->getFirebirdConf();
-    if (conf == nullptr) return std::string();
-    std::string value;
-    const unsigned key = conf->getKey(name.c_str());
-    if (key != ~0u) {
-      const char* text = conf->asString(key);
-      if (text != nullptr) value = text;
-    }
-    conf->release();
-    return value;
-  }
-
-  long long FirebirdNumber(const std::string& name) override {
-    Firebird::IConfigManager* manager = ConfigManager();
-    if (manager == nullptr) return -1;
-    Firebird::IFirebirdConf* conf = manager->getFirebirdConf();
-    if (conf == nullptr) return -1;
-    const unsigned key = conf->getKey(name.c_str());
-    const long long value = key != ~0u ? static_cast<long long>(conf->asInteger(key)) : -1;
-    conf->release();
-    return value;
-  }
-
   unsigned long ProcessId() override { return static_cast<unsigned long>(::getpid()); }
 
   std::string ExecutablePath() override {
@@ -347,6 +278,15 @@ class PosixPlatform final : public Platform {
 
   void* FindSymbol(void* library, const std::string& name) override {
     return ::dlsym(library, name.c_str());
+  }
+
+  void* FindLoadedSymbol(const std::string& library, const std::string& name) override {
+    void* symbol = nullptr;
+    if (void* loaded = ::dlopen(library.c_str(), RTLD_NOW | RTLD_NOLOAD)) {
+      symbol = ::dlsym(loaded, name.c_str());
+      ::dlclose(loaded);  // drops only the reference NOLOAD took
+    }
+    return symbol != nullptr ? symbol : ::dlsym(RTLD_DEFAULT, name.c_str());
   }
 
   char* AllocateBuffer(std::size_t size) override { return new (std::nothrow) char[size]; }

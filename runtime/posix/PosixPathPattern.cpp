@@ -1,6 +1,6 @@
 #include <fnmatch.h>
 
-#include "script_runner/settings/PathPattern.h"
+#include "runtime/PathPattern.h"
 
 namespace tolvane {
 

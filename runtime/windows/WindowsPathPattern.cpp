@@ -3,7 +3,7 @@
 #include <cctype>
 #include <string_view>
 
-#include "script_runner/settings/PathPattern.h"
+#include "runtime/PathPattern.h"
 
 namespace tolvane {
 namespace {

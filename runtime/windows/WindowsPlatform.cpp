@@ -13,8 +13,8 @@
 //    permission bits, so the facts give the owner's bits alone (0600, or 0400
 //    for a read-only file) and never report access for others;
 //  - the module's folder: GetModuleHandleExA of a function of this module;
-//  - the server's folders and settings: the master interface of the
-//    fbclient.dll already in the process (never loaded here).
+//  - a library the process already holds: GetModuleHandleA (never loaded
+//    here); Windows has no global symbols to fall back on.
 // A missing file or folder comes back as ERROR_FILE_NOT_FOUND, which has
 // ENOENT's number, so the callers' checks hold on both systems.
 // A descriptor is the file's HANDLE: Windows keeps handle values within 32
@@ -25,10 +25,7 @@
 // The seam's method has the plain name; the system's is called as LoadLibraryA.
 #undef LoadLibrary
 
-#include <firebird/Interface.h>
-
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <memory>
@@ -138,23 +135,6 @@ std::string WithoutLongPrefix(const std::string& path) {
   if (std::string_view(path).starts_with(kUnc)) return "\\\\" + path.substr(kUnc.size());
   if (std::string_view(path).starts_with(kLong)) return path.substr(kLong.size());
   return path;
-}
-
-// The configuration manager of the fbclient.dll in the process, or null.
-// Kept once found: a library once loaded stays loaded.
-Firebird::IConfigManager* ConfigManager() {
-  static std::atomic<Firebird::IConfigManager*> found{nullptr};
-  Firebird::IConfigManager* manager = found.load(std::memory_order_acquire);
-  if (manager != nullptr) return manager;
-  using GetMaster = Firebird::IMaster* (*)();
-  HMODULE client = ::GetModuleHandleA("fbclient.dll");
-  if (client == nullptr) return nullptr;
-  auto get_master = reinterpret_cast<GetMaster>(
-      reinterpret_cast<void*>(::GetProcAddress(client, "fb_get_master_interface")));
-  Firebird::IMaster* master = get_master != nullptr ? get_master() : nullptr;
-  manager = master != nullptr ? master->getConfigManager() : nullptr;
-  if (manager != nullptr) found.store(manager, std::memory_order_release);
-  return manager;
 }
 
 class WindowsPlatform final : public Platform {
@@ -379,48 +359,6 @@ class WindowsPlatform final : public Platform {
     return path.substr(0, drive_root ? slash + 1 : slash);
   }
 
-  std::string FirebirdDirectory(FirebirdFolder folder) override {
-    Firebird::IConfigManager* manager = ConfigManager();
-    if (manager == nullptr) return std::string();
-    const char* text = nullptr;
-    switch (folder) {
-      case FirebirdFolder::kRoot: text = manager->getRootDirectory(); break;
-      case FirebirdFolder::kConfig: text = manager->getDirectory(Firebird::IConfigManager::DIR_CONF); break;
-      case FirebirdFolder::kSecurity: text = manager->getDirectory(Firebird::IConfigManager::DIR_SECDB); break;
-    }
-    std::string path = text != nullptr ? text : "";
-    while (path.size() > 1 && (path.back() == '\\' || path.back() == '/') &&
-           !(path.size() == 3 && path[1] == ':'))
-      path.pop_back();
-    return path;
-  }
-
-  std::string FirebirdSetting(const std::string& name) override {
-    Firebird::IConfigManager* manager = ConfigManager();
-    if (manager == nullptr) return std::string();
-    Firebird::IFirebirdConf* conf = manager->getFirebirdConf();
-    if (conf == nullptr) return std::string();
-    std::string value;
-    const unsigned key = conf->getKey(name.c_str());
-    if (key != ~0u) {
-      const char* text = conf->asString(key);
-      if (text != nullptr) value = text;
-    }
-    conf->release();
-    return value;
-  }
-
-  long long FirebirdNumber(const std::string& name) override {
-    Firebird::IConfigManager* manager = ConfigManager();
-    if (manager == nullptr) return -1;
-    Firebird::IFirebirdConf* conf = manager->getFirebirdConf();
-    if (conf == nullptr) return -1;
-    const unsigned key = conf->getKey(name.c_str());
-    const long long value = key != ~0u ? static_cast<long long>(conf->asInteger(key)) : -1;
-    conf->release();
-    return value;
-  }
-
   unsigned long ProcessId() override { return ::GetCurrentProcessId(); }
 
   void* LoadLibrary(const std::string& file_name) override {
@@ -430,6 +368,12 @@ class WindowsPlatform final : public Platform {
 
   void* FindSymbol(void* library, const std::string& name) override {
     return reinterpret_cast<void*>(::GetProcAddress(static_cast<HMODULE>(library), name.c_str()));
+  }
+
+  void* FindLoadedSymbol(const std::string& library, const std::string& name) override {
+    HMODULE loaded = ::GetModuleHandleA(library.c_str());
+    if (loaded == nullptr) return nullptr;
+    return reinterpret_cast<void*>(::GetProcAddress(loaded, name.c_str()));
   }
 
   char* AllocateBuffer(std::size_t size) override { return new (std::nothrow) char[size]; }
