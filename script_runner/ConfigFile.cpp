@@ -7,6 +7,7 @@
 #include "runtime/Platform.h"
 #include "script_runner/ScriptRunner.h"
 #include "script_runner/TrustedFile.h"
+#include "script_runner/settings/SettingResolver.h"
 
 namespace tolvane {
 namespace {
@@ -77,7 +78,7 @@ std::string ServerConfigFolder(Platform& platform) {
 }
 
 std::optional<ModuleConfig> LoadModuleConfig(Platform& platform) {
-  std::string path = platform.GetEnvironment(kConfigFileVariable);
+  std::string path = SettingVariable(platform, Setting(SettingId::kConfigFile));
   bool found = !path.empty() && Exists(platform, path);
   if (!found) {
     path = JoinPath(platform.ModuleFolder(), kConfigFileName);
@@ -104,7 +105,11 @@ RunSettings ConfiguredRunSettings(Platform& platform, const ModuleConfig& config
   RunSettings settings = ConfiguredDefaults(config);
   settings.identity = ModuleIdentity(config);
   if (config.failure_dir.IsSet()) settings.failure_folder = config.failure_dir.value;
-  if (config.lock_timeout.IsSet() && platform.GetEnvironment(kDriverLockTimeoutVariable).empty())
+  // The file's own lock_timeout gives way to the server's variable.
+  SettingLayers lock_timeout;
+  lock_timeout.file = FileSetting(config, SettingId::kLockTimeout);
+  if (lock_timeout.file &&
+      ResolveSetting(platform, SettingId::kLockTimeout, lock_timeout).origin.source == SettingSource::kFile)
     settings.lock_timeout = config.lock_timeout.value;
   return settings;
 }

@@ -13,14 +13,13 @@ namespace tolvane {
 class Platform;
 
 inline constexpr const char* kConfigFileName = "udftolvane.conf";
-inline constexpr const char* kConfigFileVariable = "UDFTOLVANE_CONF";
 
 // The folder the server reads firebird.conf from, links followed (so
 // /etc/firebird/3.0 on Debian); empty when no Firebird server is in the
 // process.
 std::string ServerConfigFolder(Platform& platform);
 
-// The first of these that exists: $UDFTOLVANE_CONF, udftolvane.conf beside
+// The first of these that exists: $UDFTOLVANE_CONF (SettingsTable.h), udftolvane.conf beside
 // the module, udftolvane.conf in the server's configuration folder. Nothing
 // when none exists. A password_file is read into password. Raises
 // EModuleConfig when the file cannot be read or parsed, when it or the
@@ -28,13 +27,9 @@ std::string ServerConfigFolder(Platform& platform);
 // (TrustedFile.h), or when either lets others read a password.
 std::optional<ModuleConfig> LoadModuleConfig(Platform& platform);
 
-// Firebird driver's own variable for the lock wait; where it is set, it wins
-// over lock_timeout of the file.
-inline constexpr const char* kDriverLockTimeoutVariable = "TOLVANE_LOCK_TIMEOUT";
-
 // The settings every run of the function takes from config: default_options,
-// then the login, failure_dir and lock_timeout (unless TOLVANE_LOCK_TIMEOUT
-// is set).
+// then the login, failure_dir and lock_timeout (unless its variable,
+// TOLVANE_LOCK_TIMEOUT, wins: SettingResolver.h).
 RunSettings ConfiguredRunSettings(Platform& platform, const ModuleConfig& config);
 
 // The login the configuration gives (each part not set keeps the module's
