@@ -77,18 +77,35 @@ std::string ServerConfigFolder(Platform& platform) {
   return folder;
 }
 
+std::vector<ConfigPlace> ConfigSearchOrder(Platform& platform, const std::string& module_folder) {
+  std::vector<ConfigPlace> places;
+  const SettingRow& row = Setting(SettingId::kConfigFile);
+  places.push_back({SettingVariable(platform, row), std::string("environment ") + row.variable});
+  places.push_back({module_folder.empty() ? std::string() : JoinPath(module_folder, kConfigFileName),
+                    "beside the module"});
+  const std::string server_folder = ServerConfigFolder(platform);
+  places.push_back({server_folder.empty() ? std::string() : JoinPath(server_folder, kConfigFileName),
+                    "the server's configuration folder"});
+  return places;
+}
+
 std::optional<ModuleConfig> LoadModuleConfig(Platform& platform) {
-  std::string path = SettingVariable(platform, Setting(SettingId::kConfigFile));
-  bool found = !path.empty() && Exists(platform, path);
-  if (!found) {
-    path = JoinPath(platform.ModuleFolder(), kConfigFileName);
-    found = !path.empty() && Exists(platform, path);
+  return LoadModuleConfig(platform, ConfigSearchOrder(platform, platform.ModuleFolder()));
+}
+
+std::optional<ModuleConfig> LoadModuleConfig(Platform& platform,
+                                             const std::vector<ConfigPlace>& places,
+                                             ConfigPlace* found) {
+  const ConfigPlace* place = nullptr;
+  for (const ConfigPlace& candidate : places) {
+    if (!candidate.path.empty() && Exists(platform, candidate.path)) {
+      place = &candidate;
+      break;
+    }
   }
-  if (!found) {
-    path = JoinPath(ServerConfigFolder(platform), kConfigFileName);
-    found = !path.empty() && Exists(platform, path);
-  }
-  if (!found) return std::nullopt;
+  if (place == nullptr) return std::nullopt;
+  if (found != nullptr) *found = *place;
+  const std::string& path = place->path;
 
   const TrustedFile file = ReadOwnersFile(platform, path, path, 0, "");
   ModuleConfig config = ParseModuleConfig(file.content, path);

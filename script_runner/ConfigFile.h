@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "script_runner/ModuleConfig.h"
 #include "script_runner/RunSettings.h"
@@ -26,6 +27,22 @@ std::string ServerConfigFolder(Platform& platform);
 // password file is not one only the server's owners control
 // (TrustedFile.h), or when either lets others read a password.
 std::optional<ModuleConfig> LoadModuleConfig(Platform& platform);
+
+// A place the configuration is looked for, and why it is looked for there.
+struct ConfigPlace {
+  std::string path;  // empty: not looked for
+  std::string why;   // "environment UDFTOLVANE_CONF", "beside the module", ...
+};
+
+// The places LoadModuleConfig looks, in order, with module_folder as the
+// module's folder.
+std::vector<ConfigPlace> ConfigSearchOrder(Platform& platform, const std::string& module_folder);
+
+// The first of places that exists, read and judged as LoadModuleConfig does;
+// the place it was found at in *found.
+std::optional<ModuleConfig> LoadModuleConfig(Platform& platform,
+                                             const std::vector<ConfigPlace>& places,
+                                             ConfigPlace* found = nullptr);
 
 // The settings every run of the function takes from config: default_options,
 // then the login, failure_dir and lock_timeout (unless its variable,

@@ -10,10 +10,15 @@
 #include <vector>
 
 #include "runtime/Platform.h"
+#include "script_runner/DatabaseTarget.h"
+#include "script_runner/ModuleLogin.h"
+#include "script_runner/ResultText.h"
 #include "script_runner/RunLog.h"
 #include "script_runner/RunOptions.h"
+#include "script_runner/ScriptRun.h"
 #include "script_runner/ScriptRunner.h"
 #include "tools/ExecOptions.h"
+#include "tools/ExecSettings.h"
 #include "tools/FailureFiles.h"
 #include "tools/RunReports.h"
 #include "tools/ScriptBlob.h"
@@ -67,27 +72,54 @@ int RunThroughModule(const tolvane::exec::ExecOptions& options, tolvane::exec::S
 }
 
 int Run(const tolvane::exec::ExecOptions& options) {
+  tolvane::Platform& platform = tolvane::DefaultPlatform();
   const auto script = OpenScript(options.script_file, options.segment_size);
   if (!options.module_path.empty()) return RunThroughModule(options, *script);
+
+  // The configuration, the target rules and the login, as the module applies them.
+  const tolvane::exec::ExecConfig found = tolvane::exec::FindExecConfig(platform, options);
+  const tolvane::ModuleConfig* config = found.config ? &*found.config : nullptr;
+  tolvane::RunSettings settings =
+      config ? tolvane::ConfiguredRunSettings(platform, *config) : tolvane::RunSettings{};
+  settings = tolvane::ParseRunOptions(options.run_options, settings);
+  settings.identity =
+      tolvane::exec::LoginIdentity(tolvane::exec::ResolveLogin(platform, options, config));
+  settings.caller.routine = "tolvane-exec";
+  settings.caller.user = platform.GetEnvironment("USER");
+  if (settings.caller.user.empty()) settings.caller.user = platform.GetEnvironment("USERNAME");
 
   tolvane::exec::TextReport text(std::cerr);
   tolvane::exec::JsonReport json(std::cout);
   std::vector<tolvane::RunObserver*> observers;
   if (options.report == tolvane::exec::Report::kText) observers.push_back(&text);
   if (options.report == tolvane::exec::Report::kJson) observers.push_back(&json);
-  // The run log, when the environment asks for one, as a server would keep it.
+  // The run log, when the environment or the configuration asks for one, as
+  // a server would keep it.
   std::optional<tolvane::RunLog> log;
-  if (tolvane::RunObserver* observer = tolvane::RunLogFromEnvironment(tolvane::DefaultPlatform(), &log))
-    observers.push_back(observer);
+  tolvane::RunObserver* log_observer =
+      tolvane::RunLogFromEnvironment(platform, &log, config ? config->run_log_dir.value : "");
+  if (log_observer != nullptr) observers.push_back(log_observer);
 
-  const tolvane::exec::FailureFileWatch watch;
-  tolvane::RunSettings settings = tolvane::ParseRunOptions(options.run_options);
-  settings.caller.routine = "tolvane-exec";
-  settings.caller.user = tolvane::DefaultPlatform().GetEnvironment("USER");
-  if (settings.caller.user.empty())
-    settings.caller.user = tolvane::DefaultPlatform().GetEnvironment("USERNAME");
+  if (config) {
+    tolvane::TargetAdmission admission = tolvane::AdmitTarget(platform, *config, options.database);
+    if (!admission.refusal.empty()) {
+      const std::string result = tolvane::ComposeResultText(admission.refusal, std::string_view());
+      if (log_observer != nullptr) {
+        std::string described;
+        tolvane::LogRefusedRun(*log_observer,
+                               tolvane::DescribeRun(settings, options.database, &described), result);
+      }
+      std::cout << result << '\n' << std::flush;
+      return kExitNotOk;
+    }
+    settings.admitted = std::move(admission.file);
+  }
+  if (settings.identity)
+    settings.attach_path = tolvane::BoundAttachPath(platform, *settings.identity, options.database);
+
+  const tolvane::exec::FailureFileWatch watch(settings.failure_folder);
   const tolvane::RunSummary summary = tolvane::RunBlob(
-      tolvane::DefaultPlatform(), script->Callback(), options.database, settings, observers);
+      platform, script->Callback(), options.database, settings, observers);
   if (options.report != tolvane::exec::Report::kJson)
     std::cout << summary.result_text << '\n' << std::flush;
   if (options.report == tolvane::exec::Report::kNone) ListFailureFiles(watch);
@@ -110,7 +142,21 @@ int main(int argc, char** argv) {
     return kExitOk;
   }
   try {
+    if (options.show_settings) {
+      std::cout << tolvane::exec::ShowSettings(
+                       tolvane::DefaultPlatform(), options,
+                       tolvane::exec::FindExecConfig(tolvane::DefaultPlatform(), options))
+                << std::flush;
+      return kExitOk;
+    }
     return Run(options);
+  } catch (const tolvane::EModuleConfig& error) {
+    std::cerr << "tolvane-exec: " << error.Message()
+              << "\n(--config FILE reads another configuration, --no-config none)\n";
+    return kExitCannotRun;
+  } catch (const tolvane::Exception& error) {
+    std::cerr << "tolvane-exec: " << error.Message() << '\n';
+    return kExitCannotRun;
   } catch (const std::exception& error) {
     std::cerr << "tolvane-exec: " << error.what() << '\n';
     return kExitCannotRun;

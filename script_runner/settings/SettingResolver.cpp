@@ -36,11 +36,11 @@ std::optional<ResolvedValue> Line(const ModuleConfig& config, const ConfigSettin
 std::string OriginText(const SettingOrigin& origin) {
   switch (origin.source) {
     case SettingSource::kDefault: return "default";
-    case SettingSource::kFile: return "file " + origin.where + ":" + std::to_string(origin.line);
-    case SettingSource::kEnvironment: return "environment " + origin.where;
+    case SettingSource::kFile: return "file:" + origin.where + ":" + std::to_string(origin.line);
+    case SettingSource::kEnvironment: return "env:" + origin.where;
     case SettingSource::kFileOptions:
-      return "default_options " + origin.where + ":" + std::to_string(origin.line);
-    case SettingSource::kOptions: return "option " + origin.where;
+      return "default_options:" + origin.where + ":" + std::to_string(origin.line);
+    case SettingSource::kOptions: return "option:" + origin.where;
   }
   return "";
 }

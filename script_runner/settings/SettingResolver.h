@@ -25,8 +25,8 @@ struct SettingOrigin {
   int line = 0;       // the file's line
 };
 
-// "file /etc/firebird/3.0/udftolvane.conf:12", "environment TOLVANE_LOCK_TIMEOUT",
-// "default_options /etc/...:3", "option --mode", "default".
+// "file:/etc/firebird/3.0/udftolvane.conf:12", "env:TOLVANE_LOCK_TIMEOUT",
+// "default_options:/etc/...:3", "option:--user", "default".
 std::string OriginText(const SettingOrigin& origin);
 
 struct ResolvedValue {
