@@ -69,7 +69,9 @@ TEST(ExecOptions, EachCommandLineGivesItsOptionsOrNamesItsProblem) {
         {"role", options.role},                 {"password_file", options.password_file},
         {"show", options.show_settings ? "1" : "0"},
     };
-    if (row.run_options != nullptr) EXPECT_EQ(options.run_options, row.run_options);
+    if (row.run_options != nullptr) {
+      EXPECT_EQ(options.run_options, row.run_options);
+    }
     const std::string gives = row.gives;
     std::size_t start = 0;
     while (start < gives.size()) {
