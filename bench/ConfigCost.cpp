@@ -13,8 +13,8 @@
 #include <string>
 
 #include "runtime/Platform.h"
-#include "script_runner/ConfigFile.h"
-#include "script_runner/DatabaseTarget.h"
+#include "script_runner/settings/ConfigFile.h"
+#include "script_runner/settings/DatabaseTarget.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include "SystemNames.h"
 #include "runtime/PathText.h"
 #include "runtime/Platform.h"
-#include "script_runner/RunOptions.h"
-#include "script_runner/ScriptRunner.h"
+#include "script_runner/settings/RunOptions.h"
+#include "script_runner/function/ScriptRunner.h"
 #include "tools/HostSystem.h"
 
 namespace tolvane::exec {

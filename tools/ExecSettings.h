@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "script_runner/ConfigFile.h"
+#include "script_runner/settings/ConfigFile.h"
 #include "script_runner/settings/SettingResolver.h"
 #include "tools/ExecOptions.h"
 

@@ -3,7 +3,7 @@
 #include <optional>
 
 #include "runtime/Platform.h"
-#include "script_runner/DatabaseTarget.h"
+#include "script_runner/settings/DatabaseTarget.h"
 
 namespace tolvane {
 namespace {

@@ -12,7 +12,7 @@
 #include <utility>
 
 #include "runtime/Platform.h"
-#include "script_runner/ScriptRunner.h"
+#include "script_runner/function/ScriptRunner.h"
 #include "udr/UdrHandles.h"
 #include "udr/UdrLimits.h"
 

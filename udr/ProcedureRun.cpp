@@ -5,12 +5,12 @@
 
 #include "runtime/Exceptions.h"
 #include "runtime/Messages.h"
-#include "script_runner/ConfigFile.h"
-#include "script_runner/DatabaseTarget.h"
-#include "script_runner/ModuleLogin.h"
-#include "script_runner/RunnerMessages.h"
-#include "script_runner/RunLimits.h"
-#include "script_runner/RunOptions.h"
+#include "script_runner/settings/ConfigFile.h"
+#include "script_runner/settings/DatabaseTarget.h"
+#include "script_runner/settings/ModuleLogin.h"
+#include "script_runner/engine/RunnerMessages.h"
+#include "script_runner/engine/RunLimits.h"
+#include "script_runner/settings/RunOptions.h"
 #include "udr/CallerTarget.h"
 
 namespace tolvane {

@@ -11,10 +11,10 @@
 #include <string>
 #include <string_view>
 
-#include "script_runner/ModuleConfig.h"
-#include "script_runner/RunLog.h"
-#include "script_runner/ScriptRun.h"
-#include "script_runner/StatementOutcome.h"
+#include "script_runner/settings/ModuleConfig.h"
+#include "script_runner/engine/RunLog.h"
+#include "script_runner/engine/ScriptRun.h"
+#include "script_runner/engine/StatementOutcome.h"
 
 namespace tolvane {
 

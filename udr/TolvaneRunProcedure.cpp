@@ -20,8 +20,8 @@
 
 #include "runtime/Messages.h"
 #include "runtime/Platform.h"
-#include "script_runner/StatementOutcome.h"
-#include "script_runner/ConfigFile.h"
+#include "script_runner/engine/StatementOutcome.h"
+#include "script_runner/settings/ConfigFile.h"
 #include "udr/ProcedureRun.h"
 #include "udr/UdrHandles.h"
 #include "udr/UdrLimits.h"

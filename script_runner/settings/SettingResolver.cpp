@@ -1,9 +1,9 @@
 #include "script_runner/settings/SettingResolver.h"
 
 #include "runtime/Platform.h"
-#include "script_runner/ModuleConfig.h"
-#include "script_runner/RunOptions.h"
-#include "script_runner/RunSettings.h"
+#include "script_runner/settings/ModuleConfig.h"
+#include "script_runner/settings/RunOptions.h"
+#include "script_runner/engine/RunSettings.h"
 
 namespace tolvane {
 namespace {

@@ -11,11 +11,11 @@
 
 #include "FakeDriverSetup.h"
 #include "ScriptBlob.h"
-#include "script_runner/AdmittedFileCheck.h"
-#include "script_runner/ConfigFile.h"
-#include "script_runner/DatabaseTarget.h"
-#include "script_runner/ModuleConfig.h"
-#include "script_runner/ScriptRunner.h"
+#include "script_runner/engine/AdmittedFileCheck.h"
+#include "script_runner/settings/ConfigFile.h"
+#include "script_runner/settings/DatabaseTarget.h"
+#include "script_runner/settings/ModuleConfig.h"
+#include "script_runner/function/ScriptRunner.h"
 
 namespace tolvane {
 namespace {

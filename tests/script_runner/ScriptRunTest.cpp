@@ -17,12 +17,12 @@
 
 #include "FakeDriverSetup.h"
 #include "ScriptBlob.h"
-#include "script_runner/RunLimits.h"
-#include "script_runner/OutcomeJson.h"
-#include "script_runner/RunLog.h"
-#include "script_runner/RunOptions.h"
-#include "script_runner/ScriptRun.h"
-#include "script_runner/ScriptRunner.h"
+#include "script_runner/engine/RunLimits.h"
+#include "script_runner/engine/OutcomeJson.h"
+#include "script_runner/engine/RunLog.h"
+#include "script_runner/settings/RunOptions.h"
+#include "script_runner/engine/ScriptRun.h"
+#include "script_runner/function/ScriptRunner.h"
 
 namespace tolvane {
 namespace {

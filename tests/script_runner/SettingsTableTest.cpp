@@ -13,9 +13,9 @@
 #include "fakes/support/FakePlatform.h"
 #include "fbdrv/ConnectTimeout.h"
 #include "fbdrv/LockTimeout.h"
-#include "script_runner/ModuleConfig.h"
-#include "script_runner/RunLimits.h"
-#include "script_runner/RunOptions.h"
+#include "script_runner/settings/ModuleConfig.h"
+#include "script_runner/engine/RunLimits.h"
+#include "script_runner/settings/RunOptions.h"
 #include "script_runner/settings/SettingResolver.h"
 
 namespace tolvane {

@@ -21,8 +21,8 @@
 #include "connection/RegistryFiles.h"
 #include "runtime/Exceptions.h"
 #include "runtime/FileWriter.h"
-#include "script_runner/DatabaseTarget.h"
-#include "script_runner/PathPattern.h"
+#include "script_runner/settings/DatabaseTarget.h"
+#include "script_runner/settings/PathPattern.h"
 #include "udr/CallerTarget.h"
 
 namespace tolvane {
