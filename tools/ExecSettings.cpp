@@ -55,18 +55,15 @@ ExecConfig FindExecConfig(Platform& platform, const ExecOptions& options) {
     found.place.why = "--no-config";
     return found;
   }
-  std::vector<ConfigPlace> places;
   if (!options.config_file.empty()) {
-    places.push_back({options.config_file, "--config"});
-  } else {
-    // The server's configuration folder is the client library's to tell.
-    std::string reason;
-    host::LoadModule(kRunnerVendorLib, &reason);
-    places = ConfigSearchOrder(platform, ModuleFolder());
+    found.config = LoadModuleConfig(platform, {{options.config_file, "--config"}}, &found.place);
+    if (!found.config) throw UsageError("--config " + options.config_file + ": no such file");
+    return found;
   }
-  found.config = LoadModuleConfig(platform, places, &found.place);
-  if (!found.config && !options.config_file.empty())
-    throw UsageError("--config " + options.config_file + ": no such file");
+  // The server's configuration folder is the client library's to tell.
+  std::string reason;
+  host::LoadModule(kRunnerVendorLib, &reason);
+  found.config = FindModuleConfig(platform, ModuleFolder(), &found.place);
   return found;
 }
 

@@ -77,20 +77,26 @@ std::string ServerConfigFolder(Platform& platform) {
   return folder;
 }
 
-std::vector<ConfigPlace> ConfigSearchOrder(Platform& platform, const std::string& module_folder) {
-  std::vector<ConfigPlace> places;
+std::optional<ModuleConfig> FindModuleConfig(Platform& platform, const std::string& module_folder,
+                                             ConfigPlace* found) {
+  // Each place is worked out only when the one before holds nothing: every
+  // call of the function pays for this.
   const SettingRow& row = Setting(SettingId::kConfigFile);
-  places.push_back({SettingVariable(platform, row), std::string("environment ") + row.variable});
-  places.push_back({module_folder.empty() ? std::string() : JoinPath(module_folder, kConfigFileName),
-                    "beside the module"});
-  const std::string server_folder = ServerConfigFolder(platform);
-  places.push_back({server_folder.empty() ? std::string() : JoinPath(server_folder, kConfigFileName),
-                    "the server's configuration folder"});
-  return places;
+  ConfigPlace place{SettingVariable(platform, row), std::string("environment ") + row.variable};
+  if (place.path.empty() || !Exists(platform, place.path)) {
+    place = {module_folder.empty() ? std::string() : JoinPath(module_folder, kConfigFileName),
+             "beside the module"};
+    if (place.path.empty() || !Exists(platform, place.path)) {
+      const std::string server_folder = ServerConfigFolder(platform);
+      place = {server_folder.empty() ? std::string() : JoinPath(server_folder, kConfigFileName),
+               "the server's configuration folder"};
+    }
+  }
+  return LoadModuleConfig(platform, {place}, found);
 }
 
 std::optional<ModuleConfig> LoadModuleConfig(Platform& platform) {
-  return LoadModuleConfig(platform, ConfigSearchOrder(platform, platform.ModuleFolder()));
+  return FindModuleConfig(platform, platform.ModuleFolder(), nullptr);
 }
 
 std::optional<ModuleConfig> LoadModuleConfig(Platform& platform,

@@ -34,9 +34,10 @@ struct ConfigPlace {
   std::string why;   // "environment UDFTOLVANE_CONF", "beside the module", ...
 };
 
-// The places LoadModuleConfig looks, in order, with module_folder as the
-// module's folder.
-std::vector<ConfigPlace> ConfigSearchOrder(Platform& platform, const std::string& module_folder);
+// LoadModuleConfig's search with module_folder as the module's folder; the
+// place it was found at in *found.
+std::optional<ModuleConfig> FindModuleConfig(Platform& platform, const std::string& module_folder,
+                                             ConfigPlace* found = nullptr);
 
 // The first of places that exists, read and judged as LoadModuleConfig does;
 // the place it was found at in *found.
