@@ -5,18 +5,13 @@
 #include <iostream>
 #include <iterator>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
+#include "runtime/ExceptionText.h"
 #include "runtime/Platform.h"
-#include "script_runner/engine/RunLog.h"
-#include "script_runner/settings/RunOptions.h"
+#include "script_runner/engine/RunRequest.h"
 #include "script_runner/function/ScriptRunner.h"
-#include "script_runner/engine/ResultText.h"
-#include "script_runner/engine/ScriptRun.h"
-#include "script_runner/settings/DatabaseTarget.h"
-#include "script_runner/settings/ModuleLogin.h"
 #include "tools/ExecOptions.h"
 #include "tools/ExecSettings.h"
 #include "tools/FailureFiles.h"
@@ -76,50 +71,37 @@ int Run(const tolvane::exec::ExecOptions& options) {
   const auto script = OpenScript(options.script_file, options.segment_size);
   if (!options.module_path.empty()) return RunThroughModule(options, *script);
 
-  // The configuration, the target rules and the login, as the module applies them.
-  const tolvane::exec::ExecConfig found = tolvane::exec::FindExecConfig(platform, options);
-  const tolvane::ModuleConfig* config = found.config ? &*found.config : nullptr;
-  tolvane::RunSettings settings =
-      config ? tolvane::ConfiguredRunSettings(platform, *config) : tolvane::RunSettings{};
-  settings = tolvane::ParseRunOptions(options.run_options, settings);
-  settings.identity =
-      tolvane::exec::LoginIdentity(tolvane::exec::ResolveLogin(platform, options, config));
-  settings.caller.routine = "tolvane-exec";
-  settings.caller.user = platform.GetEnvironment("USER");
-  if (settings.caller.user.empty()) settings.caller.user = platform.GetEnvironment("USERNAME");
-
   tolvane::exec::TextReport text(std::cerr);
   tolvane::exec::JsonReport json(std::cout);
   std::vector<tolvane::RunObserver*> observers;
   if (options.report == tolvane::exec::Report::kText) observers.push_back(&text);
   if (options.report == tolvane::exec::Report::kJson) observers.push_back(&json);
-  // The run log, when the environment or the configuration asks for one, as
-  // a server would keep it.
-  std::optional<tolvane::RunLog> log;
-  tolvane::RunObserver* log_observer =
-      tolvane::RunLogFromEnvironment(platform, &log, config ? config->run_log_dir.value : "");
-  if (log_observer != nullptr) observers.push_back(log_observer);
 
-  if (config) {
-    tolvane::TargetAdmission admission = tolvane::AdmitTarget(platform, *config, options.database);
-    if (!admission.refusal.empty()) {
-      const std::string result = tolvane::ComposeResultText(admission.refusal, std::string_view());
-      if (log_observer != nullptr) {
-        std::string described;
-        tolvane::LogRefusedRun(*log_observer,
-                               tolvane::DescribeRun(settings, options.database, &described), result);
-      }
-      std::cout << result << '\n' << std::flush;
-      return kExitNotOk;
-    }
-    settings.admitted = std::move(admission.file);
+  // The configuration and the login, as the module would find them.
+  const tolvane::exec::ExecConfig found = tolvane::exec::FindExecConfig(platform, options);
+  tolvane::RunRequest request;
+  request.script = tolvane::HostBlobSource(script->Callback());
+  request.target = options.database;
+  if (!options.run_options.empty()) request.options = options.run_options;
+  request.caller.routine = "tolvane-exec";
+  request.caller.user = platform.GetEnvironment("USER");
+  if (request.caller.user.empty()) request.caller.user = platform.GetEnvironment("USERNAME");
+  request.load_config = nullptr;  // none: the module's built-in settings
+  if (found.config)
+    request.load_config = [config = *found.config](tolvane::Platform&) { return std::optional(config); };
+  request.login = tolvane::exec::LoginIdentity(
+      tolvane::exec::ResolveLogin(platform, options, found.config ? &*found.config : nullptr));
+  tolvane::PreparedRun prepared(platform, request, observers);
+  if (prepared.Refused()) {
+    // Refused as the module refuses it: its result text.
+    std::cout << prepared.RefusalText() << '\n' << std::flush;
+    return kExitNotOk;
   }
-  if (settings.identity)
-    settings.attach_path = tolvane::BoundAttachPath(platform, *settings.identity, options.database);
-
-  const tolvane::exec::FailureFileWatch watch(settings.failure_folder);
-  const tolvane::RunSummary summary = tolvane::RunBlob(
-      platform, script->Callback(), options.database, settings, observers);
+  const tolvane::exec::FailureFileWatch watch(prepared.Settings().failure_folder);
+  tolvane::ScriptRun& run = *prepared.Run();
+  for (tolvane::StatementOutcome outcome; run.Step(&outcome);) {
+  }
+  const tolvane::RunSummary& summary = run.Summary();
   if (options.report != tolvane::exec::Report::kJson)
     std::cout << summary.result_text << '\n' << std::flush;
   if (options.report == tolvane::exec::Report::kNone) ListFailureFiles(watch);
@@ -154,11 +136,8 @@ int main(int argc, char** argv) {
     std::cerr << "tolvane-exec: " << error.Message()
               << "\n(--config FILE reads another configuration, --no-config none)\n";
     return kExitCannotRun;
-  } catch (const tolvane::Exception& error) {
-    std::cerr << "tolvane-exec: " << error.Message() << '\n';
-    return kExitCannotRun;
-  } catch (const std::exception& error) {
-    std::cerr << "tolvane-exec: " << error.what() << '\n';
+  } catch (...) {
+    std::cerr << "tolvane-exec: " << tolvane::CurrentExceptionText() << '\n';
     return kExitCannotRun;
   }
 }

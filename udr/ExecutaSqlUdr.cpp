@@ -9,56 +9,13 @@
 
 #include <algorithm>
 #include <cstring>
-#include <utility>
+#include <optional>
+#include <string>
 
 #include "runtime/Platform.h"
 #include "script_runner/function/ScriptRunner.h"
-#include "udr/UdrHandles.h"
 #include "udr/UdrLimits.h"
-
-namespace {
-
-using Firebird::IBlob;
-using Firebird::IStatus;
-using Firebird::ThrowStatusWrapper;
-using tolvane::OpenBlob;
-using tolvane::Released;
-
-// What the runner's get-segment routine needs to reach the open BLOB.
-struct UdrBlobSource {
-  IBlob* blob;
-  ThrowStatusWrapper* status;
-};
-
-short GetSegment(void* handle, ISC_UCHAR* buffer, ISC_USHORT size, ISC_USHORT* delivered) {
-  auto* source = static_cast<UdrBlobSource*>(handle);
-  *delivered = 0;
-  try {
-    unsigned length = 0;
-    int result = source->blob->getSegment(source->status, size, buffer, &length);
-    if (result == IStatus::RESULT_OK || result == IStatus::RESULT_SEGMENT)
-      *delivered = static_cast<ISC_USHORT>(std::min<unsigned>(length, size));
-    return result == IStatus::RESULT_NO_DATA ? 0 : 1;
-  } catch (...) {
-    // A read error ends the script where it stands, as an empty segment does.
-    return 0;
-  }
-}
-
-// The BLOB's total length from its information items (little-endian).
-ISC_LONG TotalLength(IBlob* blob, ThrowStatusWrapper* status) {
-  const unsigned char items[] = {isc_info_blob_total_length};
-  unsigned char info[32] = {};
-  blob->getInfo(status, sizeof items, items, sizeof info, info);
-  if (info[0] != isc_info_blob_total_length) return 0;
-  const unsigned length = info[1] | (info[2] << 8);
-  if (length == 0 || length > 8) return 0;
-  std::uint64_t value = 0;
-  for (unsigned i = 0; i < length; ++i) value |= std::uint64_t{info[3 + i]} << (8 * i);
-  return value > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<ISC_LONG>(value);
-}
-
-}  // namespace
+#include "udr/UdrScript.h"
 
 FB_UDR_BEGIN_FUNCTION(executa_sql)
   FB_UDR_MESSAGE(InMessage,
@@ -72,30 +29,19 @@ FB_UDR_BEGIN_FUNCTION(executa_sql)
 
   FB_UDR_EXECUTE_FUNCTION
   {
-    std::string path(in->db.str, in->db.length);
-    tolvane::RunCaller caller;  // named in the run log
-    if (const char* user = context->getUserName()) caller.user = user;
-    const char* text;
-    if (in->scriptNull) {
-      text = tolvane::RunScript(tolvane::DefaultPlatform(), nullptr,
-                                in->dbNull ? nullptr : path.c_str(), caller);
+    tolvane::RunRequest request;
+    request.target.emplace(in->db.str, in->dbNull ? 0 : in->db.length);
+    if (const char* user = context->getUserName()) request.caller.user = user;  // for the run log
+    std::optional<tolvane::UdrScript> script;
+    if (!in->scriptNull) {
+      script.emplace(status, context, in->script);
+      request.script = script->Source();
     } else {
-      Released<Firebird::IAttachment> attachment(context->getAttachment(status));
-      Released<Firebird::ITransaction> transaction(context->getTransaction(status));
-      ISC_QUAD id = in->script;
-      OpenBlob blob(attachment->openBlob(status, transaction.Get(), &id, 0, nullptr), status);
-      attachment.Reset();
-      transaction.Reset();
-      UdrBlobSource source{blob.Get(), status};
-      blobcallback callback{};
-      callback.blob_get_segment = &GetSegment;
-      callback.blob_handle = &source;
-      callback.blob_total_length = TotalLength(blob.Get(), status);
-      text = tolvane::RunScript(tolvane::DefaultPlatform(), &callback,
-                                in->dbNull ? nullptr : path.c_str(), caller);
+      request.script = tolvane::ScriptSource{};
     }
-    const size_t length = std::min<size_t>(std::strlen(text), tolvane::kUdrResultBytes);
-    std::memcpy(out->result.str, text, length);
+    const std::string text = tolvane::RunToResultText(tolvane::DefaultPlatform(), request);
+    const size_t length = std::min<size_t>(std::strlen(text.c_str()), tolvane::kUdrResultBytes);
+    std::memcpy(out->result.str, text.data(), length);
     out->result.length = static_cast<ISC_USHORT>(length);
     out->resultNull = FB_FALSE;
   }

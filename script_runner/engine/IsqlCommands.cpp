@@ -1,9 +1,8 @@
 // isql's commands that change what the database sees, as a run applies them:
 // SET ROWCOUNT, SET PLANONLY, SET AUTODDL, SET NAMES, SET SQL DIALECT, EXIT
 // and QUIT. Display settings never get here (the splitter skips them).
-#include <new>
-
 #include "connection/SQLConnection.h"
+#include "runtime/ExceptionText.h"
 #include "runtime/Exceptions.h"
 #include "runtime/Messages.h"
 #include "script_runner/scripts/IsqlSplitter.h"
@@ -111,15 +110,9 @@ void ScriptRun::ApplyCommand(const ScriptStatement& statement, StatementOutcome*
       case Command::kNone:
         break;
     }
-  } catch (const Exception& e) {
+  } catch (const std::exception&) {
     outcome->status = OutcomeStatus::kFailed;
-    message = e.Message();
-  } catch (const std::bad_alloc&) {
-    outcome->status = OutcomeStatus::kFailed;
-    message = kSOutOfMemory;
-  } catch (const std::exception& e) {
-    outcome->status = OutcomeStatus::kFailed;
-    message = e.what();
+    message = CurrentExceptionText();
   }
   if (outcome->status == OutcomeStatus::kFailed) RecordFailure(statement.index, outcome);
 }

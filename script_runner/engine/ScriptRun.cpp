@@ -1,11 +1,11 @@
 #include "script_runner/engine/ScriptRun.h"
 
 #include <chrono>
-#include <new>
 #include <utility>
 
 #include "connection/SQLConnection.h"
 #include "connection/DatabaseError.h"
+#include "runtime/ExceptionText.h"
 #include "runtime/Exceptions.h"
 #include "runtime/Messages.h"
 #include "script_runner/engine/RunnerMessages.h"
@@ -101,19 +101,7 @@ bool ScriptRun::Guarded(Body&& body) {
 }
 
 // Inside a catch block: the exception in flight ends the run with its text.
-void ScriptRun::BreakOffOnCurrentException() noexcept {
-  try {
-    throw;
-  } catch (const Exception& e) {
-    BreakOff(e.Message());
-  } catch (const std::bad_alloc&) {
-    BreakOff(kSOutOfMemory);
-  } catch (const std::exception& e) {
-    BreakOff(e.what());
-  } catch (...) {
-    BreakOff("Unknown error");
-  }
-}
+void ScriptRun::BreakOffOnCurrentException() noexcept { BreakOff(CurrentExceptionText()); }
 
 bool ScriptRun::Step(StatementOutcome* outcome) {
   switch (state_) {
@@ -278,14 +266,8 @@ bool ScriptRun::Execute(const ScriptStatement& statement, StatementOutcome* outc
     // for the whole call.
     lost = e.Details().connection_lost ||
            (settings_.attachment != nullptr && e.Details().sqlstate == kSqlStateCancelled);
-  } catch (const Exception& e) {
-    outcome->message = e.Message();
-  } catch (const std::bad_alloc&) {
-    outcome->message = kSOutOfMemory;
-  } catch (const std::exception& e) {
-    outcome->message = e.what();
   } catch (...) {
-    outcome->message = "Unknown error";
+    outcome->message = CurrentExceptionText();
   }
   outcome->elapsed_us = NowMicroseconds() - started;
   if (outcome->sqlstate.empty()) outcome->sqlstate = SqlStateFromMessage(outcome->message);

@@ -15,9 +15,7 @@ StatementClass ClassifyForRun(std::string_view sql) noexcept {
   if (SameWord(word, "SET") &&
       SameWord(WordAt(sql, SkipBlanksAndComments(sql, at + word.size())), "TRANSACTION"))
     return StatementClass::kStartTransaction;
-  for (std::string_view ddl :
-       {"CREATE", "ALTER", "DROP", "RECREATE", "DECLARE", "COMMENT", "GRANT", "REVOKE"})
-    if (SameWord(word, ddl)) return StatementClass::kDdl;
+  if (IsDdlWord(word)) return StatementClass::kDdl;
   return StatementClass::kOther;
 }
 

@@ -7,7 +7,7 @@ namespace tolvane {
 
 enum class StatementClass {
   kOther,
-  kDdl,       // CREATE, ALTER, DROP, RECREATE, DECLARE, COMMENT, GRANT, REVOKE
+  kDdl,       // sql_words::IsDdlWord
   kCommit,    // COMMIT [WORK]
   kRollback,  // ROLLBACK [WORK]
   kStartTransaction,  // SET TRANSACTION ...

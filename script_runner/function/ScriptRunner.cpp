@@ -1,23 +1,16 @@
 #include "script_runner/function/ScriptRunner.h"
 
-#include <cstring>
-#include <new>
-#include <optional>
 #include <string>
 #include <string_view>
 
 #include "connection/SQLConnection.h"
-#include "runtime/Exceptions.h"
-#include "runtime/Messages.h"
+#include "runtime/ExceptionText.h"
 #include "runtime/Platform.h"
 #include "runtime/ThreadOwned.h"
-#include "script_runner/settings/ConfigFile.h"
-#include "script_runner/settings/DatabaseTarget.h"
-#include "script_runner/settings/ModuleLogin.h"
 #include "script_runner/engine/ResultText.h"
-#include "script_runner/engine/RunLog.h"
 #include "script_runner/engine/RunnerMessages.h"
 #include "script_runner/engine/ScriptRun.h"
+#include "script_runner/scripts/ScriptText.h"
 
 namespace tolvane {
 namespace {
@@ -28,57 +21,13 @@ struct ThreadResult {
   std::string text;
 };
 
-constexpr long kMaxSegment = 65535;
-
-// The script buffer, released on every way out.
-class ScriptBuffer {
- public:
-  ScriptBuffer(Platform& platform, std::size_t size)
-      : platform_(platform), data_(platform.AllocateBuffer(size)) {}
-  ~ScriptBuffer() { Free(); }
-  ScriptBuffer(const ScriptBuffer&) = delete;
-  ScriptBuffer& operator=(const ScriptBuffer&) = delete;
-  char* Data() const { return data_; }
-  void Free() {
-    if (data_ != nullptr) platform_.FreeBuffer(data_);
-    data_ = nullptr;
-  }
-
- private:
-  Platform& platform_;
-  char* data_;
-};
-
-// Reads the BLOB into buffer, which stays the script's one copy. The status of
-// the get-segment routine is not examined: a call that delivers nothing ends
-// the reading. The script ends at its first zero byte, so the reading stops
-// at the segment that holds one: a huge BLOB of zeros is never read whole.
-// Returns the script text.
-std::string_view ReadScript(const blobcallback* blob, ScriptBuffer& buffer, long total) {
-  if (buffer.Data() == nullptr) throw EOutOfMemory(kSOutOfMemory);
-  long read = 0;
-  while (read < total) {
-    long missing = total - read;
-    ISC_USHORT wanted = static_cast<ISC_USHORT>(missing < kMaxSegment ? missing : kMaxSegment);
-    ISC_USHORT delivered = 0;
-    blob->blob_get_segment(blob->blob_handle, reinterpret_cast<ISC_UCHAR*>(buffer.Data() + read),
-                           wanted, &delivered);
-    if (delivered == 0) break;
-    // A routine that claims more than it was asked for must not move us
-    // past the buffer.
-    const ISC_USHORT taken = delivered < wanted ? delivered : wanted;
-    const bool has_zero = std::memchr(buffer.Data() + read, '\0', taken) != nullptr;
-    read += taken;
-    if (has_zero) break;
-  }
-  buffer.Data()[read] = '\0';
-  return std::string_view(buffer.Data(), std::strlen(buffer.Data()));
-}
-
-long TotalLength(const blobcallback* blob) {
-  if (blob == nullptr || blob->blob_handle == nullptr || blob->blob_get_segment == nullptr)
-    return 0;
-  return blob->blob_total_length > 0 ? blob->blob_total_length : 0;
+// The get-segment routine's status is not examined: a call that delivers
+// nothing ends the reading.
+std::size_t GetHostSegment(const blobcallback* blob, char* into, std::size_t wanted) {
+  ISC_USHORT delivered = 0;
+  blob->blob_get_segment(blob->blob_handle, reinterpret_cast<ISC_UCHAR*>(into),
+                         static_cast<ISC_USHORT>(wanted), &delivered);
+  return delivered;
 }
 
 }  // namespace
@@ -107,22 +56,20 @@ void ConfigureRunnerConnection(TSQLConnection& connection, const std::string& da
   connection.SetVendorLib(kRunnerVendorLib);
 }
 
-namespace {
-
-const char* Fail(std::string_view message) {
-  std::string& result_text = ThreadOwnedObject<ThreadResult>().text;
-  result_text = ComposeResultText(message, std::string_view());
-  return result_text.c_str();
+ScriptSource HostBlobSource(const blobcallback* blob) {
+  if (blob == nullptr || blob->blob_handle == nullptr || blob->blob_get_segment == nullptr)
+    return ScriptSource{0, nullptr};
+  const std::size_t total = blob->blob_total_length > 0 ? static_cast<std::size_t>(blob->blob_total_length) : 0;
+  return ScriptSource{total, [blob](char* into, std::size_t wanted) {
+                        return GetHostSegment(blob, into, wanted);
+                      }};
 }
-
-}  // namespace
 
 RunSummary RunBlob(Platform& platform, const blobcallback* blob, const std::string& database_path,
                    const RunSettings& settings, std::span<RunObserver* const> observers) {
-  const long total = TotalLength(blob);
-  ScriptBuffer buffer(platform, static_cast<std::size_t>(total) + 1);
-  const std::string_view script = ReadScript(blob, buffer, total);
-  ScriptRun run(platform, script, database_path, settings);
+  const ScriptSource source = HostBlobSource(blob);
+  const ScriptText script = ReadScriptText(platform, source.total, source.get_segment);
+  ScriptRun run(platform, script.View(), database_path, settings);
   for (RunObserver* observer : observers) run.AddObserver(observer);
   StatementOutcome outcome;
   while (run.Step(&outcome)) {
@@ -130,58 +77,34 @@ RunSummary RunBlob(Platform& platform, const blobcallback* blob, const std::stri
   return run.Summary();
 }
 
-namespace {
-
-// A call refused before its run could start still leaves its run log.
-const char* Refused(Platform& platform, const RunSettings& settings, const std::string& path,
-                    const std::string& log_folder, std::string_view message) {
-  std::optional<RunLog> log;
-  if (RunObserver* observer = RunLogFromEnvironment(platform, &log, log_folder)) {
-    std::string options;
-    const RunStart start = DescribeRun(settings, path, &options);
-    LogRefusedRun(*observer, start, ComposeResultText(message, std::string_view()));
+std::string RunToResultText(Platform& platform, const RunRequest& request) {
+  try {
+    PreparedRun prepared(platform, request);
+    if (prepared.Refused()) return prepared.RefusalText();
+    ScriptRun& run = *prepared.Run();
+    StatementOutcome outcome;
+    while (run.Step(&outcome)) {
+    }
+    return run.ResultText();
+  } catch (...) {
+    return ComposeResultText(CurrentExceptionText(), std::string_view());
   }
-  return Fail(message);
 }
-
-}  // namespace
 
 const char* RunScript(Platform& platform, const blobcallback* blob, const char* database_path,
                       const RunCaller& caller) {
-  RunSettings settings;
-  std::string path;
-  std::string log_folder;
+  std::string& result_text = ThreadOwnedObject<ThreadResult>().text;
   try {
-    settings.caller = caller;
-    path = database_path != nullptr ? database_path : "";
-    // Without a file every setting below keeps the module's own behaviour.
-    const std::optional<ModuleConfig> config = LoadModuleConfig(platform);
-    if (config) {
-      log_folder = config->run_log_dir.value;
-      TargetAdmission admission = AdmitTarget(platform, *config, path);
-      if (!admission.refusal.empty()) return Refused(platform, settings, path, log_folder, admission.refusal);
-      settings = ConfiguredRunSettings(platform, *config);
-      settings.caller = caller;
-      settings.admitted = std::move(admission.file);
-      if (settings.identity) settings.attach_path = BoundAttachPath(platform, *settings.identity, path);
-    }
-    std::optional<RunLog> log;
-    RunObserver* observers[1] = {RunLogFromEnvironment(platform, &log, log_folder)};
-    RunSummary summary = RunBlob(platform, blob, path, settings,
-                                 std::span(observers, observers[0] != nullptr ? 1 : 0));
-    if (summary.result_ok) return kSResultOk;
-    std::string& result_text = ThreadOwnedObject<ThreadResult>().text;
-    result_text.swap(summary.result_text);
-    return result_text.c_str();
-  } catch (const Exception& e) {
-    return Refused(platform, settings, path, log_folder, e.Message());
-  } catch (const std::bad_alloc&) {
-    return Fail(kSOutOfMemory);
-  } catch (const std::exception& e) {
-    return Refused(platform, settings, path, log_folder, e.what());
+    RunRequest request;
+    request.script = HostBlobSource(blob);
+    request.target = database_path != nullptr ? database_path : "";
+    request.caller = caller;
+    result_text = RunToResultText(platform, request);
+    if (result_text == kSResultOk) return kSResultOk;
   } catch (...) {
-    return Fail("Unknown error");
+    result_text = ComposeResultText(CurrentExceptionText(), std::string_view());
   }
+  return result_text.c_str();
 }
 
 }  // namespace tolvane

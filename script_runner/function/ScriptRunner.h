@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 
+#include "script_runner/engine/RunRequest.h"
 #include "script_runner/engine/RunSettings.h"
 #include "script_runner/engine/StatementOutcome.h"
 #include "SystemNames.h"
@@ -30,6 +31,15 @@ inline constexpr const char* kRunnerRoleName = "RoleName";
 // that nothing set is wiped; the empty "ServerCharSet" and
 // "ErrorResourceFile" remove nothing from a cleared list.
 void ConfigureRunnerConnection(TSQLConnection& connection, const std::string& database_path);
+
+// The host's BLOB as a script source. A null blob, handle or get-segment
+// routine reads as an empty script.
+ScriptSource HostBlobSource(const blobcallback* blob);
+
+// request run to its end as executa_sql runs it: "ok", or the text of the
+// refusal or of the failure that ended the run. Raises nothing but a failure
+// to allocate that text.
+std::string RunToResultText(Platform& platform, const RunRequest& request);
 
 // Reads the script from blob and runs it to the end with settings, telling
 // observers as it goes; returns the run's summary and result. Raises the

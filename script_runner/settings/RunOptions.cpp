@@ -11,22 +11,6 @@
 namespace tolvane {
 namespace {
 
-std::string Lower(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return lower;
-}
-
-std::string_view Blankless(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t' || text.front() == '\r' ||
-                           text.front() == '\n'))
-    text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' ||
-                           text.back() == '\n'))
-    text.remove_suffix(1);
-  return text;
-}
 
 [[noreturn]] void BadValue(std::string_view name, std::string_view value, const char* allowed) {
   throw ERunOptions("Bad value '" + std::string(value) + "' for option " + std::string(name) +
@@ -34,7 +18,7 @@ std::string_view Blankless(std::string_view text) {
 }
 
 void Apply(const std::string& name, std::string_view value, RunSettings* settings) {
-  const std::string lower = Lower(value);
+  const std::string lower = LowerAscii(value);
   if (name == "mode") {
     if (lower == "continue") settings->mode = RunMode::kContinue;
     else if (lower == "bail") settings->mode = RunMode::kBail;
@@ -91,17 +75,17 @@ void ForEachRunOption(std::string_view text,
   std::vector<std::string> seen;
   while (!text.empty()) {
     const std::size_t end = text.find(';');
-    const std::string_view pair = Blankless(text.substr(0, end));
+    const std::string pair = Trim(text.substr(0, end));
     text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
     if (pair.empty()) continue;
     const std::size_t equals = pair.find('=');
-    const std::string name = Lower(Blankless(pair.substr(0, equals)));
+    const std::string name = LowerAscii(Trim(std::string_view(pair).substr(0, equals)));
     if (equals == std::string_view::npos)
       throw ERunOptions("Option '" + std::string(pair) + "' needs a value: write name=value");
     for (const std::string& earlier : seen)
       if (earlier == name) throw ERunOptions("Option " + name + " is given twice");
     seen.push_back(name);
-    take(name, Blankless(pair.substr(equals + 1)));
+    take(name, Trim(std::string_view(pair).substr(equals + 1)));
   }
 }
 

@@ -23,7 +23,7 @@
 #include "runtime/FileWriter.h"
 #include "script_runner/settings/DatabaseTarget.h"
 #include "script_runner/settings/PathPattern.h"
-#include "udr/CallerTarget.h"
+#include "script_runner/settings/CallerTarget.h"
 
 namespace tolvane {
 namespace {

@@ -1,4 +1,4 @@
-#include "udr/CallerTarget.h"
+#include "script_runner/settings/CallerTarget.h"
 
 #include <optional>
 
