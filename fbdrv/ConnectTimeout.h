@@ -6,13 +6,10 @@
 
 namespace tolvane::fbdrv {
 
+// The driver's own, where a connection names none (coConnectionTimeout).
+// The process's setting reaches a connection as that option: the driver
+// reads no environment.
 inline constexpr int kDefaultConnectTimeout = 30;
 inline constexpr int kMaxConnectTimeout = 32767;
-inline constexpr char kConnectTimeoutVariable[] = "TOLVANE_CONNECT_TIMEOUT";
-
-// Seconds from the process environment; 0 leaves the limit to the client's
-// configuration. Absent or not a number gives the default.
-int ConnectTimeoutFromEnvironment() noexcept;
-int ParseConnectTimeout(const char* value) noexcept;
 
 }  // namespace tolvane::fbdrv

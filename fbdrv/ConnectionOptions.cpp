@@ -139,7 +139,8 @@ void GetOption(const ConnectionOptions& options, int lock_timeout, ConnectionOpt
       WriteInt(options.blob_size, buffer, buffer_length, length);
       break;
     case coConnectionTimeout:
-      WriteInt(options.connection_timeout, buffer, buffer_length, length);
+      WriteInt(options.connection_timeout < 0 ? 0 : options.connection_timeout, buffer, buffer_length,
+               length);
       break;
     case coLockTimeout:
       WriteInt(lock_timeout, buffer, buffer_length, length);

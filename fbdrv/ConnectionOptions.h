@@ -16,7 +16,7 @@ struct ConnectionOptions {
   bool wait_on_locks = true;
   Isolation isolation = Isolation::kReadCommitted;
   int sql_dialect = 3;
-  int connection_timeout = 0;  // seconds, 0 = the client's default
+  int connection_timeout = -1;  // seconds, 0 = the client's own limit; -1: the driver's default
   int lock_timeout = -1;       // seconds, 0 = no limit; -1: the process's default
   int blob_size = -1;          // kept for the layer; this driver never fetches data
   // An attachment someone else holds, to run on instead of attaching; 0: none.

@@ -47,7 +47,7 @@ std::string FbConnection::DatabaseString(const char* database) const {
 }
 
 int FbConnection::ConnectTimeout() const noexcept {
-  return options_.connection_timeout > 0 ? options_.connection_timeout : default_connect_timeout_;
+  return options_.connection_timeout >= 0 ? options_.connection_timeout : default_connect_timeout_;
 }
 
 BuilderHandle FbConnection::AttachParameters(const char* user_name, const char* password,

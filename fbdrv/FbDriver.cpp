@@ -8,15 +8,12 @@
 
 namespace tolvane::fbdrv {
 
-FbDriver::FbDriver(const ClientLibrary& client) noexcept
-    : client_(client),
-      connect_timeout_(ConnectTimeoutFromEnvironment()),
-      lock_timeout_(LockTimeoutFromEnvironment()) {}
+FbDriver::FbDriver(const ClientLibrary& client) noexcept : client_(client) {}
 
 DriverResult FbDriver::CreateConnection(ISQLConnection** connection) noexcept {
   if (connection == nullptr) return kDriverInvalidParameter;
   try {
-    *connection = new FbConnection(client_, connect_timeout_, lock_timeout_);
+    *connection = new FbConnection(client_, kDefaultConnectTimeout, kDefaultLockTimeout);
     return kDriverOk;
   } catch (...) {
     return kDriverOutOfMemory;

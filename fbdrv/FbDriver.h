@@ -10,8 +10,6 @@ namespace tolvane::fbdrv {
 
 class FbDriver final : public RefCounted<ISQLDriver> {
  public:
-  // Reads the process's connect and lock timeouts once, for every connection
-  // it makes.
   explicit FbDriver(const ClientLibrary& client) noexcept;
 
   DriverResult CreateConnection(ISQLConnection** connection) noexcept override;
@@ -20,8 +18,6 @@ class FbDriver final : public RefCounted<ISQLDriver> {
   ~FbDriver() override = default;
 
   const ClientLibrary& client_;
-  int connect_timeout_;
-  int lock_timeout_;
 };
 
 }  // namespace tolvane::fbdrv

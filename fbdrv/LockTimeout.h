@@ -5,22 +5,18 @@
 
 namespace tolvane::fbdrv {
 
+// The driver's own, where a connection names none (coLockTimeout). The
+// process's setting reaches a connection as that option: the driver reads
+// no environment.
 inline constexpr int kDefaultLockTimeout = 60;
 // Firebird keeps the timeout as a 16-bit count of seconds.
 inline constexpr int kMaxLockTimeout = 32767;
-inline constexpr char kLockTimeoutVariable[] = "TOLVANE_LOCK_TIMEOUT";
-
-// The lock timeout from the process environment: a whole number of seconds,
-// 0 for no limit; absent or not a number gives the default, larger than the
-// server accepts gives the largest it accepts.
-int LockTimeoutFromEnvironment() noexcept;
-int ParseLockTimeout(const char* value) noexcept;
 
 // The lock timeout of statements on an attachment someone else holds (the
 // caller's own, inside the server): its holder may keep a lock its statements
-// wait for, so they always wait a limited time, and never longer than the
-// process allows. `asked`: the connection's own option (-1 when not given,
-// 0 for no limit); `process`: the process's setting (0 for no limit).
-int AdoptedLockTimeout(int asked, int process) noexcept;
+// wait for, so they always wait a limited time. `asked`: the connection's own
+// option (-1 when not given, 0 for no limit), which the layer has already
+// bounded by the process's limit; no limit gives the default.
+int AdoptedLockTimeout(int asked) noexcept;
 
 }  // namespace tolvane::fbdrv

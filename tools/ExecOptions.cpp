@@ -58,6 +58,20 @@ ExecOptions ParseExecOptions(const std::vector<std::string>& args) {
     } else if (arg == "--report") {
       options.report = ParseReport(value());
       report_given = true;
+    } else if (arg == "--config") {
+      options.config_file = value();
+      if (options.config_file.empty()) throw UsageError("--config needs a path");
+    } else if (arg == "--no-config") {
+      options.no_config = true;
+    } else if (arg == "--user" || arg == "--role" || arg == "--password-file") {
+      std::string& field = arg == "--user" ? options.user
+                           : arg == "--role" ? options.role : options.password_file;
+      field = value();
+      if (field.empty()) throw UsageError(arg + " needs a value");
+    } else if (arg == "--password") {
+      throw UsageError("a password is never a command-line value: use --password-file FILE or ISC_PASSWORD");
+    } else if (arg == "--show-settings") {
+      options.show_settings = true;
     } else if (arg == "--segment-size") {
       options.segment_size = ParseSegmentSize(value());
     } else if (arg == "-" || arg.empty() || arg[0] != '-') {
@@ -68,16 +82,26 @@ ExecOptions ParseExecOptions(const std::vector<std::string>& args) {
       throw UsageError("unknown option " + arg);
     }
   }
-  if (!have_database) throw UsageError("--database is missing");
-  if (!have_script) throw UsageError("the script file is missing (use - for standard input)");
+  if (!options.config_file.empty() && options.no_config)
+    throw UsageError("give --config or --no-config, not both");
   try {
     tolvane::ParseRunOptions(options.run_options);
   } catch (const tolvane::ERunOptions& error) {
     throw UsageError(error.Message());
   }
+  if (options.show_settings) {
+    if (have_script) throw UsageError("--show-settings runs nothing: it takes no script");
+    if (!options.module_path.empty()) throw UsageError("--show-settings shows this program's settings, not a module's");
+    return options;
+  }
+  if (!have_database) throw UsageError("--database is missing");
+  if (!have_script) throw UsageError("the script file is missing (use - for standard input)");
   if (!options.module_path.empty()) {
     if (!options.run_options.empty())
       throw UsageError("--module runs the module as a server does: it takes no run options");
+    if (!options.config_file.empty() || options.no_config || !options.user.empty() ||
+        !options.role.empty() || !options.password_file.empty())
+      throw UsageError("--module runs the module as a server does: it reads its own configuration and login");
     if (report_given && options.report != Report::kNone)
       throw UsageError("--module runs the module as a server does: it has no report");
     options.report = Report::kNone;
@@ -87,8 +111,10 @@ ExecOptions ParseExecOptions(const std::vector<std::string>& args) {
 
 const char* UsageText() {
   return "usage: tolvane-exec --database PATH [--mode M] [--dialect D] [--lock-timeout N]\n"
-         "                   [--charset CS] [--sql-dialect N] [--options TEXT] [--report text|json|none] [--segment-size N] SCRIPT|-\n"
+         "                   [--charset CS] [--sql-dialect N] [--options TEXT] [--report text|json|none] [--segment-size N]\n"
+         "                   [--config FILE | --no-config] [--user NAME] [--password-file FILE] [--role NAME] SCRIPT|-\n"
          "       tolvane-exec --database PATH --module PATH [--segment-size N] SCRIPT|-\n"
+         "       tolvane-exec --show-settings [--config FILE | --no-config] [options as above]\n"
          "\n"
          "Runs SCRIPT (- reads standard input) against\n"
          "PATH with the engine of executa_sql, as a Firebird server would run it,\n"
@@ -111,13 +137,24 @@ const char* UsageText() {
          "                      result text: the run, every statement's outcome, the summary\n"
          "  --report none       no report; lists the failure files the run wrote\n"
          "  --module PATH       run through that module's executa_sql (no report)\n"
+         "  --config FILE       the configuration to read (default: $UDFTOLVANE_CONF, else\n"
+         "                      udftolvane.conf beside the module, else in the server's\n"
+         "                      configuration folder, as the module looks for it)\n"
+         "  --no-config         read no configuration\n"
+         "  --user NAME         the login (default: ISC_USER, else the configuration's)\n"
+         "  --password-file FILE  the password as the first line of FILE (default:\n"
+         "                      ISC_PASSWORD, else the configuration's)\n"
+         "  --role NAME         the role (default: the configuration's)\n"
+         "  --show-settings     print every setting, its value and where it came from\n"
+         "                      (file and line, environment, option, default); run nothing\n"
          "  --segment-size N    largest BLOB segment handed over, 1..65535 (default 32768)\n"
          "\n"
          "Exit status: 0 the result is \"ok\" and no statement failed; 3 the result is\n"
          "\"ok\" but a statement failed; 1 the run broke off (the result is an error\n"
          "text); 2 the run could not be made (bad command line, unreadable script,\n"
          "module that cannot be loaded).\n"
-         "Failure files (TESTE<n>.TXT) go to $UDFTOLVANE_FAILURE_DIR, else /tmp.\n"
+         "Failure files (TESTE<n>.TXT) go to $UDFTOLVANE_FAILURE_DIR, else the\n"
+         "configuration's failure_dir, else /tmp.\n"
          "\n"
          "example:\n"
          "  printf 'CREATE TABLE T (ID INTEGER)\\nINSERT INTO T VALUES (1)\\n' |\n"

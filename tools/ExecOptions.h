@@ -27,6 +27,16 @@ struct ExecOptions {
   // from --options and the single-option flags; checked when parsed.
   std::string run_options;
   unsigned segment_size = kDefaultSegmentSize;
+  // The configuration: config_file when given, none with no_config, else
+  // looked for as the module looks for it.
+  std::string config_file;
+  bool no_config = false;
+  // The login, over the configuration's and ISC_USER / ISC_PASSWORD; the
+  // password only ever from a file.
+  std::string user;
+  std::string password_file;
+  std::string role;
+  bool show_settings = false;  // print every setting and its origin, run nothing
   bool help = false;
 };
 

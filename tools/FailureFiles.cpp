@@ -13,9 +13,12 @@
 
 namespace tolvane::exec {
 
-FailureFileWatch::FailureFileWatch() : started_(host::Now()) {}
+FailureFileWatch::FailureFileWatch(std::string configured)
+    : started_(host::Now()), configured_(std::move(configured)) {}
 
-std::string FailureFileWatch::Folder() { return tolvane::FailureFolder(tolvane::DefaultPlatform()); }
+std::string FailureFileWatch::Folder() const {
+  return tolvane::FailureFolder(tolvane::DefaultPlatform(), configured_);
+}
 
 std::vector<FailureFile> FailureFileWatch::Written() const {
   namespace fs = std::filesystem;

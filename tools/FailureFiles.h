@@ -16,17 +16,19 @@ struct FailureFile {
 
 class FailureFileWatch {
  public:
-  // Notes the time; call just before the run.
-  FailureFileWatch();
+  // Notes the time; call just before the run. configured: the
+  // configuration's failure_dir (empty: none).
+  explicit FailureFileWatch(std::string configured = std::string());
 
   // The folder the module writes to, by the module's own rule.
-  static std::string Folder();
+  std::string Folder() const;
 
   // The failure files changed since construction, by index.
   std::vector<FailureFile> Written() const;
 
  private:
   std::int64_t started_ = 0;  // a host::Stamp
+  std::string configured_;
 };
 
 }  // namespace tolvane::exec

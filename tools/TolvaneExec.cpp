@@ -14,6 +14,7 @@
 #include "script_runner/engine/RunRequest.h"
 #include "script_runner/function/ScriptRunner.h"
 #include "tools/ExecOptions.h"
+#include "tools/ExecSettings.h"
 #include "tools/FailureFiles.h"
 #include "tools/RunReports.h"
 #include "tools/ScriptBlob.h"
@@ -67,6 +68,7 @@ int RunThroughModule(const tolvane::exec::ExecOptions& options, tolvane::exec::S
 }
 
 int Run(const tolvane::exec::ExecOptions& options) {
+  tolvane::Platform& platform = tolvane::DefaultPlatform();
   const auto script = OpenScript(options.script_file, options.segment_size);
   if (!options.module_path.empty()) return RunThroughModule(options, *script);
 
@@ -76,7 +78,8 @@ int Run(const tolvane::exec::ExecOptions& options) {
   if (options.report == tolvane::exec::Report::kText) observers.push_back(&text);
   if (options.report == tolvane::exec::Report::kJson) observers.push_back(&json);
 
-  tolvane::Platform& platform = tolvane::DefaultPlatform();
+  // The configuration and the login, as the module would find them.
+  const tolvane::exec::ExecConfig found = tolvane::exec::FindExecConfig(platform, options);
   tolvane::RunRequest request;
   request.script = tolvane::HostBlobSource(script->Callback());
   request.target = options.database;
@@ -84,13 +87,18 @@ int Run(const tolvane::exec::ExecOptions& options) {
   request.caller.routine = "tolvane-exec";
   request.caller.user = platform.GetEnvironment("USER");
   if (request.caller.user.empty()) request.caller.user = platform.GetEnvironment("USERNAME");
-  request.load_config = nullptr;  // the module's built-in settings
-  const tolvane::exec::FailureFileWatch watch;
+  request.load_config = nullptr;  // none: the module's built-in settings
+  if (found.config)
+    request.load_config = [config = *found.config](tolvane::Platform&, tolvane::FirebirdConfig&) { return std::optional(config); };
+  request.login = tolvane::exec::LoginIdentity(
+      tolvane::exec::ResolveLogin(platform, options, found.config ? &*found.config : nullptr));
   tolvane::PreparedRun prepared(platform, tolvane::ServerFirebirdConfig(), request, observers);
   if (prepared.Refused()) {
-    std::cerr << "tolvane-exec: " << prepared.RefusalMessage() << '\n';
-    return kExitCannotRun;
+    // Refused as the module refuses it: its result text.
+    std::cout << prepared.RefusalText() << '\n' << std::flush;
+    return kExitNotOk;
   }
+  const tolvane::exec::FailureFileWatch watch(prepared.Settings().failure_folder);
   tolvane::ScriptRun& run = *prepared.Run();
   for (tolvane::StatementOutcome outcome; run.Step(&outcome);) {
   }
@@ -117,7 +125,18 @@ int main(int argc, char** argv) {
     return kExitOk;
   }
   try {
+    if (options.show_settings) {
+      std::cout << tolvane::exec::ShowSettings(
+                       tolvane::DefaultPlatform(), options,
+                       tolvane::exec::FindExecConfig(tolvane::DefaultPlatform(), options))
+                << std::flush;
+      return kExitOk;
+    }
     return Run(options);
+  } catch (const tolvane::EModuleConfig& error) {
+    std::cerr << "tolvane-exec: " << error.Message()
+              << "\n(--config FILE reads another configuration, --no-config none)\n";
+    return kExitCannotRun;
   } catch (...) {
     std::cerr << "tolvane-exec: " << tolvane::CurrentExceptionText() << '\n';
     return kExitCannotRun;

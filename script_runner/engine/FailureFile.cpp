@@ -3,14 +3,14 @@
 #include "SystemNames.h"
 #include "runtime/Platform.h"
 #include "runtime/StringList.h"
+#include "script_runner/settings/SettingResolver.h"
 
 namespace tolvane {
 
 std::string FailureFolder(Platform& platform, const std::string& configured) {
-  std::string folder = platform.GetEnvironment("UDFTOLVANE_FAILURE_DIR");
-  if (!folder.empty()) return folder;
-  if (!configured.empty()) return configured;
-  return std::string(system_names::kFailureFolder);
+  SettingLayers layers;
+  if (!configured.empty()) layers.file = ResolvedValue{configured, {SettingSource::kFile, "", 0}};
+  return ResolveSetting(platform, SettingId::kFailureDir, layers).text;
 }
 
 std::string FailureFilePath(const std::string& folder, int index) {

@@ -71,4 +71,10 @@ std::optional<int> CallerLockTimeout(std::optional<int> asked, std::optional<int
   return *asked < *server ? asked : server;
 }
 
+int ConnectionLockTimeout(std::optional<int> asked, bool adopted, int process, int default_seconds) {
+  if (!adopted) return asked ? *asked : process;
+  const int limit = process > 0 ? process : default_seconds;
+  return asked && *asked > 0 && *asked < limit ? *asked : limit;
+}
+
 }  // namespace tolvane

@@ -45,4 +45,12 @@ class RunSlot {
 // unset: the driver then applies the process's own bound.
 std::optional<int> CallerLockTimeout(std::optional<int> asked, std::optional<int> server);
 
+// The seconds a run's connection waits for a lock (0: no limit), from what
+// the run asks (unset: nothing) and what the process sets (process:
+// TOLVANE_LOCK_TIMEOUT, else the default; 0 = no limit). On an attachment
+// someone else holds (adopted) the holder may keep the very lock its
+// statements wait for: they always wait a limited time, at most the
+// process's limit (the default where the process sets none).
+int ConnectionLockTimeout(std::optional<int> asked, bool adopted, int process, int default_seconds);
+
 }  // namespace tolvane

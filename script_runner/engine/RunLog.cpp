@@ -8,6 +8,7 @@
 #include "runtime/Platform.h"
 #include "script_runner/engine/OutcomeJson.h"
 #include "script_runner/function/ScriptRunner.h"
+#include "script_runner/settings/SettingResolver.h"
 
 namespace tolvane {
 namespace {
@@ -119,8 +120,10 @@ void RunLog::OnRunEnd(const RunSummary& summary) noexcept {
 
 RunObserver* RunLogFromEnvironment(Platform& platform, std::optional<RunLog>* log,
                                    const std::string& configured_folder) {
-  std::string folder = platform.GetEnvironment(kRunLogFolderVariable);
-  if (folder.empty()) folder = configured_folder;
+  SettingLayers layers;
+  if (!configured_folder.empty())
+    layers.file = ResolvedValue{configured_folder, {SettingSource::kFile, "", 0}};
+  std::string folder = ResolveSetting(platform, SettingId::kRunLogDir, layers).text;
   if (folder.empty()) return nullptr;
   return &log->emplace(platform, std::move(folder));
 }

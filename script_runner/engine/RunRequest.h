@@ -56,6 +56,9 @@ struct RunRequest {
   // Unset: the module's own login (or the configuration's), for any target
   // the configuration admits.
   std::optional<CallerIdentity> identity;
+  // A login of the front end's own (tolvane-exec's --user and the like),
+  // over the configuration's; unset: the configuration's, or the module's.
+  std::optional<RunIdentity> login;
   // The configuration the run takes: the server's udftolvane.conf by
   // default; an empty function: none, the module's built-in behaviour.
   std::function<std::optional<ModuleConfig>(Platform&, FirebirdConfig&)> load_config = LoadServerConfig;

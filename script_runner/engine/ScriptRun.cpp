@@ -16,6 +16,8 @@
 #include "script_runner/engine/ResultText.h"
 #include "script_runner/settings/RunOptions.h"
 #include "script_runner/function/ScriptRunner.h"
+#include "script_runner/engine/RunLimits.h"
+#include "script_runner/settings/SettingResolver.h"
 
 namespace tolvane {
 namespace {
@@ -152,13 +154,22 @@ void ScriptRun::Open() {
   ReadLeadingSettings();
   if (!charset_.empty()) params.SetValue("ServerCharSet", charset_);
   if (sql_dialect_ != 0) params.SetValue("SQLDialect", std::to_string(sql_dialect_));
-  if (settings_.lock_timeout) {
-    if (*settings_.lock_timeout == kLockNoWait) {
-      params.SetValue("WaitOnLocks", "False");
-    } else {
-      params.SetValue("LockTimeout", std::to_string(*settings_.lock_timeout));
-    }
+  // The process's timeouts reach the driver as the connection's own, named
+  // only where they differ from the driver's built-in ones (the table's
+  // defaults), so that a run with none set opens exactly as it always has.
+  if (settings_.lock_timeout == kLockNoWait) {
+    params.SetValue("WaitOnLocks", "False");
+  } else {
+    const int default_seconds = std::stoi(Setting(SettingId::kLockTimeout).default_text);
+    const int seconds =
+        ConnectionLockTimeout(settings_.lock_timeout, settings_.attachment != nullptr,
+                              ProcessSeconds(platform_, SettingId::kLockTimeout), default_seconds);
+    if (settings_.lock_timeout || seconds != default_seconds)
+      params.SetValue("LockTimeout", std::to_string(seconds));
   }
+  const int connect_timeout = ProcessSeconds(platform_, SettingId::kConnectTimeout);
+  if (connect_timeout != std::stoi(Setting(SettingId::kConnectTimeout).default_text))
+    params.SetValue("Connection Timeout", std::to_string(connect_timeout));
   strategy_->Configure(params);
   connection_->SetConnected(true);
   if (settings_.admitted) ConfirmAdmittedFile(platform_, *connection_, *settings_.admitted);

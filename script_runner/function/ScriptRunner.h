@@ -27,9 +27,6 @@ inline constexpr const char* kRunnerUserName = "SYSDBA";
 inline constexpr const char* kRunnerPassword = "ravenquil";
 inline constexpr const char* kRunnerRoleName = "RoleName";
 
-// The server's environment variable that names the run-log folder.
-inline constexpr const char* kRunLogFolderVariable = "UDFTOLVANE_RUN_LOG_DIR";
-
 // Gives a new component the runner's names and its parameter lines, in the
 // order an open depends on: the connection name before the driver name, so
 // that nothing set is wiped; the empty "ServerCharSet" and

@@ -8,6 +8,7 @@
 #include "script_runner/settings/FirebirdConfig.h"
 #include "script_runner/function/ScriptRunner.h"
 #include "script_runner/settings/TrustedFile.h"
+#include "script_runner/settings/SettingResolver.h"
 
 namespace tolvane {
 namespace {
@@ -77,18 +78,41 @@ std::string ServerConfigFolder(Platform& platform, FirebirdConfig& firebird) {
   return folder;
 }
 
+std::optional<ModuleConfig> FindModuleConfig(Platform& platform, FirebirdConfig& firebird,
+                                             const std::string& module_folder, ConfigPlace* found) {
+  // Each place is worked out only when the one before holds nothing: every
+  // call of the function pays for this.
+  const SettingRow& row = Setting(SettingId::kConfigFile);
+  ConfigPlace place{SettingVariable(platform, row), std::string("environment ") + row.variable};
+  if (place.path.empty() || !Exists(platform, place.path)) {
+    place = {module_folder.empty() ? std::string() : JoinPath(module_folder, kConfigFileName),
+             "beside the module"};
+    if (place.path.empty() || !Exists(platform, place.path)) {
+      const std::string server_folder = ServerConfigFolder(platform, firebird);
+      place = {server_folder.empty() ? std::string() : JoinPath(server_folder, kConfigFileName),
+               "the server's configuration folder"};
+    }
+  }
+  return LoadModuleConfig(platform, {place}, found);
+}
+
 std::optional<ModuleConfig> LoadModuleConfig(Platform& platform, FirebirdConfig& firebird) {
-  std::string path = platform.GetEnvironment(kConfigFileVariable);
-  bool found = !path.empty() && Exists(platform, path);
-  if (!found) {
-    path = JoinPath(platform.ModuleFolder(), kConfigFileName);
-    found = !path.empty() && Exists(platform, path);
+  return FindModuleConfig(platform, firebird, platform.ModuleFolder(), nullptr);
+}
+
+std::optional<ModuleConfig> LoadModuleConfig(Platform& platform,
+                                             const std::vector<ConfigPlace>& places,
+                                             ConfigPlace* found) {
+  const ConfigPlace* place = nullptr;
+  for (const ConfigPlace& candidate : places) {
+    if (!candidate.path.empty() && Exists(platform, candidate.path)) {
+      place = &candidate;
+      break;
+    }
   }
-  if (!found) {
-    path = JoinPath(ServerConfigFolder(platform, firebird), kConfigFileName);
-    found = !path.empty() && Exists(platform, path);
-  }
-  if (!found) return std::nullopt;
+  if (place == nullptr) return std::nullopt;
+  if (found != nullptr) *found = *place;
+  const std::string& path = place->path;
 
   const TrustedFile file = ReadOwnersFile(platform, path, path, 0, "");
   ModuleConfig config = ParseModuleConfig(file.content, path);
@@ -105,7 +129,11 @@ RunSettings ConfiguredRunSettings(Platform& platform, const ModuleConfig& config
   RunSettings settings = ConfiguredDefaults(config);
   settings.identity = ModuleIdentity(config);
   if (config.failure_dir.IsSet()) settings.failure_folder = config.failure_dir.value;
-  if (config.lock_timeout.IsSet() && platform.GetEnvironment(kDriverLockTimeoutVariable).empty())
+  // The file's own lock_timeout gives way to the server's variable.
+  SettingLayers lock_timeout;
+  lock_timeout.file = FileSetting(config, SettingId::kLockTimeout);
+  if (lock_timeout.file &&
+      ResolveSetting(platform, SettingId::kLockTimeout, lock_timeout).origin.source == SettingSource::kFile)
     settings.lock_timeout = config.lock_timeout.value;
   return settings;
 }

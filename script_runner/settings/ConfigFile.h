@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "script_runner/settings/ModuleConfig.h"
 #include "script_runner/engine/RunSettings.h"
@@ -14,14 +15,13 @@ class FirebirdConfig;
 class Platform;
 
 inline constexpr const char* kConfigFileName = "udftolvane.conf";
-inline constexpr const char* kConfigFileVariable = "UDFTOLVANE_CONF";
 
 // The folder the server reads firebird.conf from, links followed (so
 // /etc/firebird/3.0 on Debian); empty when no Firebird server is in the
 // process.
 std::string ServerConfigFolder(Platform& platform, FirebirdConfig& firebird);
 
-// The first of these that exists: $UDFTOLVANE_CONF, udftolvane.conf beside
+// The first of these that exists: $UDFTOLVANE_CONF (SettingsTable.h), udftolvane.conf beside
 // the module, udftolvane.conf in the server's configuration folder. Nothing
 // when none exists. A password_file is read into password. Raises
 // EModuleConfig when the file cannot be read or parsed, when it or the
@@ -29,13 +29,27 @@ std::string ServerConfigFolder(Platform& platform, FirebirdConfig& firebird);
 // (TrustedFile.h), or when either lets others read a password.
 std::optional<ModuleConfig> LoadModuleConfig(Platform& platform, FirebirdConfig& firebird);
 
-// Firebird driver's own variable for the lock wait; where it is set, it wins
-// over lock_timeout of the file.
-inline constexpr const char* kDriverLockTimeoutVariable = "TOLVANE_LOCK_TIMEOUT";
+// A place the configuration is looked for, and why it is looked for there.
+struct ConfigPlace {
+  std::string path;  // empty: not looked for
+  std::string why;   // "environment UDFTOLVANE_CONF", "beside the module", ...
+};
+
+// LoadModuleConfig's search with module_folder as the module's folder; the
+// place it was found at in *found.
+std::optional<ModuleConfig> FindModuleConfig(Platform& platform, FirebirdConfig& firebird,
+                                             const std::string& module_folder,
+                                             ConfigPlace* found = nullptr);
+
+// The first of places that exists, read and judged as LoadModuleConfig does;
+// the place it was found at in *found.
+std::optional<ModuleConfig> LoadModuleConfig(Platform& platform,
+                                             const std::vector<ConfigPlace>& places,
+                                             ConfigPlace* found = nullptr);
 
 // The settings every run of the function takes from config: default_options,
-// then the login, failure_dir and lock_timeout (unless TOLVANE_LOCK_TIMEOUT
-// is set).
+// then the login, failure_dir and lock_timeout (unless its variable,
+// TOLVANE_LOCK_TIMEOUT, wins: SettingResolver.h).
 RunSettings ConfiguredRunSettings(Platform& platform, const ModuleConfig& config);
 
 // The login the configuration gives (each part not set keeps the module's

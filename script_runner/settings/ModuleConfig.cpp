@@ -6,14 +6,10 @@
 #include "runtime/Text.h"
 #include "script_runner/engine/RunLimits.h"
 #include "script_runner/settings/RunOptions.h"
+#include "script_runner/settings/SettingsTable.h"
 
 namespace tolvane {
 namespace {
-
-constexpr const char* kNames =
-    "user, password, role, password_file, allowed_databases, deny_security_database, "
-    "failure_dir, lock_timeout, run_log_dir, default_options, procedure_identity, "
-    "max_runs_per_user";
 
 struct Problem {
   std::string text;
@@ -130,7 +126,7 @@ void Apply(ModuleConfig* config, const std::string& name, const std::string& val
   } else if (name == "max_runs_per_user") {
     Take(&config->max_runs_per_user, RunsPerUser(value), line);
   } else {
-    Refuse("unknown setting '" + name + "'; the settings are " + kNames);
+    Refuse("unknown setting '" + name + "'; the settings are " + FileSettingNames());
   }
 }
 

@@ -1,16 +1,16 @@
 #include "script_runner/settings/RunOptions.h"
 
 #include <charconv>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "runtime/Text.h"
+#include "script_runner/settings/SettingsTable.h"
 
 namespace tolvane {
 namespace {
 
-constexpr const char* kNames =
-    "mode, dialect, lock_timeout, failure_files, charset, sql_dialect, statement_text";
 
 [[noreturn]] void BadValue(std::string_view name, std::string_view value, const char* allowed) {
   throw ERunOptions("Bad value '" + std::string(value) + "' for option " + std::string(name) +
@@ -64,14 +64,14 @@ void Apply(const std::string& name, std::string_view value, RunSettings* setting
     else if (lower == "not_ok") settings->every_statement_text = false;
     else BadValue(name, value, "all or not_ok");
   } else {
-    throw ERunOptions("Unknown option '" + name + "': the options are " + kNames);
+    throw ERunOptions("Unknown option '" + name + "': the options are " + OptionNames());
   }
 }
 
 }  // namespace
 
-RunSettings ParseRunOptions(std::string_view text, const RunSettings& base) {
-  RunSettings settings = base;
+void ForEachRunOption(std::string_view text,
+                      const std::function<void(const std::string&, std::string_view)>& take) {
   std::vector<std::string> seen;
   while (!text.empty()) {
     const std::size_t end = text.find(';');
@@ -85,8 +85,23 @@ RunSettings ParseRunOptions(std::string_view text, const RunSettings& base) {
     for (const std::string& earlier : seen)
       if (earlier == name) throw ERunOptions("Option " + name + " is given twice");
     seen.push_back(name);
-    Apply(name, Trim(std::string_view(pair).substr(equals + 1)), &settings);
+    take(name, Trim(std::string_view(pair).substr(equals + 1)));
   }
+}
+
+std::optional<std::string> RunOptionValue(std::string_view text, std::string_view name) {
+  std::optional<std::string> value;
+  ForEachRunOption(text, [&](const std::string& given, std::string_view given_value) {
+    if (given == name) value.emplace(given_value);
+  });
+  return value;
+}
+
+RunSettings ParseRunOptions(std::string_view text, const RunSettings& base) {
+  RunSettings settings = base;
+  ForEachRunOption(text, [&](const std::string& name, std::string_view value) {
+    Apply(name, value, &settings);
+  });
   // A dialect brings its own way of committing unless a mode is given.
   if (!settings.mode_given)
     settings.mode = settings.dialect == Dialect::kIsql ? RunMode::kIsql : RunMode::kContinue;

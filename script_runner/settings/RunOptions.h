@@ -13,6 +13,8 @@
 //                                 that did not end ok or done, or for all
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -30,6 +32,15 @@ class ERunOptions : public Exception {
 // base with the options of text applied. An unknown name, a bad value or a
 // name given twice raises ERunOptions; nothing is touched before that.
 RunSettings ParseRunOptions(std::string_view text, const RunSettings& base = RunSettings{});
+
+// Calls take(name, value) for every pair of text in order, names in small
+// letters, blanks trimmed; a pair without "=" or a name given twice raises
+// ERunOptions when it is reached.
+void ForEachRunOption(std::string_view text,
+                      const std::function<void(const std::string&, std::string_view)>& take);
+
+// The value text gives name (in small letters); nothing when it gives none.
+std::optional<std::string> RunOptionValue(std::string_view text, std::string_view name);
 
 // settings as an options text that ParseRunOptions takes back (the run
 // log's record of a run): every option the text can set, defaults included.

@@ -6,9 +6,12 @@ each test writes it and removes it again."""
 
 import json
 import os
+import subprocess
 import unittest
 
-from e2e_support import SOURCE_DIR, ServerDatabase, ServerTestCase
+from e2e_support import SOURCE_DIR, ServerDatabase, ServerTestCase, client
+
+EXEC = os.environ.get("TOLVANE_E2E_EXEC", "")
 
 ADMIN = "TOLVANE_CONF_ADMIN"
 ADMIN_PASSWORD = "pw-from-conf"
@@ -159,6 +162,96 @@ class ModuleConfiguration(ServerTestCase):
         text = files[0].read_text()
         files[0].unlink()
         return [json.loads(line) for line in text.splitlines()]
+
+
+class ExecConfiguration(ServerTestCase):
+    """tolvane-exec reads a configuration as the module does, logs in as its
+    flags, ISC_USER / ISC_PASSWORD or the file say, and shows where each
+    setting came from."""
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        if not EXEC or not os.path.exists(EXEC):
+            raise AssertionError(f"tolvane-exec not found at '{EXEC}' (set TOLVANE_E2E_EXEC)")
+        cls.work.chmod(0o755)
+        (cls.work / "allowed").mkdir(mode=0o755)
+        cls.db = ServerDatabase(cls.work, "exec_login",
+                                "CREATE TABLE WHO (NAME VARCHAR(63));\n"
+                                f"CREATE OR ALTER USER {ADMIN} PASSWORD '{ADMIN_PASSWORD}';\n"
+                                f"COMMIT;\nGRANT ALL ON WHO TO {ADMIN};")
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.db.run(f"DROP USER {ADMIN};\nCOMMIT;\n", check=False)
+        super().tearDownClass()
+
+    def write(self, name: str, text: str, mode: int = 0o600) -> str:
+        path = self.work / name
+        path.unlink(missing_ok=True)
+        path.write_text(text)
+        path.chmod(mode)
+        return str(path)
+
+    def exec(self, *args, script: bytes = b"", **env):
+        base = {k: v for k, v in client().library_env().items() if k not in ("ISC_USER", "ISC_PASSWORD")}
+        return subprocess.run([EXEC, *args], input=script, capture_output=True, timeout=120,
+                              env=dict(base, **env))
+
+    def test_the_login_comes_from_the_flags_the_environment_or_the_file(self):
+        insert = b"INSERT INTO WHO VALUES (CURRENT_USER)"
+        conf = self.write("login.conf", f"user = {ADMIN}\npassword = {ADMIN_PASSWORD}\n")
+        right = self.write("right.pw", ADMIN_PASSWORD + "\n")
+        wrong = self.write("wrong.pw", "not-the-password\n")
+        rows = [
+            # (arguments, environment, result)
+            (["--config", conf], {}, "ok"),
+            (["--no-config", "--user", ADMIN, "--password-file", right], {}, "ok"),
+            (["--no-config"], {"ISC_USER": ADMIN, "ISC_PASSWORD": ADMIN_PASSWORD}, "ok"),
+            # The flag wins over the variable, the variable over the file.
+            (["--config", conf, "--password-file", wrong], {}, "user name and password are not defined"),
+            (["--config", conf], {"ISC_PASSWORD": "not-the-password"}, "user name and password are not defined"),
+        ]
+        for args, env, result in rows:
+            with self.subTest(args=args, env=env):
+                done = self.exec("--database", self.db.remote, *args, "-", script=insert, **env)
+                self.assertIn(result, done.stdout.decode(), done.stderr.decode())
+                self.assertEqual(done.returncode, 0 if result == "ok" else 1)
+        self.assertEqual(self.db.values("SELECT NAME AS V FROM WHO"), [ADMIN] * 3)
+
+    def test_the_target_rules_and_the_failure_folder_of_the_file_hold(self):
+        failures = self.work / "failures"
+        failures.mkdir(exist_ok=True)
+        conf = self.write("rules.conf", f"allowed_databases = {self.work / 'allowed'}/\n"
+                                        f"failure_dir = {failures}\n", 0o644)
+        done = self.exec("--config", conf, "--database", self.db.remote, "-", script=b"SELECT 1 FROM RDB$DATABASE")
+        self.assertEqual(done.returncode, 1)
+        self.assertIn("allowed_databases", done.stdout.decode())
+        conf = self.write("rules.conf", f"failure_dir = {failures}\n", 0o644)
+        done = self.exec("--config", conf, "--database", self.db.remote, "--report", "none", "-",
+                         script=b"SELEC 1")
+        self.assertEqual(done.returncode, 3, done.stderr.decode())
+        self.assertTrue((failures / "TESTE0.TXT").exists())
+        # A configuration others may write is refused, as the module refuses it.
+        conf = self.write("open.conf", "failure_dir = /tmp\n", 0o666)
+        done = self.exec("--config", conf, "--database", self.db.remote, "-", script=b"")
+        self.assertEqual(done.returncode, 2)
+        self.assertIn("--no-config", done.stderr.decode())
+
+    def test_show_settings_names_where_each_value_came_from(self):
+        conf = self.write("show.conf", f"failure_dir = {self.work}\npassword = secret-pw\nlock_timeout = 4\n")
+        done = self.exec("--show-settings", "--config", conf, "--mode", "batch",
+                         TOLVANE_LOCK_TIMEOUT="9")
+        self.assertEqual(done.returncode, 0, done.stderr.decode())
+        lines = done.stdout.decode().splitlines()
+        for line in [f"option:--config\tconfiguration={conf}",
+                     f"file:{conf}:1\tfailure_dir={self.work}",
+                     "env:TOLVANE_LOCK_TIMEOUT\tlock_timeout=9",
+                     "option:command line\tmode=batch",
+                     f"file:{conf}:2\tpassword=(given)",
+                     "default\tconnect_timeout=30"]:
+            self.assertIn(line, lines)
+        self.assertNotIn("secret-pw", done.stdout.decode())
 
 
 if __name__ == "__main__":

@@ -1,5 +1,5 @@
 // The entry function, the library's exports, and the pure helpers that
-// decide how a text runs and how long a statement or an attach waits.
+// decide how a text runs.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -10,16 +10,12 @@
 #include <vector>
 
 #include "DriverHarness.h"
-#include "fbdrv/ConnectTimeout.h"
-#include "fbdrv/LockTimeout.h"
 #include "fbdrv/StatementKind.h"
 
 namespace tolvane::fbdrv::testing {
 namespace {
 
 using tolvane::fbdrv::ClassifyStatement;
-using tolvane::fbdrv::ParseConnectTimeout;
-using tolvane::fbdrv::ParseLockTimeout;
 using tolvane::fbdrv::StatementKind;
 
 TEST(DriverEntryTest, MissingClientLibraryGivesNoDriver) {
@@ -109,22 +105,6 @@ TEST(StatementKindTest, CreateDatabaseIsRecognisedBehindComments) {
     EXPECT_EQ(ClassifyStatement(line), StatementKind::kCreateDatabase) << line;
   }
   EXPECT_EQ(ClassifyStatement("create databases_t (id int)"), StatementKind::kImmediate);
-}
-
-TEST(ConnectTimeoutTest, EnvironmentValue) {
-  EXPECT_EQ(ParseConnectTimeout(nullptr), 30);
-  EXPECT_EQ(ParseConnectTimeout("0"), 0) << "the client's own limit";
-  EXPECT_EQ(ParseConnectTimeout("x"), 30);
-}
-
-TEST(LockTimeoutTest, EnvironmentValue) {
-  EXPECT_EQ(ParseLockTimeout(nullptr), 60);
-  EXPECT_EQ(ParseLockTimeout(""), 60);
-  EXPECT_EQ(ParseLockTimeout("5"), 5);
-  EXPECT_EQ(ParseLockTimeout("0"), 0) << "no limit";
-  EXPECT_EQ(ParseLockTimeout("-1"), 60);
-  EXPECT_EQ(ParseLockTimeout("5s"), 60);
-  EXPECT_EQ(ParseLockTimeout("99999999999999999999"), 32767);
 }
 
 }  // namespace

@@ -145,12 +145,11 @@ TEST_F(OptionsTest, SilentPeerEndsTheAttachAtTheConnectTimeout) {
   // accepts it nor writes: a server that has stopped answering.
   Listener silent;
   const std::string port = std::to_string(silent.Port());
-  setenv("TOLVANE_CONNECT_TIMEOUT", "2", 1);
   const auto start = std::chrono::steady_clock::now();
   Session session(database_, {{tolvane::coHostName, Text("127.0.0.1")},
-                              {tolvane::coServerPort, Text(port.c_str())}});
+                              {tolvane::coServerPort, Text(port.c_str())},
+                              {tolvane::coConnectionTimeout, 2}});
   const auto waited = std::chrono::steady_clock::now() - start;
-  unsetenv("TOLVANE_CONNECT_TIMEOUT");
   EXPECT_EQ(session.attach_result, kDriverSqlError);
   EXPECT_EQ(session.attach_text.rfind("No answer from \"127.0.0.1/" + port + ":" + database_ +
                                           "\" within 2 seconds (connect timeout)\n-",
@@ -169,10 +168,7 @@ class LockTest : public OptionsTest {
     holder_->Begin();
     holder_->ExecuteInOpen("update t set s = 'held' where id = 1");
   }
-  void TearDown() override {
-    holder_.reset();
-    unsetenv("TOLVANE_LOCK_TIMEOUT");
-  }
+  void TearDown() override { holder_.reset(); }
 
   std::unique_ptr<Probe> holder_;
 };
@@ -206,8 +202,7 @@ TEST_F(LockTest, WaitReturnsOnceTheHolderCommits) {
 TEST_F(LockTest, WaitPastTheLockTimeoutFails) {
   // The server counts lock waits in whole clock seconds, so a limit of 1
   // can end at the next tick; 2 gives a wait long enough to tell from no wait.
-  setenv("TOLVANE_LOCK_TIMEOUT", "2", 1);
-  Session session(database_, {{tolvane::coWaitOnLocks, 1}});
+  Session session(database_, {{tolvane::coWaitOnLocks, 1}, {tolvane::coLockTimeout, 2}});
   const auto start = std::chrono::steady_clock::now();
   Session::Outcome outcome = session.Run("update t set s = 'mine' where id = 1");
   const auto waited = std::chrono::steady_clock::now() - start;
@@ -223,7 +218,6 @@ TEST_F(LockTest, WaitPastTheLockTimeoutFails) {
 }
 
 TEST_F(LockTest, ConnectionsOwnLockTimeoutTakesThePlaceOfTheDriversDefault) {
-  setenv("TOLVANE_LOCK_TIMEOUT", "30", 1);
   Session session(database_, {{tolvane::coWaitOnLocks, 1}, {tolvane::coLockTimeout, 2}});
   const auto start = std::chrono::steady_clock::now();
   Session::Outcome outcome = session.Run("update t set s = 'mine' where id = 1");
