@@ -38,11 +38,11 @@ configure_file(${deb_src}/changelog.in ${deb_out}/changelog @ONLY)
 # the same from one build to the next (no time stamp inside).
 add_custom_command(
   OUTPUT ${deb_out}/tolvane-exec.1.gz ${deb_out}/changelog.gz
-  COMMAND Python3::Interpreter ${deb_src}/md2man.py ${deb_src}/tolvane-exec.1.md
+  COMMAND Python3::Interpreter ${deb_src}/md2man.py ${PROJECT_SOURCE_DIR}/docs/tolvane-exec.md
           ${deb_out}/tolvane-exec.1 --version ${PROJECT_VERSION} --date ${TOLVANE_DEB_MAN_DATE}
   COMMAND ${TOLVANE_GZIP} -9nf ${deb_out}/tolvane-exec.1
   COMMAND ${TOLVANE_GZIP} -9nc ${deb_out}/changelog > ${deb_out}/changelog.gz
-  DEPENDS ${deb_src}/md2man.py ${deb_src}/tolvane-exec.1.md ${deb_out}/changelog
+  DEPENDS ${deb_src}/md2man.py ${PROJECT_SOURCE_DIR}/docs/tolvane-exec.md ${deb_out}/changelog
   COMMENT "Manual page and changelog of the Debian package")
 add_custom_target(tolvane_deb_documents ALL
   DEPENDS ${deb_out}/tolvane-exec.1.gz ${deb_out}/changelog.gz)

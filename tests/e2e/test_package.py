@@ -31,7 +31,7 @@ SHARE_DIR = Path("/usr/share/udftolvane")
 CONFFILE = Path("/etc/firebird/3.0/udftolvane.conf")
 STATE_DIR = BUILD_DIR / "fbserver-package"
 FBSERVER = SOURCE_DIR / "scripts" / "fbserver.sh"
-MAN_SOURCE = SOURCE_DIR / "packaging" / "tolvane-exec.1.md"
+MAN_SOURCE = SOURCE_DIR / "docs" / "tolvane-exec.md"
 MAN_PAGE = BUILD_DIR / "packaging" / "tolvane-exec.1.gz"
 
 
