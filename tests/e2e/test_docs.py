@@ -22,6 +22,8 @@ EXEC = Path(os.environ.get("TOLVANE_E2E_EXEC", BUILD_DIR / "bin" / "tolvane-exec
 PAGES = [SOURCE_DIR / "README.md", *sorted((SOURCE_DIR / "docs").glob("*.md"))]
 FENCE = re.compile(r"^```(\S*)(.*)$")
 DATA_FOLDER = "/var/lib/firebird/3.0/data/"
+# [text](target#anchor) links; the target may be empty (the page itself).
+LINK = re.compile(r"\]\(([^)#\s]*)(?:#([^)\s]+))?\)")
 
 
 class Example:
@@ -130,6 +132,29 @@ class Docs(unittest.TestCase):
         stray = [str(block) for page in PAGES for block in examples(page)
                  if block.language == "text" and "output" in block.flags]
         self.assertEqual(stray, [])
+
+
+    def test_every_link_between_the_pages_reaches_a_page_and_heading(self):
+        broken = []
+        for page in PAGES:
+            for target, anchor in LINK.findall(page.read_text(encoding="utf-8")):
+                if re.match(r"[a-z]+:", target):
+                    continue
+                linked = (page.parent / target).resolve() if target else page
+                if not linked.exists():
+                    broken.append(f"{page.name}: {target}")
+                elif anchor and linked.suffix == ".md" and anchor not in anchors(linked):
+                    broken.append(f"{page.name}: {target}#{anchor}")
+        self.assertEqual(broken, [])
+
+
+def anchors(page):
+    """The anchors a Markdown viewer gives the page's headings."""
+    names = set()
+    for heading in re.findall(r"^#+ (.+)$", page.read_text(encoding="utf-8"), re.MULTILINE):
+        slug = re.sub(r"[^\w\- ]", "", heading.lower()).replace(" ", "-")
+        names.add(slug)
+    return names
 
 
 if __name__ == "__main__":
