@@ -38,11 +38,11 @@ configure_file(${deb_src}/changelog.in ${deb_out}/changelog @ONLY)
 # the same from one build to the next (no time stamp inside).
 add_custom_command(
   OUTPUT ${deb_out}/tolvane-exec.1.gz ${deb_out}/changelog.gz
-  COMMAND Python3::Interpreter ${deb_src}/md2man.py ${deb_src}/tolvane-exec.1.md
+  COMMAND Python3::Interpreter ${deb_src}/md2man.py ${PROJECT_SOURCE_DIR}/docs/tolvane-exec.md
           ${deb_out}/tolvane-exec.1 --version ${PROJECT_VERSION} --date ${TOLVANE_DEB_MAN_DATE}
   COMMAND ${TOLVANE_GZIP} -9nf ${deb_out}/tolvane-exec.1
   COMMAND ${TOLVANE_GZIP} -9nc ${deb_out}/changelog > ${deb_out}/changelog.gz
-  DEPENDS ${deb_src}/md2man.py ${deb_src}/tolvane-exec.1.md ${deb_out}/changelog
+  DEPENDS ${deb_src}/md2man.py ${PROJECT_SOURCE_DIR}/docs/tolvane-exec.md ${deb_out}/changelog
   COMMENT "Manual page and changelog of the Debian package")
 add_custom_target(tolvane_deb_documents ALL
   DEPENDS ${deb_out}/tolvane-exec.1.gz ${deb_out}/changelog.gz)
@@ -87,6 +87,10 @@ foreach(shipped udftolvane_udr UDFTolvane fbdrv tolvane-exec)
   target_link_options(${shipped} PRIVATE -Wl,-z,relro -Wl,-z,now)
 endforeach()
 install(FILES sql/udftolvane.sql sql/udftolvane_udr.sql DESTINATION usr/share/udftolvane ${in_deb})
+# The installer declares, grants and drops from the package's folders as from
+# a build folder; the package's own postinst prints its command lines.
+install(PROGRAMS scripts/install-udf.sh DESTINATION usr/share/udftolvane ${in_deb})
+install(FILES scripts/lib.sh DESTINATION usr/share/udftolvane ${in_deb})
 # Readable by root and the server's group only (postinst sets the group): the
 # file may come to hold the module's password.
 install(FILES scripts/udftolvane.conf.template DESTINATION etc/firebird/3.0
@@ -94,6 +98,8 @@ install(FILES scripts/udftolvane.conf.template DESTINATION etc/firebird/3.0
 install(FILES ${deb_out}/tolvane-exec.1.gz DESTINATION usr/share/man/man1 ${in_deb})
 install(FILES README.md ${deb_src}/copyright ${deb_out}/changelog.gz
   DESTINATION ${TOLVANE_DEB_DOC_DIR} ${in_deb})
+# The pages the README links to, beside it.
+install(DIRECTORY docs/ DESTINATION ${TOLVANE_DEB_DOC_DIR}/docs ${in_deb} FILES_MATCHING PATTERN "*.md")
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME udftolvane)

@@ -2,7 +2,12 @@
 # Installs UDFTolvane where a Firebird 3 server can load it and declares
 # EXECUTA_SQL in a database.
 #
-#   scripts/install-udf.sh [options]
+#   scripts/install-udf.sh [options]                  from a source tree
+#   /usr/share/udftolvane/install-udf.sh [options]    from the Debian package
+#
+# From the package the modules are already where the server loads them: the
+# script copies and removes no file and leaves the package's udftolvane.conf
+# alone; it checks UdfAccess, declares, grants and drops as from a tree.
 #
 #   --build DIR          build folder holding lib/UDFTolvane.so, lib/libudftolvane_udr.so
 #                        and lib/libfbdrv.so (default: $TOLVANE_BUILD_DIR or ./build)
@@ -72,6 +77,17 @@
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
+# The package keeps the declarations beside this script; a source tree in
+# sql/, with the configuration template in scripts/.
+readonly HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+if [[ -f "$HERE/udftolvane_udr.sql" ]]; then
+  from_package=true
+  readonly DECLARATIONS="$HERE"
+else
+  from_package=false
+  readonly DECLARATIONS="$TOLVANE_ROOT/sql"
+fi
+
 FIREBIRD_ROOT="${FIREBIRD:-/usr/lib/x86_64-linux-gnu/firebird/3.0}"
 
 usage() {
@@ -90,6 +106,7 @@ password="${ISC_PASSWORD:-}"
 password_file=""
 kind=legacy
 install_files=true
+build_given=false
 uninstall=false
 restore_config=false
 grantees=()
@@ -129,7 +146,7 @@ done
 while (($#)); do
   case "$1" in
     --firebird-root) : "${2:?}"; shift 2 ;;
-    --build) build_dir="${2:?}"; shift 2 ;;
+    --build) build_dir="${2:?}"; build_given=true; shift 2 ;;
     --dir) target_dir="${2:?}"; shift 2 ;;
     --udr-dir) udr_dir="${2:?}"; shift 2 ;;
     --conf) conf_file="${2:?}"; shift 2 ;;
@@ -149,6 +166,12 @@ while (($#)); do
     *) echo "unknown option: $1" >&2; usage ;;
   esac
 done
+
+# From the package the files are in place already; --build names a build
+# folder to copy from all the same.
+if $from_package && ! $build_given; then
+  install_files=false
+fi
 
 # --- the installer's own login: Debian's password file ---
 
@@ -387,7 +410,7 @@ FROM RDB\$PROCEDURES WHERE RDB\$PROCEDURE_NAME = 'TOLVANE_RUN' AND RDB\$PACKAGE_
 # One statement of the UDR declaration file: from the line that starts with
 # HEAD to the end of the statement.
 declaration_statement() {
-  local head="$1" file="$TOLVANE_ROOT/sql/udftolvane_udr.sql" text
+  local head="$1" file="$DECLARATIONS/udftolvane_udr.sql" text
   [[ -f "$file" ]] || tolvane_die "$file is missing"
   text="$(awk -v head="$head" 'index($0, head) == 1 { inside = 1 }
                                inside { print }
@@ -425,7 +448,7 @@ COMMIT;
 }
 
 declare_legacy_function() {
-  local declared declaration="$TOLVANE_ROOT/sql/udftolvane.sql"
+  local declared declaration="$DECLARATIONS/udftolvane.sql"
   [[ -f "$declaration" ]] || tolvane_die "$declaration is missing"
   declared="$(declared_kind)" || exit 1
   if [[ -n "$declared" ]]; then
@@ -625,7 +648,8 @@ uninstall_module() {
   local status=0
   [[ -z "$database" ]] || drop_routines
   $install_files && remove_libraries
-  remove_config_template
+  # The package's udftolvane.conf is dpkg's to remove (apt purge).
+  $from_package || remove_config_template
   if $restore_config; then
     restore_config_file || status=1
   elif [[ -n "$(config_backups)" ]]; then
@@ -641,7 +665,8 @@ main() {
   fi
   local access=true
   $install_files && install_libraries
-  write_config_template
+  # The package installs its own udftolvane.conf.
+  $from_package || write_config_template
   # UdfAccess governs the legacy module only.
   if [[ "$kind" != udr ]]; then
     ensure_udf_access || access=false

@@ -31,7 +31,7 @@ SHARE_DIR = Path("/usr/share/udftolvane")
 CONFFILE = Path("/etc/firebird/3.0/udftolvane.conf")
 STATE_DIR = BUILD_DIR / "fbserver-package"
 FBSERVER = SOURCE_DIR / "scripts" / "fbserver.sh"
-MAN_SOURCE = SOURCE_DIR / "packaging" / "tolvane-exec.1.md"
+MAN_SOURCE = SOURCE_DIR / "docs" / "tolvane-exec.md"
 MAN_PAGE = BUILD_DIR / "packaging" / "tolvane-exec.1.gz"
 
 
@@ -131,14 +131,20 @@ class Package(unittest.TestCase):
     def stop_server():
         run([FBSERVER, "stop", "--build", BUILD_DIR, "--state", STATE_DIR])
 
-    def declared_database(self, address, name, declaration):
-        """A new database with a declaration file run into it, as the
-        message after install tells an administrator to."""
+    def installer(self, *args):
+        """The package's installer, as the message after install prints it,
+        told the private server's configuration instead of the system's."""
+        return run([SHARE_DIR / "install-udf.sh", *args, "--conf", STATE_DIR / "root" / "firebird.conf"],
+                   env=dict(os.environ, ISC_PASSWORD=PASSWORD))
+
+    def declared_database(self, address, name, kind, *extra):
+        """A new database with the routines declared into it by the command
+        the message after install prints."""
         path = self.work / f"{name}.fdb"
         path.unlink(missing_ok=True)
         remote = f"{address}:{path}"
         isql(f"CREATE DATABASE {quoted(remote)};\nCREATE TABLE T (ID INTEGER);\nCOMMIT;\n")
-        run(["isql-fb", "-q", "-bail", "-user", "SYSDBA", "-password", PASSWORD, "-i", declaration, remote])
+        self.installer("--kind", kind, "--database", remote, *extra)
         return str(path), remote
 
     def test_installed_it_runs_through_both_routines_and_purge_leaves_nothing(self):
@@ -152,7 +158,9 @@ class Package(unittest.TestCase):
         listed = run(["dpkg", "-L", PACKAGE]).stdout.split()
         self.assertEqual(sorted(set(listed) - {"/."}), sorted(self.files))
         # The message names the two steps left to the administrator.
-        self.assertIn(f"isql-fb -user SYSDBA -i {SHARE_DIR}/udftolvane_udr.sql <database>", installed.stdout)
+        for kind in ("udr", "legacy"):
+            self.assertIn(f"{SHARE_DIR}/install-udf.sh --kind {kind} --database localhost:<database>",
+                          installed.stdout)
         self.assertIn(f"UdfAccess = Restrict {UDF_DIR}", installed.stdout)
         server_group = "firebird" if self.group_exists("firebird") else "root"
         self.assertEqual(self.owner(CONFFILE), ("0o640", "root", server_group))
@@ -166,7 +174,7 @@ class Package(unittest.TestCase):
              UDR_DIR / "libfbdrv.so", UDF_DIR / "UDFTolvane.so", UDF_DIR / "libfbdrv.so", "/usr/bin/tolvane-exec"])
 
         address = self.start_server()
-        path, remote = self.declared_database(address, "udr", SHARE_DIR / "udftolvane_udr.sql")
+        path, remote = self.declared_database(address, "udr", "udr", "--with-function")
         sql = "SET LIST ON;\n" + executa_sql_select(text_blob(b"INSERT INTO T VALUES (1)\nINSERT INTO T VALUES (2)\n"),
                                                     quoted(path))
         self.assertEqual(results_in(isql(sql, connect_to=remote).stdout), ["ok"])
@@ -176,9 +184,18 @@ class Package(unittest.TestCase):
         self.assertEqual(re.findall(r"(?m)^V\s+(\S+)", rows), ["1:ok", "2:failed", ":result"])
         self.assertRegex(rows, r"(?m)^N\s+3$")
         # The legacy module, from the package's UDF folder.
-        path, remote = self.declared_database(address, "legacy", SHARE_DIR / "udftolvane.sql")
+        udr_remote = remote
+        path, remote = self.declared_database(address, "legacy", "legacy")
         sql = "SET LIST ON;\n" + executa_sql_select(text_blob(b"INSERT INTO T VALUES (1)"), quoted(path))
         self.assertEqual(results_in(isql(sql, connect_to=remote).stdout), ["ok"])
+        # Taken back by the same commands with --uninstall; the package's files stay.
+        for kind, database in (("udr", udr_remote), ("legacy", remote)):
+            self.installer("--uninstall", "--kind", kind, "--database", database)
+            routines = isql("SET LIST ON;\nSELECT (SELECT COUNT(*) FROM RDB$FUNCTIONS WHERE RDB$FUNCTION_NAME = "
+                            "'EXECUTA_SQL') + (SELECT COUNT(*) FROM RDB$PROCEDURES WHERE RDB$PROCEDURE_NAME = "
+                            "'TOLVANE_RUN') AS N FROM RDB$DATABASE;\n", connect_to=database).stdout
+            self.assertRegex(routines, r"(?m)^N\s+0$")
+        self.assertEqual([f for f in self.files if not os.path.lexists(f)], [])
         self.stop_server()
         # The installed tool finds the driver through the package's link.
         path = self.work / "exec.fdb"

@@ -156,13 +156,14 @@ std::string SourceFile(const std::string& relative) {
 }
 
 // The template shows every setting of the file, commented out, with its
-// default; the README shows the template and a row for every setting.
+// default; the configuration page shows the template and a row for every
+// setting.
 TEST(SettingsTable, TheTemplateAndTheReadmeShowEverySettingWithItsDefault) {
   const std::string conf_template = SourceFile("scripts/udftolvane.conf.template");
-  const std::string readme = SourceFile("README.md");
+  const std::string readme = SourceFile("docs/configuration.md");
   ASSERT_FALSE(conf_template.empty());
   EXPECT_NE(readme.find("```ini\n" + conf_template + "```"), std::string::npos)
-      << "the README's copy of the template differs";
+      << "docs/configuration.md's copy of the template differs";
   std::map<std::string, std::string> shown;
   const std::regex line(R"(^#([a-z_]+) =(?: (.*))?$)");
   std::istringstream lines(conf_template);
@@ -172,12 +173,12 @@ TEST(SettingsTable, TheTemplateAndTheReadmeShowEverySettingWithItsDefault) {
   }
   std::set<std::string> in_table;
   for (const SettingRow& row : SettingsTable()) {
-    // The README's table: | `name` | variable | option | default | ... |
+    // The page's table: | `name` | variable | option | default | ... |
     const std::string readme_row = std::string("| `") + row.name + "` | " +
                                    (row.variable ? std::string("`") + row.variable + "`" : "") +
                                    " | " + (row.flag ? std::string("`") + row.flag + "`" : "") +
                                    " | " + (*row.default_text ? std::string("`") + row.default_text + "`" : "") + " |";
-    EXPECT_NE(readme.find(readme_row), std::string::npos) << "README lacks the row " << readme_row;
+    EXPECT_NE(readme.find(readme_row), std::string::npos) << "docs/configuration.md lacks the row " << readme_row;
     if (!row.in_file) continue;
     in_table.insert(row.name);
     const auto found = shown.find(row.name);
