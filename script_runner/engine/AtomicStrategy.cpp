@@ -21,12 +21,7 @@ class AtomicStrategy final : public TransactionStrategy {
   }
   bool AfterStatement(RunTransaction& run, StatementClass, StatementOutcome& outcome) override {
     if (outcome.status != OutcomeStatus::kFailed) return true;
-    try {
-      run.ExecuteControl("ROLLBACK");
-    } catch (...) {
-      // Closing the connection rolls back all the same.
-    }
-    run.RolledBack();
+    RollBackPendingWork(run);
     return false;
   }
   void Finish(RunTransaction& run) override { CommitPendingWork(run); }

@@ -46,12 +46,7 @@ class IsqlStrategy final : public TransactionStrategy {
     }
     if (!(bail_ && !ok)) return true;
     // isql leaves at the failure without committing.
-    try {
-      run.ExecuteControl("ROLLBACK");
-    } catch (...) {
-      // Closing the connection rolls back all the same.
-    }
-    run.RolledBack();
+    RollBackPendingWork(run);
     return false;
   }
   void Finish(RunTransaction& run) override { CommitPendingWork(run); }

@@ -89,6 +89,16 @@ inline void TransactionStrategy::CommitPendingWork(RunTransaction& run) {
   tolvane::CommitPendingWork(run);
 }
 
+// A failure that ends a mode's run: its open work rolled back (a rollback that
+// fails leaves it to the close, which rolls back all the same).
+inline void RollBackPendingWork(RunTransaction& run) {
+  try {
+    run.ExecuteControl("ROLLBACK");
+  } catch (...) {
+  }
+  run.RolledBack();
+}
+
 std::unique_ptr<TransactionStrategy> MakeContinueStrategy(bool bail);
 std::unique_ptr<TransactionStrategy> MakeAtomicStrategy();
 std::unique_ptr<TransactionStrategy> MakeBatchStrategy();
