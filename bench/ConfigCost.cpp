@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
   const std::string conf = argv[1];
   const std::string target = argv[2];
   const int iterations = std::atoi(argv[3]);
-  tolvane::DefaultPlatform().LoadLibrary("libfbclient.so.2");
+  tolvane::DefaultPlatform().LoadLibrary("libfbclient.so.2", nullptr);
   try {
     ::setenv("UDFTOLVANE_CONF", conf.c_str(), 1);
     MicrosecondsPerCall(target, iterations / 10 + 1, true);  // warm caches

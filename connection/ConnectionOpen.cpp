@@ -186,7 +186,7 @@ void TSQLConnection::LoadDriverLibrary() {
     const std::string library_name = LibraryName();
     // The library is never unloaded: loading it again by name yields the
     // copy already in the process.
-    if (library_handle_ == nullptr) library_handle_ = platform_.LoadLibrary(Trim(library_name));
+    if (library_handle_ == nullptr) library_handle_ = platform_.LoadLibrary(Trim(library_name), nullptr);
     if (library_handle_ == nullptr)
       RaiseDatabaseErrorFmt(kSUnableToLoad, {library_name}, nullptr);
 

@@ -43,6 +43,10 @@ struct FileFacts {
   unsigned long owner = 0; // the owner's user id
   unsigned long names = 1; // hard links: the names the file has
   FileIdentity identity;
+  std::uint64_t size = 0;  // bytes, for a regular file
+  // The last write, on the clock FileClockNow reads (its unit is the
+  // system's: nanoseconds on Linux, 100 ns on Windows).
+  std::int64_t written = 0;
 };
 
 class Platform {
@@ -81,6 +85,20 @@ class Platform {
   // into *content when it is a regular one: what is judged is what is read.
   // 0, or the system's error number.
   virtual int ReadFileNoFollow(const std::string& path, std::string* content, FileFacts* facts) = 0;
+  // As ReadFileFacts, but a symbolic link at path's last part is described
+  // itself (facts->link), not followed; nothing is opened for reading.
+  virtual int ReadLinkFacts(const std::string& path, FileFacts* facts) = 0;
+  // Now, on the clock file write times are stamped from (FileFacts::written):
+  // a file written after this call never reads as written before it.
+  virtual std::int64_t FileClockNow() = 0;
+  // Opens path for reading, following links, and fills *facts from the open
+  // file; the caller judges what it opened (a folder or device opens too,
+  // where the system allows). A descriptor for ReadAt and CloseFile, or -1
+  // with *error set to the system's error number.
+  virtual int OpenForReading(const std::string& path, FileFacts* facts, int* error) = 0;
+  // Reads up to count bytes at offset of a file OpenForReading opened: the
+  // number read, 0 at the end, or -1 with *error set.
+  virtual long ReadAt(int fd, void* buffer, std::size_t count, std::uint64_t offset, int* error) = 0;
   // The user the process runs as (its effective user id; 0 on Windows, where
   // FileFacts::owner is 0 as well).
   virtual unsigned long EffectiveUser() = 0;
@@ -104,10 +122,12 @@ class Platform {
   // The host process's identifier.
   virtual unsigned long ProcessId() = 0;
 
-  // Loads a dynamic library by file name; null when it cannot be loaded. A
-  // library once loaded is never unloaded. From a shared module on Linux, a
-  // bare file name is taken from the module's folder alone.
-  virtual void* LoadLibrary(const std::string& file_name) = 0;
+  // Loads a dynamic library by file name; null when it cannot be loaded,
+  // with the loader's reason in *reason unless reason is null. A library
+  // once loaded is never unloaded. From a shared module on Linux, a bare
+  // file name is taken from the module's folder alone; a program's bare name
+  // goes through the system's search, and a path is loaded as given.
+  virtual void* LoadLibrary(const std::string& file_name, std::string* reason) = 0;
   // The address of an export; null when absent.
   virtual void* FindSymbol(void* library, const std::string& name) = 0;
   // The address of an export of library when the process already holds it

@@ -8,7 +8,6 @@
 #include "script_runner/settings/FirebirdConfig.h"
 #include "script_runner/settings/RunOptions.h"
 #include "script_runner/function/ScriptRunner.h"
-#include "tools/HostSystem.h"
 
 namespace tolvane::exec {
 namespace {
@@ -18,8 +17,8 @@ constexpr const char* kCommandLine = "command line";
 // The folder a module installed with this program lies in: the first of the
 // folders its run path names (TOLVANE_TOOL_MODULE_FOLDERS, relative to the
 // program's folder) that holds the module.
-std::string ModuleFolder() {
-  const std::string program_folder = FolderOf(host::ProgramPath());
+std::string ModuleFolder(Platform& platform) {
+  const std::string program_folder = FolderOf(platform.ExecutablePath());
   std::string first;
   std::string folders = TOLVANE_TOOL_MODULE_FOLDERS;
   std::size_t start = 0;
@@ -29,8 +28,9 @@ std::string ModuleFolder() {
     const std::string folder = JoinPath(program_folder, folders.substr(start, end - start));
     start = end + 1;
     if (first.empty()) first = folder;
-    host::Stamp stamp = 0;
-    if (host::RegularFileStamp(JoinPath(folder, system_names::kModuleFile), &stamp)) return folder;
+    FileFacts facts;
+    if (platform.ReadLinkFacts(JoinPath(folder, system_names::kModuleFile), &facts) == 0 && facts.regular)
+      return folder;
   }
   return first;
 }
@@ -62,9 +62,8 @@ ExecConfig FindExecConfig(Platform& platform, const ExecOptions& options) {
     return found;
   }
   // The server's configuration folder is the client library's to tell.
-  std::string reason;
-  host::LoadModule(kRunnerVendorLib, &reason);
-  found.config = FindModuleConfig(platform, ServerFirebirdConfig(), ModuleFolder(), &found.place);
+  platform.LoadLibrary(kRunnerVendorLib, nullptr);
+  found.config = FindModuleConfig(platform, ServerFirebirdConfig(), ModuleFolder(platform), &found.place);
   return found;
 }
 

@@ -9,12 +9,11 @@
 #include "SystemNames.h"
 #include "runtime/Platform.h"
 #include "script_runner/engine/FailureFile.h"
-#include "tools/HostSystem.h"
 
 namespace tolvane::exec {
 
 FailureFileWatch::FailureFileWatch(std::string configured)
-    : started_(host::Now()), configured_(std::move(configured)) {}
+    : started_(tolvane::DefaultPlatform().FileClockNow()), configured_(std::move(configured)) {}
 
 std::string FailureFileWatch::Folder() const {
   return tolvane::FailureFolder(tolvane::DefaultPlatform(), configured_);
@@ -30,8 +29,10 @@ std::vector<FailureFile> FailureFileWatch::Written() const {
   for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
     unsigned long index = 0;
     if (!tolvane::FailureFileIndex(entry.path().filename().string(), &index)) continue;
-    host::Stamp written = 0;
-    if (!host::RegularFileStamp(entry.path().string(), &written) || written < started_) continue;
+    tolvane::FileFacts facts;
+    if (tolvane::DefaultPlatform().ReadLinkFacts(entry.path().string(), &facts) != 0 || !facts.regular ||
+        facts.written < started_)
+      continue;
     std::ifstream in(entry.path(), std::ios::binary);
     std::string content{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     files.push_back({index, entry.path().string(), std::move(content)});

@@ -27,7 +27,7 @@ class FailureFileWatch {
   std::vector<FailureFile> Written() const;
 
  private:
-  std::int64_t started_ = 0;  // a host::Stamp
+  std::int64_t started_ = 0;  // on the platform's file clock
   std::string configured_;
 };
 

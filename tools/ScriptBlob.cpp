@@ -1,11 +1,12 @@
 #include "tools/ScriptBlob.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <stdexcept>
 
-#include "tools/HostSystem.h"
+#include "runtime/Platform.h"
 
 namespace tolvane::exec {
 
@@ -19,21 +20,28 @@ ScriptBlob::ScriptBlob(int fd, std::size_t size, unsigned segment_size)
   try {
     SetLength(size);
   } catch (...) {
-    host::CloseFile(fd_);
+    DefaultPlatform().CloseFile(fd_);
     throw;
   }
 }
 
 std::unique_ptr<ScriptBlob> ScriptBlob::FromFile(const std::string& path, unsigned segment_size) {
-  std::size_t size = 0;
-  std::string reason;
-  const int fd = host::OpenForReading(path, &size, &reason);
-  if (fd < 0) throw std::runtime_error("cannot read " + path + ": " + reason);
+  Platform& platform = DefaultPlatform();
+  FileFacts facts;
+  int error = 0;
+  const int fd = platform.OpenForReading(path, &facts, &error);
+  if (fd < 0) throw std::runtime_error("cannot read " + path + ": " + platform.ErrorText(error));
+  if (!facts.regular) {
+    platform.CloseFile(fd);
+    throw std::runtime_error("cannot read " + path + ": not a regular file");
+  }
+  // Past what size_t holds is past what a BLOB holds too: SetLength refuses it.
+  const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(facts.size, SIZE_MAX));
   return std::unique_ptr<ScriptBlob>(new ScriptBlob(fd, size, segment_size));
 }
 
 ScriptBlob::~ScriptBlob() {
-  if (fd_ >= 0) host::CloseFile(fd_);
+  if (fd_ >= 0) DefaultPlatform().CloseFile(fd_);
 }
 
 void ScriptBlob::SetLength(std::size_t size) {
@@ -55,9 +63,11 @@ bool ScriptBlob::Read(ISC_UCHAR* buffer, std::size_t count) {
     std::memcpy(buffer, bytes_.data() + position_, count);
     return true;
   }
+  Platform& platform = DefaultPlatform();
   std::size_t done = 0;
   while (done < count) {
-    const long n = host::ReadAt(fd_, buffer + done, count - done, position_ + done);
+    int error = 0;
+    const long n = platform.ReadAt(fd_, buffer + done, count - done, position_ + done, &error);
     if (n <= 0) return false;
     done += static_cast<std::size_t>(n);
   }

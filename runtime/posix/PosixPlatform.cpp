@@ -6,6 +6,7 @@
 //    truncated, so a file another call holds is never emptied or mixed;
 //  - the settings key: environment variables (see SettingVariable);
 //  - the executable's path: /proc/self/exe;
+//  - file times: st_mtim, on CLOCK_REALTIME_COARSE;
 //  - libraries: dlopen(RTLD_NOW | RTLD_LOCAL), never dlclose; from a shared
 //    module, a bare file name is opened by the full path of the module's
 //    folder, so neither LD_LIBRARY_PATH nor the system's library folders
@@ -26,6 +27,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <new>
 #include <thread>
 
@@ -53,6 +55,10 @@ int RefuseUnlessSoleRegularFile(int fd) {
   return 0;
 }
 
+std::int64_t ToClock(const timespec& time) {
+  return static_cast<std::int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
+}
+
 void FillFacts(const struct stat& st, FileFacts* facts) {
   facts->regular = S_ISREG(st.st_mode);
   facts->folder = S_ISDIR(st.st_mode);
@@ -62,6 +68,8 @@ void FillFacts(const struct stat& st, FileFacts* facts) {
   facts->names = static_cast<unsigned long>(st.st_nlink);
   facts->identity.device = static_cast<std::uint64_t>(st.st_dev);
   facts->identity.file = static_cast<std::uint64_t>(st.st_ino);
+  facts->size = st.st_size > 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+  facts->written = ToClock(st.st_mtim);
 }
 
 // Reads the rest of fd into *content; 0 or the system's error number.
@@ -211,6 +219,49 @@ class PosixPlatform final : public Platform {
     return error;
   }
 
+  int ReadLinkFacts(const std::string& path, FileFacts* facts) override {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0) return errno;
+    FillFacts(st, facts);
+    return 0;
+  }
+
+  // File times come from the kernel's coarse clock, which can lag the fine
+  // one by a tick: reading the same clock keeps a file written at once from
+  // looking older than this moment.
+  std::int64_t FileClockNow() override {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+    return ToClock(now);
+  }
+
+  int OpenForReading(const std::string& path, FileFacts* facts, int* error) override {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+      *error = errno;
+      return -1;
+    }
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+      *error = errno;
+      ::close(fd);
+      return -1;
+    }
+    FillFacts(st, facts);
+    return fd;
+  }
+
+  long ReadAt(int fd, void* buffer, std::size_t count, std::uint64_t offset, int* error) override {
+    for (;;) {
+      const ssize_t n = ::pread(fd, buffer, count, static_cast<off_t>(offset));
+      if (n >= 0) return static_cast<long>(n);
+      if (errno != EINTR) {
+        *error = errno;
+        return -1;
+      }
+    }
+  }
+
   unsigned long EffectiveUser() override { return static_cast<unsigned long>(::geteuid()); }
 
   int RealPath(const std::string& path, std::string* resolved) override {
@@ -267,13 +318,22 @@ class PosixPlatform final : public Platform {
   // A program (the tool, the tests) keeps the loader's search, its run path
   // included; a module takes its own folder or nothing. A folder that is not
   // absolute would be read against the current directory: nothing then.
-  void* LoadLibrary(const std::string& file_name) override {
-    if (file_name.find('/') != std::string::npos || !InSharedModule())
-      return ::dlopen(file_name.c_str(), RTLD_NOW | RTLD_LOCAL);
-    const std::string folder = ModuleFolder();
-    if (folder.empty() || folder.front() != '/') return nullptr;
-    const std::string path = (folder == "/" ? std::string() : folder) + "/" + file_name;
-    return ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  void* LoadLibrary(const std::string& file_name, std::string* reason) override {
+    std::string path = file_name;
+    if (file_name.find('/') == std::string::npos && InSharedModule()) {
+      const std::string folder = ModuleFolder();
+      if (folder.empty() || folder.front() != '/') {
+        if (reason != nullptr) *reason = "the module's folder cannot be told";
+        return nullptr;
+      }
+      path = (folder == "/" ? std::string() : folder) + "/" + file_name;
+    }
+    void* library = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr && reason != nullptr) {
+      const char* text = ::dlerror();
+      *reason = text != nullptr ? text : "unknown reason";
+    }
+    return library;
   }
 
   void* FindSymbol(void* library, const std::string& name) override {

@@ -5,6 +5,8 @@
 //  - the settings key: HKEY_CURRENT_USER\Software\Tolvane\SQLDrivers;
 //  - the executable's path: GetModuleFileNameA of the process's program;
 //  - libraries: LoadLibraryA and GetProcAddress, never FreeLibrary;
+//  - file times: ftLastWriteTime, on GetSystemTimeAsFileTime's clock;
+//  - positioned reads: ReadFile with the offset in an OVERLAPPED;
 //  - new files: CreateFileA(CREATE_NEW), which refuses any existing name;
 //  - file facts and real paths: a handle opened for its attributes only
 //    (following links, or not for ReadFileNoFollow), GetFileInformationByHandle
@@ -111,6 +113,11 @@ OpenHandle OpenForFacts(const std::string& path, int* error) {
   return OpenHandle(handle);
 }
 
+std::int64_t ToClock(const FILETIME& time) {
+  return static_cast<std::int64_t>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) |
+                                   time.dwLowDateTime);
+}
+
 // The facts of an open handle: the file index as its identity, the number
 // of its names, a reparse point (a symbolic link or junction) as a link;
 // access lists are not permission bits, so the owner is always 0.
@@ -125,6 +132,8 @@ int FillFacts(HANDLE handle, FileFacts* facts) {
   facts->names = info.nNumberOfLinks;
   facts->identity.device = info.dwVolumeSerialNumber;
   facts->identity.file = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  facts->size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  facts->written = ToClock(info.ftLastWriteTime);
   return 0;
 }
 
@@ -244,6 +253,59 @@ class WindowsPlatform final : public Platform {
     return 0;
   }
 
+  // The reparse point itself, opened for its attributes only.
+  int ReadLinkFacts(const std::string& path, FileFacts* facts) override {
+    HANDLE handle = BrokenOnPurpose("CreateFileA")
+                        ? INVALID_HANDLE_VALUE
+                        : ::CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
+                                        nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return LookupError();
+    OpenHandle file(handle);
+    return FillFacts(handle, facts);
+  }
+
+  std::int64_t FileClockNow() override {
+    FILETIME now{};
+    ::GetSystemTimeAsFileTime(&now);
+    return ToClock(now);
+  }
+
+  // Others may read and write the file meanwhile, as with the C library's
+  // open.
+  int OpenForReading(const std::string& path, FileFacts* facts, int* error) override {
+    HANDLE handle = BrokenOnPurpose("CreateFileA")
+                        ? INVALID_HANDLE_VALUE
+                        : ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+      *error = LookupError();
+      return -1;
+    }
+    OpenHandle file(handle);
+    if (const int failure = FillFacts(handle, facts); failure != 0) {
+      *error = failure;
+      return -1;
+    }
+    return ToDescriptor(file.release());
+  }
+
+  long ReadAt(int fd, void* buffer, std::size_t count, std::uint64_t offset, int* error) override {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(count, 1u << 30));
+    DWORD n = 0;
+    if (!::ReadFile(ToHandle(fd), buffer, chunk, &n, &at)) {
+      if (::GetLastError() == ERROR_HANDLE_EOF) return 0;
+      *error = LastError();
+      return -1;
+    }
+    return static_cast<long>(n);
+  }
+
   unsigned long EffectiveUser() override { return 0; }
 
   int RealPath(const std::string& path, std::string* resolved) override {
@@ -361,9 +423,10 @@ class WindowsPlatform final : public Platform {
 
   unsigned long ProcessId() override { return ::GetCurrentProcessId(); }
 
-  void* LoadLibrary(const std::string& file_name) override {
-    if (BrokenOnPurpose("LoadLibraryA")) return nullptr;
-    return reinterpret_cast<void*>(::LoadLibraryA(file_name.c_str()));
+  void* LoadLibrary(const std::string& file_name, std::string* reason) override {
+    HMODULE library = BrokenOnPurpose("LoadLibraryA") ? nullptr : ::LoadLibraryA(file_name.c_str());
+    if (library == nullptr && reason != nullptr) *reason = ErrorText(LastError());
+    return reinterpret_cast<void*>(library);
   }
 
   void* FindSymbol(void* library, const std::string& name) override {

@@ -7,7 +7,6 @@
 #include "runtime/PathText.h"
 #include "runtime/Platform.h"
 #include "script_runner/engine/OutcomeJson.h"
-#include "script_runner/function/ScriptRunner.h"
 #include "script_runner/settings/SettingResolver.h"
 
 namespace tolvane {

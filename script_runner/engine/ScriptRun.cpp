@@ -15,7 +15,7 @@
 #include "script_runner/scripts/LineSource.h"
 #include "script_runner/engine/ResultText.h"
 #include "script_runner/settings/RunOptions.h"
-#include "script_runner/function/ScriptRunner.h"
+#include "script_runner/engine/RunnerConnection.h"
 #include "script_runner/engine/RunLimits.h"
 #include "script_runner/settings/SettingResolver.h"
 

@@ -33,30 +33,6 @@ std::size_t GetHostSegment(const blobcallback* blob, char* into, std::size_t wan
 
 }  // namespace
 
-void ConfigureRunnerConnection(TSQLConnection& connection, const std::string& database_path) {
-  connection.Params().Clear();
-  connection.SetConnectionName(kRunnerConnectionName);
-  connection.SetDriverName(kRunnerDriverName);
-  connection.SetGetDriverFunc(kRunnerGetDriverFunc);
-  connection.SetLibraryName(kRunnerLibraryName);
-  connection.SetLoginPrompt(false);
-  TStringList& params = connection.Params();
-  params.SetValue("Database", database_path);
-  params.SetValue("User_Name", kRunnerUserName);
-  params.SetValue("Password", kRunnerPassword);
-  params.SetValue("RoleName", kRunnerRoleName);
-  params.SetValue("SQLDialect", "3");
-  params.SetValue("ServerCharSet", "");
-  params.SetValue("BlobSize", "-1");
-  params.SetValue("CommitRetain", "False");
-  params.SetValue("WaitOnLocks", "True");
-  params.SetValue("ErrorResourceFile", "");
-  params.SetValue("LocaleCode", "0000");
-  params.SetValue("Interbase TransIsolation", "ReadCommited");
-  params.SetValue("Trim Char", "False");
-  connection.SetVendorLib(kRunnerVendorLib);
-}
-
 ScriptSource HostBlobSource(const blobcallback* blob) {
   if (blob == nullptr || blob->blob_handle == nullptr || blob->blob_get_segment == nullptr)
     return ScriptSource{0, nullptr};

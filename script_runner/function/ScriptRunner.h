@@ -8,30 +8,13 @@
 
 #include "script_runner/engine/RunRequest.h"
 #include "script_runner/engine/RunSettings.h"
+#include "script_runner/engine/RunnerConnection.h"
 #include "script_runner/engine/StatementOutcome.h"
-#include "SystemNames.h"
 
 namespace tolvane {
 
 class FirebirdConfig;
 class Platform;
-class TSQLConnection;
-
-// The fixed values of the runner's connection.
-inline constexpr const char* kRunnerConnectionName = "IBConnection";
-inline constexpr const char* kRunnerDriverName = "Interbase";
-inline constexpr const char* kRunnerGetDriverFunc = "getSQLDriverINTERBASE";
-inline constexpr const char* kRunnerLibraryName = system_names::kDriverLibrary;
-inline constexpr const char* kRunnerVendorLib = system_names::kClientLibrary;
-inline constexpr const char* kRunnerUserName = "SYSDBA";
-inline constexpr const char* kRunnerPassword = "ravenquil";
-inline constexpr const char* kRunnerRoleName = "RoleName";
-
-// Gives a new component the runner's names and its parameter lines, in the
-// order an open depends on: the connection name before the driver name, so
-// that nothing set is wiped; the empty "ServerCharSet" and
-// "ErrorResourceFile" remove nothing from a cleared list.
-void ConfigureRunnerConnection(TSQLConnection& connection, const std::string& database_path);
 
 // The host's BLOB as a script source. A null blob, handle or get-segment
 // routine reads as an empty script.

@@ -6,7 +6,7 @@
 #include "runtime/PathText.h"
 #include "runtime/Platform.h"
 #include "script_runner/settings/FirebirdConfig.h"
-#include "script_runner/function/ScriptRunner.h"
+#include "script_runner/engine/RunnerConnection.h"
 #include "script_runner/settings/TrustedFile.h"
 #include "script_runner/settings/SettingResolver.h"
 

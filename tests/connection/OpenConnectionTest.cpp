@@ -39,7 +39,7 @@ TEST_F(OpenConnectionTest, RunnerConfigurationMakesExactlyTheRunnersDriverCalls)
   std::vector<std::string> loaded;
   platform_.load_library = [&loaded](const std::string& name) {
     loaded.push_back(name);
-    return DefaultPlatform().LoadLibrary(fakedrv::kLibraryPath);
+    return DefaultPlatform().LoadLibrary(fakedrv::kLibraryPath, nullptr);
   };
 
   connection_->SetConnected(true);

@@ -28,7 +28,8 @@ const PlatformCall kEveryKind[] = {
     PlatformCall::kCreateNewFile,    PlatformCall::kReadFileFacts, PlatformCall::kRealPath,
     PlatformCall::kModuleFolder,     PlatformCall::kFirebirdDirectory,
     PlatformCall::kFirebirdSetting,  PlatformCall::kProcessId,     PlatformCall::kFirebirdNumber,
-    PlatformCall::kFindLoadedSymbol,
+    PlatformCall::kFindLoadedSymbol, PlatformCall::kReadLinkFacts, PlatformCall::kOpenForReading,
+    PlatformCall::kReadAt,
 };
 
 // The kinds a configured run must reach at least once: a sweep that never

@@ -77,7 +77,7 @@ TEST_F(RunScriptTest, EmptyScriptOpensAndClosesWithExactlyTheRunnersCalls) {
   std::vector<std::string> loaded;
   platform_.load_library = [&loaded](const std::string& name) {
     loaded.push_back(name);
-    return DefaultPlatform().LoadLibrary(fakedrv::kLibraryPath);
+    return DefaultPlatform().LoadLibrary(fakedrv::kLibraryPath, nullptr);
   };
   EXPECT_STREQ(RunScript(platform_, ScriptBlob("").Callback(), "/data/x.fdb"), "ok");
 

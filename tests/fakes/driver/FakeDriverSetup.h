@@ -18,7 +18,8 @@ inline void UseFakeDriver(tolvane::testing::FakePlatform& platform,
                           const char* fake_path = kLibraryPath) {
   platform.load_library = [fake_path](const std::string& name) {
     return tolvane::DefaultPlatform().LoadLibrary(name == tolvane::kRunnerLibraryName ? fake_path
-                                                                                     : name);
+                                                                                     : name,
+                                                   nullptr);
   };
 }
 

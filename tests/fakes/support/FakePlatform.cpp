@@ -80,6 +80,28 @@ int FakePlatform::ReadFileNoFollow(const std::string& path, std::string* content
   return error;
 }
 
+int FakePlatform::ReadLinkFacts(const std::string& path, FileFacts* facts) {
+  int error = 0;
+  if (Count(PlatformCall::kReadLinkFacts, &error)) return error;
+  error = DefaultPlatform().ReadLinkFacts(path, facts);
+  if (error == 0 && adjust_facts) adjust_facts(path, facts);
+  return error;
+}
+
+std::int64_t FakePlatform::FileClockNow() { return DefaultPlatform().FileClockNow(); }
+
+int FakePlatform::OpenForReading(const std::string& path, FileFacts* facts, int* error) {
+  if (Count(PlatformCall::kOpenForReading, error)) return -1;
+  const int fd = DefaultPlatform().OpenForReading(path, facts, error);
+  if (fd >= 0 && adjust_facts) adjust_facts(path, facts);
+  return fd;
+}
+
+long FakePlatform::ReadAt(int fd, void* buffer, std::size_t count, std::uint64_t offset, int* error) {
+  if (Count(PlatformCall::kReadAt, error)) return -1;
+  return DefaultPlatform().ReadAt(fd, buffer, count, offset, error);
+}
+
 unsigned long FakePlatform::EffectiveUser() {
   return effective_user ? effective_user() : DefaultPlatform().EffectiveUser();
 }
@@ -116,9 +138,12 @@ unsigned long FakePlatform::ProcessId() {
   return DefaultPlatform().ProcessId();
 }
 
-void* FakePlatform::LoadLibrary(const std::string& file_name) {
-  if (Count(PlatformCall::kLoadLibrary, nullptr)) return nullptr;
-  return load_library ? load_library(file_name) : DefaultPlatform().LoadLibrary(file_name);
+void* FakePlatform::LoadLibrary(const std::string& file_name, std::string* reason) {
+  if (Count(PlatformCall::kLoadLibrary, nullptr)) {
+    if (reason != nullptr) *reason = "failed on purpose";
+    return nullptr;
+  }
+  return load_library ? load_library(file_name) : DefaultPlatform().LoadLibrary(file_name, reason);
 }
 
 void* FakePlatform::FindSymbol(void* library, const std::string& name) {

@@ -39,6 +39,10 @@ enum class PlatformCall {
   kProcessId,
   kFirebirdNumber,
   kFindLoadedSymbol,
+  // The tool's reads: an error number (link facts, opening, reading).
+  kReadLinkFacts,
+  kOpenForReading,
+  kReadAt,
 };
 
 class FakePlatform : public Platform, public FirebirdConfig {
@@ -85,7 +89,11 @@ class FakePlatform : public Platform, public FirebirdConfig {
   std::string ExecutablePath() override;
   std::string ModuleFolder() override;
   unsigned long ProcessId() override;
-  void* LoadLibrary(const std::string& file_name) override;
+  int ReadLinkFacts(const std::string& path, FileFacts* facts) override;
+  std::int64_t FileClockNow() override;
+  int OpenForReading(const std::string& path, FileFacts* facts, int* error) override;
+  long ReadAt(int fd, void* buffer, std::size_t count, std::uint64_t offset, int* error) override;
+  void* LoadLibrary(const std::string& file_name, std::string* reason) override;
   void* FindSymbol(void* library, const std::string& name) override;
   void* FindLoadedSymbol(const std::string& library, const std::string& name) override;
   char* AllocateBuffer(std::size_t size) override;
