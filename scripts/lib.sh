@@ -216,3 +216,49 @@ tolvane_server_arguments() {
   mkdir -p "$state_dir"
   state_dir="$(cd "$state_dir" && pwd)"
 }
+
+# Whether PATH (as written and as its links resolve) and every folder above it
+# belong to root or to this user and no group or other user can write them.
+# The module reads configuration and password files only below such folders
+# (a sticky bit excuses nothing), so the tests' files must lie there too.
+tolvane_trusted_path() {
+  local path uid mode me
+  me="$(id -u)"
+  for path in "$1" "$(realpath -m "$1")"; do
+    while [[ ! -e "$path" ]]; do path="$(dirname "$path")"; done
+    while :; do
+      read -r uid mode < <(stat -c '%u %a' "$path")
+      [[ "$uid" == 0 || "$uid" == "$me" ]] || return 1
+      (((8#$mode & 8#022) == 0)) || return 1
+      [[ "$path" == / ]] && break
+      path="$(dirname "$path")"
+    done
+  done
+}
+
+# Runs SCRIPT (a path below the tree) again from a copy of the tree below a
+# folder only root or this user can write, when BUILD_DIR lies below one that
+# others can write (a clone in /tmp): there the module would refuse the
+# configuration files the tests write. The copy keeps its build folders from
+# one run to the next; "shared" beside the tree is linked beside the copy.
+tolvane_run_from_trusted_tree() {
+  local build_dir="$1" script="$2" base dest
+  shift 2
+  tolvane_trusted_path "$build_dir" && return 0
+  if [[ "$(id -u)" -eq 0 ]]; then
+    base=/var/lib/tolvane-tests
+  else
+    base="${XDG_CACHE_HOME:-$HOME/.cache}/tolvane-tests"
+  fi
+  dest="$base/$(printf '%s' "$TOLVANE_ROOT" | sha256sum | cut -c1-12)"
+  mkdir -p "$dest/main"
+  chmod 0755 "$base" "$dest" "$dest/main"
+  tolvane_trusted_path "$dest/main" ||
+    tolvane_die "$build_dir lies below a folder others can write, and so does $dest; set TOLVANE_BUILD_DIR to a folder only you can write"
+  ln -sfn "$(realpath -m "$TOLVANE_ROOT/../shared")" "$dest/shared"
+  find "$dest/main" -mindepth 1 -maxdepth 1 ! -name 'build*' -exec rm -rf {} +
+  tar -C "$TOLVANE_ROOT" --exclude='./build*' -cf - . | tar -C "$dest/main" -xf -
+  tolvane_log "$build_dir lies below a folder others can write, where the module refuses configuration files: running from $dest/main"
+  unset TOLVANE_BUILD_DIR
+  exec "$dest/main/$script" "$@"
+}

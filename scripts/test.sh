@@ -104,6 +104,7 @@ stage_bench_smoke() {
 }
 
 main() {
+  tolvane_run_from_trusted_tree "$BUILD_DIR" scripts/test.sh "$@"
   cd "$TOLVANE_ROOT"
   mkdir -p "$BUILD_DIR"
   export TOLVANE_SKIP_LOG="$BUILD_DIR/skipped.txt"
