@@ -15,6 +15,8 @@
 #include "script_runner/ResultText.h"
 #include "script_runner/RunOptions.h"
 #include "script_runner/ScriptRunner.h"
+#include "script_runner/history/AlreadyDone.h"
+#include "script_runner/history/OnceRun.h"
 
 namespace tolvane {
 namespace {
@@ -84,7 +86,11 @@ ScriptRun::ScriptRun(Platform& platform, std::string_view script, std::string da
       source_(MakeSource(settings.dialect, script)),
       strategy_(MakeTransactionStrategy(settings.mode)) {}
 
-ScriptRun::~ScriptRun() { delete std::exchange(connection_, nullptr); }
+ScriptRun::~ScriptRun() {
+  // The lock runs on the run's attachment: it goes first.
+  once_.reset();
+  delete std::exchange(connection_, nullptr);
+}
 
 template <class Body>
 bool ScriptRun::Guarded(Body&& body) {
@@ -124,11 +130,13 @@ bool ScriptRun::Step(StatementOutcome* outcome) {
         BreakOff(slot_.Refusal());
         return NotRun(outcome);
       }
-      if (!Guarded([this] {
-            Open();
-            return true;
-          }))
+      if (!Guarded([this] { return Open(); })) {
+        if (summary_.already_applied) {
+          End();
+          return false;
+        }
         return NotRun(outcome);
+      }
       state_ = State::kRunning;
       [[fallthrough]];
     case State::kRunning:
@@ -142,7 +150,7 @@ bool ScriptRun::Step(StatementOutcome* outcome) {
   return false;
 }
 
-void ScriptRun::Open() {
+bool ScriptRun::Open() {
   connection_ = new TSQLConnection(nullptr, platform_);
   ConfigureRunnerConnection(*connection_, settings_.attach_path.empty() ? database_path_
                                                                       : settings_.attach_path);
@@ -172,7 +180,26 @@ void ScriptRun::Open() {
   strategy_->Configure(params);
   connection_->SetConnected(true);
   if (settings_.admitted) ConfirmAdmittedFile(platform_, *connection_, *settings_.admitted);
+  if (!settings_.once_id.empty()) {
+    once_ = std::make_unique<OnceRun>(platform_, settings_, script_, database_path_);
+    std::string already;
+    if (!once_->Begin(*connection_, &already)) {
+      once_.reset();
+      DestroyConnection(std::exchange(connection_, nullptr));
+      summary_.result_ok = true;
+      summary_.already_applied = true;
+      summary_.result_text = std::move(already);
+      return false;
+    }
+  }
   strategy_->Opened(*this);
+  return true;
+}
+
+void ScriptRun::RecordOnce() noexcept {
+  if (once_ == nullptr) return;
+  once_->End(summary_);
+  once_.reset();
 }
 
 // One statement, or the end when there are none left. Failures that escape
@@ -203,7 +230,7 @@ bool ScriptRun::RunNext(StatementOutcome* outcome) {
         // The connection is gone: every later statement would fail the same way.
         keep_going = false;
       }
-      if (state_ != State::kRunning) break;
+      if (state_ != State::kRunning || outcome->status == OutcomeStatus::kTolerated) break;
       const bool was_failed = outcome->status == OutcomeStatus::kFailed;
       if (!strategy_->AfterStatement(*this, kind, *outcome)) keep_going = false;
       if (!was_failed && outcome->status == OutcomeStatus::kFailed)
@@ -260,6 +287,11 @@ bool ScriptRun::Execute(const ScriptStatement& statement, StatementOutcome* outc
     outcome->message = e.Message();
     outcome->sqlstate = e.Details().sqlstate;
     outcome->error_code = e.Details().isc_code;
+    if (settings_.tolerate_exists && FailsAsAlreadyDone(statement.text, e.Details().codes)) {
+      outcome->status = OutcomeStatus::kTolerated;
+      outcome->elapsed_us = NowMicroseconds() - started;
+      return false;
+    }
     // On a caller's own attachment a cancelled statement (the caller's
     // statement cancelled, or its timeout) ends the run: the cancel was meant
     // for the whole call.
@@ -353,9 +385,10 @@ void ScriptRun::Close() {
   // A mode that keeps work open commits it last; its failure names COMMIT.
   if (strategy_->KeepsPendingWork()) current_statement_ = "COMMIT";
   strategy_->Finish(*this);
-  DestroyConnection(std::exchange(connection_, nullptr));
   summary_.result_ok = true;
   summary_.result_text = kSResultOk;
+  RecordOnce();
+  DestroyConnection(std::exchange(connection_, nullptr));
   End();
 }
 
@@ -375,6 +408,7 @@ void ScriptRun::BreakOff(std::string_view message) noexcept {
       RolledBack();
   } catch (...) {
   }
+  RecordOnce();
   try {
     DestroyConnection(std::exchange(connection_, nullptr));
   } catch (...) {
@@ -400,6 +434,7 @@ void ScriptRun::Report(const StatementOutcome& outcome) {
     case OutcomeStatus::kNotRun: ++summary_.not_run; break;
     case OutcomeStatus::kDone: break;
     case OutcomeStatus::kRolledBack: ++summary_.rolled_back; break;
+    case OutcomeStatus::kTolerated: ++summary_.tolerated; break;
   }
   for (RunObserver* observer : observers_) observer->OnOutcome(outcome);
 }
@@ -412,6 +447,7 @@ const char* OutcomeStatusName(OutcomeStatus status) {
     case OutcomeStatus::kNotRun: return "not run";
     case OutcomeStatus::kDone: return "done";
     case OutcomeStatus::kRolledBack: return "rolled back";
+    case OutcomeStatus::kTolerated: return "tolerated";
   }
   return "";
 }

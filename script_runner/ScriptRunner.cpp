@@ -16,6 +16,7 @@
 #include "script_runner/ModuleLogin.h"
 #include "script_runner/ResultText.h"
 #include "script_runner/RunLog.h"
+#include "script_runner/RunOptions.h"
 #include "script_runner/RunnerMessages.h"
 #include "script_runner/ScriptRun.h"
 
@@ -147,7 +148,7 @@ const char* Refused(Platform& platform, const RunSettings& settings, const std::
 }  // namespace
 
 const char* RunScript(Platform& platform, const blobcallback* blob, const char* database_path,
-                      const RunCaller& caller) {
+                      const RunCaller& caller, const std::string* options) {
   RunSettings settings;
   std::string path;
   std::string log_folder;
@@ -165,6 +166,7 @@ const char* RunScript(Platform& platform, const blobcallback* blob, const char* 
       settings.admitted = std::move(admission.file);
       if (settings.identity) settings.attach_path = BoundAttachPath(platform, *settings.identity, path);
     }
+    if (options != nullptr) settings = ParseRunOptions(*options, settings);
     std::optional<RunLog> log;
     RunObserver* observers[1] = {RunLogFromEnvironment(platform, &log, log_folder)};
     RunSummary summary = RunBlob(platform, blob, path, settings,

@@ -48,7 +48,10 @@ RunSummary RunBlob(Platform& platform, const blobcallback* blob, const std::stri
 // refuse, fails the call before any attach. Never throws. A null blob, handle or get-segment routine
 // reads as an empty script; a null path as an empty path. caller is named in
 // the run log; a call refused before its run starts is logged too.
+// options: an options text (RunOptions.h) over the configured settings, for
+// the entry points that take one (TOLVANE_EXEC); null: none, as executa_sql.
 const char* RunScript(Platform& platform, const blobcallback* blob, const char* database_path,
-                      const RunCaller& caller = RunCaller{});
+                      const RunCaller& caller = RunCaller{},
+                      const std::string* options = nullptr);
 
 }  // namespace tolvane

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <utility>
 
 #include "runtime/Platform.h"
@@ -60,6 +61,42 @@ ISC_LONG TotalLength(IBlob* blob, ThrowStatusWrapper* status) {
 
 }  // namespace
 
+namespace {
+
+// The one body of both functions: reads the BLOB through the routine's own
+// attachment and hands it to the runner; options: TOLVANE_EXEC's, null for
+// executa_sql, which has none.
+const char* RunFromUdr(ThrowStatusWrapper* status, Firebird::IExternalContext* context,
+                       const ISC_QUAD* script, const std::string* path,
+                       tolvane::RunCaller caller, const std::string* options) {
+  if (const char* user = context->getUserName()) caller.user = user;  // named in the run log
+  const char* db = path != nullptr ? path->c_str() : nullptr;
+  if (script == nullptr)
+    return tolvane::RunScript(tolvane::DefaultPlatform(), nullptr, db, caller, options);
+  Released<Firebird::IAttachment> attachment(context->getAttachment(status));
+  Released<Firebird::ITransaction> transaction(context->getTransaction(status));
+  ISC_QUAD id = *script;
+  OpenBlob blob(attachment->openBlob(status, transaction.Get(), &id, 0, nullptr), status);
+  attachment.Reset();
+  transaction.Reset();
+  UdrBlobSource source{blob.Get(), status};
+  blobcallback callback{};
+  callback.blob_get_segment = &GetSegment;
+  callback.blob_handle = &source;
+  callback.blob_total_length = TotalLength(blob.Get(), status);
+  return tolvane::RunScript(tolvane::DefaultPlatform(), &callback, db, caller, options);
+}
+
+template <class Result>
+void SetResult(Result* result, ISC_SHORT* null, const char* text) {
+  const size_t length = std::min<size_t>(std::strlen(text), tolvane::kUdrResultBytes);
+  std::memcpy(result->str, text, length);
+  result->length = static_cast<ISC_USHORT>(length);
+  *null = FB_FALSE;
+}
+
+}  // namespace
+
 FB_UDR_BEGIN_FUNCTION(executa_sql)
   FB_UDR_MESSAGE(InMessage,
     (FB_BLOB, script)
@@ -72,32 +109,37 @@ FB_UDR_BEGIN_FUNCTION(executa_sql)
 
   FB_UDR_EXECUTE_FUNCTION
   {
-    std::string path(in->db.str, in->db.length);
-    tolvane::RunCaller caller;  // named in the run log
-    if (const char* user = context->getUserName()) caller.user = user;
-    const char* text;
-    if (in->scriptNull) {
-      text = tolvane::RunScript(tolvane::DefaultPlatform(), nullptr,
-                                in->dbNull ? nullptr : path.c_str(), caller);
-    } else {
-      Released<Firebird::IAttachment> attachment(context->getAttachment(status));
-      Released<Firebird::ITransaction> transaction(context->getTransaction(status));
-      ISC_QUAD id = in->script;
-      OpenBlob blob(attachment->openBlob(status, transaction.Get(), &id, 0, nullptr), status);
-      attachment.Reset();
-      transaction.Reset();
-      UdrBlobSource source{blob.Get(), status};
-      blobcallback callback{};
-      callback.blob_get_segment = &GetSegment;
-      callback.blob_handle = &source;
-      callback.blob_total_length = TotalLength(blob.Get(), status);
-      text = tolvane::RunScript(tolvane::DefaultPlatform(), &callback,
-                                in->dbNull ? nullptr : path.c_str(), caller);
-    }
-    const size_t length = std::min<size_t>(std::strlen(text), tolvane::kUdrResultBytes);
-    std::memcpy(out->result.str, text, length);
-    out->result.length = static_cast<ISC_USHORT>(length);
-    out->resultNull = FB_FALSE;
+    const std::string path(in->db.str, in->db.length);
+    SetResult(&out->result, &out->resultNull,
+              RunFromUdr(status, context, in->scriptNull ? nullptr : &in->script,
+                         in->dbNull ? nullptr : &path, tolvane::RunCaller{}, nullptr));
+  }
+FB_UDR_END_FUNCTION
+
+// TOLVANE_EXEC(script, db, options): executa_sql's run and result text, with
+// an options text (NULL or '': the defaults), so that asking for once= or
+// tolerate= is a change of name in the call.
+FB_UDR_BEGIN_FUNCTION(tolvane_exec)
+  FB_UDR_MESSAGE(InMessage,
+    (FB_BLOB, script)
+    (FB_VARCHAR(tolvane::kUdrPathBytes), db)
+    (FB_VARCHAR(tolvane::kUdrOptionsBytes), options)
+  );
+
+  FB_UDR_MESSAGE(OutMessage,
+    (FB_VARCHAR(tolvane::kUdrResultBytes), result)
+  );
+
+  FB_UDR_EXECUTE_FUNCTION
+  {
+    const std::string path(in->db.str, in->db.length);
+    const std::string options = in->optionsNull ? std::string()
+                                                : std::string(in->options.str, in->options.length);
+    tolvane::RunCaller caller;
+    caller.routine = "TOLVANE_EXEC";
+    SetResult(&out->result, &out->resultNull,
+              RunFromUdr(status, context, in->scriptNull ? nullptr : &in->script,
+                         in->dbNull ? nullptr : &path, caller, &options));
   }
 FB_UDR_END_FUNCTION
 
