@@ -1,6 +1,8 @@
 #include "script_runner/history/OnceRun.h"
 
+#include <chrono>
 #include <optional>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -20,14 +22,21 @@ using Row = std::vector<std::optional<std::string>>;
 // unique key a waiter without waiting meets.
 constexpr std::int64_t kLockWaitCodes[] = {335544336, 335544345, 335544451, 335544510, 335544665};
 constexpr std::int64_t kNoPermission = 335544352;
+constexpr std::int64_t kLockTimedOut = 335544510;
+// Seconds a once run waits for its id when the run sets no lock timeout.
+constexpr int kDefaultOnceWait = 60;
 constexpr std::string_view kLockTimedOutState = "40001";
 
 std::string Cell(const Row& row, std::size_t index) {
   return index < row.size() && row[index] ? *row[index] : std::string();
 }
 
-// The first line of a database error, for a text of our own around it.
-std::string FirstLine(const std::string& message) { return message.substr(0, message.find('\n')); }
+// A database error on one line, for a text of our own around it.
+std::string FirstLine(std::string message) {
+  for (char& c : message)
+    if (c == '\n' || c == '\r') c = ' ';
+  return message;
+}
 
 bool IsLockWait(const EDatabaseError& error) {
   for (std::int64_t code : kLockWaitCodes)
@@ -150,10 +159,31 @@ void OnceRun::EnsureTable() {
 }
 
 void OnceRun::TakeLock() {
-  try {
-    lock_->ExecuteSqlDirect("INSERT INTO TOLVANE$HISTORY (ID, ATTEMPT) VALUES (" + id_literal_ +
-                            ", 0)");
-  } catch (const EDatabaseError& error) {
+  // A wait the server ends early (a deadlock it sees among many waiters, a
+  // conflict with a holder that just let go) is tried again until the run's
+  // lock timeout is used up.
+  const int seconds = settings_.lock_timeout.value_or(kDefaultOnceWait);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  for (;;) {
+    try {
+      lock_->ExecuteSqlDirect("INSERT INTO TOLVANE$HISTORY (ID, ATTEMPT) VALUES (" + id_literal_ +
+                              ", 0)");
+      return;
+    } catch (const EDatabaseError& error) {
+      if (!IsLockWait(error) || error.Details().isc_code == kLockTimedOut ||
+          seconds == kLockNoWait || (seconds != 0 && std::chrono::steady_clock::now() >= deadline))
+        LockRefused(error);
+      try {
+        lock_->ExecuteSqlDirect("ROLLBACK");
+      } catch (...) {
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
+}
+
+void OnceRun::LockRefused(const EDatabaseError& error) {
+  {
     if (error.Details().isc_code == kNoPermission)
       throw EOnceRefused("This run's user may not write the history table TOLVANE$HISTORY (" +
                          FirstLine(error.Message()) +
@@ -173,7 +203,8 @@ void OnceRun::TakeLock() {
     } catch (...) {
     }
     throw EOnceRefused("'" + settings_.once_id + "' is being applied by " + holder +
-                       ": the wait for it ended after the run's lock timeout; nothing was run");
+                       ": the wait for it ended (" + FirstLine(error.Message()) +
+                       "); nothing was run");
   }
 }
 

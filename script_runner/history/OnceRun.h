@@ -18,6 +18,7 @@
 #include <string_view>
 
 #include "runtime/Exceptions.h"
+#include "connection/DatabaseError.h"
 #include "script_runner/RunSettings.h"
 #include "script_runner/StatementOutcome.h"
 
@@ -57,6 +58,7 @@ class OnceRun {
  private:
   void EnsureTable();
   void TakeLock();
+  [[noreturn]] void LockRefused(const EDatabaseError& error);
   void Release() noexcept;
 
   Platform& platform_;
