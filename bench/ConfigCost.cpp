@@ -13,23 +13,25 @@
 #include <string>
 
 #include "runtime/Platform.h"
-#include "script_runner/ConfigFile.h"
-#include "script_runner/DatabaseTarget.h"
+#include "script_runner/settings/ConfigFile.h"
+#include "script_runner/settings/DatabaseTarget.h"
+#include "script_runner/settings/FirebirdConfig.h"
 
 namespace {
 
 double MicrosecondsPerCall(const std::string& target, int iterations, bool expect_file) {
   tolvane::Platform& platform = tolvane::DefaultPlatform();
+  tolvane::FirebirdConfig& firebird = tolvane::ServerFirebirdConfig();
   const auto started = std::chrono::steady_clock::now();
   for (int i = 0; i < iterations; ++i) {
-    const std::optional<tolvane::ModuleConfig> config = tolvane::LoadModuleConfig(platform);
+    const std::optional<tolvane::ModuleConfig> config = tolvane::LoadModuleConfig(platform, firebird);
     if (config.has_value() != expect_file) {
       std::fprintf(stderr, "the configuration file was %sfound\n", expect_file ? "not " : "");
       std::exit(2);
     }
     if (!config) continue;
     const tolvane::RunSettings settings = tolvane::ConfiguredRunSettings(platform, *config);
-    const std::string refusal = tolvane::TargetRefusal(platform, *config, target);
+    const std::string refusal = tolvane::TargetRefusal(platform, firebird, *config, target);
     if (!refusal.empty() || !settings.identity) {
       std::fprintf(stderr, "unexpected: %s\n", refusal.c_str());
       std::exit(2);

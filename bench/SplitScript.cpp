@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "script_runner/IsqlSplitter.h"
+#include "script_runner/scripts/IsqlSplitter.h"
 
 namespace {
 

@@ -33,5 +33,5 @@ endif()
 # A test build can name one Windows call that then always fails, to show
 # that the Wine suite notices (scripts/windows-test.sh --break CALL).
 set(TOLVANE_BROKEN_WINDOWS_CALL "" CACHE STRING
-    "Test only: the Windows call that runtime/WindowsPlatform.cpp fails on purpose")
+    "Test only: the Windows call that runtime/windows/WindowsPlatform.cpp fails on purpose")
 

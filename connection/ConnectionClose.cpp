@@ -118,4 +118,6 @@ void DestroyConnection(TSQLConnection* connection) {
   owned->ReleaseForDestruction();
 }
 
+void DestroyConnection(OwnedConnection connection) { DestroyConnection(connection.release()); }
+
 }  // namespace tolvane

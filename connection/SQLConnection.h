@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "connection/DatabaseError.h"
 #include "driver/DriverRef.h"
 #include "driver/SqlDriver.h"
 #include "runtime/Component.h"
@@ -264,6 +265,11 @@ class TSQLConnection : public TCustomConnection {
 // Destroys connection (owned by the caller, may be null) and raises the first
 // failure of its close, after everything it held has been released.
 void DestroyConnection(TSQLConnection* connection);
+
+// A connection's owner: letting go of it closes the connection quietly (as
+// its destructor does); DestroyConnection is the close that reports.
+using OwnedConnection = std::unique_ptr<TSQLConnection>;
+void DestroyConnection(OwnedConnection connection);
 
 // The value of the "Attachment" parameter that hands the driver an
 // attachment someone else holds (coAttachment): the open runs on it instead

@@ -31,10 +31,7 @@ StatementKind ClassifyStatement(std::string_view sql) noexcept {
       return StatementKind::kCreateDatabase;
     }
   }
-  for (std::string_view ddl :
-       {"CREATE", "ALTER", "DROP", "RECREATE", "DECLARE", "GRANT", "REVOKE", "COMMENT"}) {
-    if (SameWord(word, ddl)) return StatementKind::kImmediate;
-  }
+  if (IsDdlWord(word)) return StatementKind::kImmediate;
   return StatementKind::kPrepared;
 }
 

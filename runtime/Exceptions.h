@@ -5,8 +5,6 @@
 #include <exception>
 #include <string>
 
-#include "driver/FailureDetails.h"
-
 namespace tolvane {
 
 class Exception : public std::exception {
@@ -17,20 +15,6 @@ class Exception : public std::exception {
 
  private:
   std::string message_;
-};
-
-// The connection layer's one exception class. A refused driver call may also
-// carry the details its driver handed over (code, SQLSTATE, connection gone);
-// the message stays all that the result text uses.
-class EDatabaseError : public Exception {
- public:
-  using Exception::Exception;
-  EDatabaseError(std::string message, DriverFailureDetails details)
-      : Exception(std::move(message)), details_(std::move(details)) {}
-  const DriverFailureDetails& Details() const noexcept { return details_; }
-
- private:
-  DriverFailureDetails details_;
 };
 
 // A file could not be created: "Cannot create file "%s". %s".

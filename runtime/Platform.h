@@ -45,12 +45,6 @@ struct FileFacts {
   FileIdentity identity;
 };
 
-enum class FirebirdFolder {
-  kRoot,     // the server's root
-  kConfig,   // where it reads firebird.conf and databases.conf
-  kSecurity, // the default folder of the security database
-};
-
 class Platform {
  public:
   virtual ~Platform() = default;
@@ -107,17 +101,6 @@ class Platform {
   // The folder of the module (or program) this code was linked into, with no
   // trailing slash; empty when it cannot be told.
   virtual std::string ModuleFolder() = 0;
-  // A folder of the Firebird server this process hosts, as its client
-  // library reports it (the server's own root, not a fixed path); empty when
-  // no Firebird client library is loaded in the process.
-  virtual std::string FirebirdDirectory(FirebirdFolder folder) = 0;
-  // A firebird.conf setting as the server in this process reads it (for
-  // instance "SecurityDatabase"); empty when unknown.
-  virtual std::string FirebirdSetting(const std::string& name) = 0;
-  // A numeric firebird.conf setting (for instance "RemoteServicePort"), as
-  // the server in this process reads it; -1 when unknown. Never read a
-  // numeric setting as text: the library hands back no text for it.
-  virtual long long FirebirdNumber(const std::string& name) = 0;
   // The host process's identifier.
   virtual unsigned long ProcessId() = 0;
 
@@ -127,6 +110,10 @@ class Platform {
   virtual void* LoadLibrary(const std::string& file_name) = 0;
   // The address of an export; null when absent.
   virtual void* FindSymbol(void* library, const std::string& name) = 0;
+  // The address of an export of library when the process already holds it
+  // (never loaded here), else, where the system has one, of the process's
+  // global symbols (the host program's own); null when absent.
+  virtual void* FindLoadedSymbol(const std::string& library, const std::string& name) = 0;
 
   // Memory for a script buffer; null when it cannot be had.
   virtual char* AllocateBuffer(std::size_t size) = 0;

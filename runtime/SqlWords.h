@@ -68,6 +68,15 @@ inline bool EndsTransactionLine(std::string_view sql, std::size_t at) noexcept {
   }
 }
 
+// The first words of data definition and rights, which never return rows
+// and which the run's modes commit apart from data changes.
+inline bool IsDdlWord(std::string_view word) noexcept {
+  for (std::string_view ddl :
+       {"CREATE", "ALTER", "DROP", "RECREATE", "DECLARE", "COMMENT", "GRANT", "REVOKE"})
+    if (SameWord(word, ddl)) return true;
+  return false;
+}
+
 // The first word of sql, past blanks, comments and opening parentheses.
 inline std::size_t FirstWordAt(std::string_view sql) noexcept {
   std::size_t at = SkipBlanksAndComments(sql, 0);

@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-#include "script_runner/RunOptions.h"
+#include "script_runner/settings/RunOptions.h"
 
 namespace tolvane::exec {
 

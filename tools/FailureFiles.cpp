@@ -8,7 +8,7 @@
 
 #include "SystemNames.h"
 #include "runtime/Platform.h"
-#include "script_runner/FailureFile.h"
+#include "script_runner/engine/FailureFile.h"
 #include "tools/HostSystem.h"
 
 namespace tolvane::exec {

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <cstdio>
 
-#include "script_runner/OutcomeJson.h"
+#include "script_runner/engine/OutcomeJson.h"
 
 namespace tolvane::exec {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "script_runner/StatementOutcome.h"
+#include "script_runner/engine/StatementOutcome.h"
 
 namespace tolvane::exec {
 

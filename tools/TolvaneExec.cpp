@@ -5,14 +5,14 @@
 #include <iostream>
 #include <iterator>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
+#include "runtime/ExceptionText.h"
+#include "script_runner/settings/FirebirdConfig.h"
 #include "runtime/Platform.h"
-#include "script_runner/RunLog.h"
-#include "script_runner/RunOptions.h"
-#include "script_runner/ScriptRunner.h"
+#include "script_runner/engine/RunRequest.h"
+#include "script_runner/function/ScriptRunner.h"
 #include "tools/ExecOptions.h"
 #include "tools/FailureFiles.h"
 #include "tools/RunReports.h"
@@ -75,19 +75,26 @@ int Run(const tolvane::exec::ExecOptions& options) {
   std::vector<tolvane::RunObserver*> observers;
   if (options.report == tolvane::exec::Report::kText) observers.push_back(&text);
   if (options.report == tolvane::exec::Report::kJson) observers.push_back(&json);
-  // The run log, when the environment asks for one, as a server would keep it.
-  std::optional<tolvane::RunLog> log;
-  if (tolvane::RunObserver* observer = tolvane::RunLogFromEnvironment(tolvane::DefaultPlatform(), &log))
-    observers.push_back(observer);
 
+  tolvane::Platform& platform = tolvane::DefaultPlatform();
+  tolvane::RunRequest request;
+  request.script = tolvane::HostBlobSource(script->Callback());
+  request.target = options.database;
+  if (!options.run_options.empty()) request.options = options.run_options;
+  request.caller.routine = "tolvane-exec";
+  request.caller.user = platform.GetEnvironment("USER");
+  if (request.caller.user.empty()) request.caller.user = platform.GetEnvironment("USERNAME");
+  request.load_config = nullptr;  // the module's built-in settings
   const tolvane::exec::FailureFileWatch watch;
-  tolvane::RunSettings settings = tolvane::ParseRunOptions(options.run_options);
-  settings.caller.routine = "tolvane-exec";
-  settings.caller.user = tolvane::DefaultPlatform().GetEnvironment("USER");
-  if (settings.caller.user.empty())
-    settings.caller.user = tolvane::DefaultPlatform().GetEnvironment("USERNAME");
-  const tolvane::RunSummary summary = tolvane::RunBlob(
-      tolvane::DefaultPlatform(), script->Callback(), options.database, settings, observers);
+  tolvane::PreparedRun prepared(platform, tolvane::ServerFirebirdConfig(), request, observers);
+  if (prepared.Refused()) {
+    std::cerr << "tolvane-exec: " << prepared.RefusalMessage() << '\n';
+    return kExitCannotRun;
+  }
+  tolvane::ScriptRun& run = *prepared.Run();
+  for (tolvane::StatementOutcome outcome; run.Step(&outcome);) {
+  }
+  const tolvane::RunSummary& summary = run.Summary();
   if (options.report != tolvane::exec::Report::kJson)
     std::cout << summary.result_text << '\n' << std::flush;
   if (options.report == tolvane::exec::Report::kNone) ListFailureFiles(watch);
@@ -111,8 +118,8 @@ int main(int argc, char** argv) {
   }
   try {
     return Run(options);
-  } catch (const std::exception& error) {
-    std::cerr << "tolvane-exec: " << error.what() << '\n';
+  } catch (...) {
+    std::cerr << "tolvane-exec: " << tolvane::CurrentExceptionText() << '\n';
     return kExitCannotRun;
   }
 }

@@ -9,90 +9,41 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <string>
-#include <utility>
 
 #include "runtime/Platform.h"
-#include "script_runner/ScriptRunner.h"
-#include "udr/UdrHandles.h"
+#include "script_runner/settings/FirebirdConfig.h"
+#include "script_runner/function/ScriptRunner.h"
 #include "udr/UdrLimits.h"
+#include "udr/UdrScript.h"
 
 namespace {
 
-using Firebird::IBlob;
-using Firebird::IStatus;
-using Firebird::ThrowStatusWrapper;
-using tolvane::OpenBlob;
-using tolvane::Released;
-
-// What the runner's get-segment routine needs to reach the open BLOB.
-struct UdrBlobSource {
-  IBlob* blob;
-  ThrowStatusWrapper* status;
-};
-
-short GetSegment(void* handle, ISC_UCHAR* buffer, ISC_USHORT size, ISC_USHORT* delivered) {
-  auto* source = static_cast<UdrBlobSource*>(handle);
-  *delivered = 0;
-  try {
-    unsigned length = 0;
-    int result = source->blob->getSegment(source->status, size, buffer, &length);
-    if (result == IStatus::RESULT_OK || result == IStatus::RESULT_SEGMENT)
-      *delivered = static_cast<ISC_USHORT>(std::min<unsigned>(length, size));
-    return result == IStatus::RESULT_NO_DATA ? 0 : 1;
-  } catch (...) {
-    // A read error ends the script where it stands, as an empty segment does.
-    return 0;
-  }
-}
-
-// The BLOB's total length from its information items (little-endian).
-ISC_LONG TotalLength(IBlob* blob, ThrowStatusWrapper* status) {
-  const unsigned char items[] = {isc_info_blob_total_length};
-  unsigned char info[32] = {};
-  blob->getInfo(status, sizeof items, items, sizeof info, info);
-  if (info[0] != isc_info_blob_total_length) return 0;
-  const unsigned length = info[1] | (info[2] << 8);
-  if (length == 0 || length > 8) return 0;
-  std::uint64_t value = 0;
-  for (unsigned i = 0; i < length; ++i) value |= std::uint64_t{info[3 + i]} << (8 * i);
-  return value > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<ISC_LONG>(value);
-}
-
-}  // namespace
-
-namespace {
-
-// The one body of both functions: reads the BLOB through the routine's own
-// attachment and hands it to the runner; options: TOLVANE_EXEC's, null for
-// executa_sql, which has none.
-const char* RunFromUdr(ThrowStatusWrapper* status, Firebird::IExternalContext* context,
-                       const ISC_QUAD* script, const std::string* path,
-                       tolvane::RunCaller caller, const std::string* options) {
-  if (const char* user = context->getUserName()) caller.user = user;  // named in the run log
-  const char* db = path != nullptr ? path->c_str() : nullptr;
-  if (script == nullptr)
-    return tolvane::RunScript(tolvane::DefaultPlatform(), nullptr, db, caller, options);
-  Released<Firebird::IAttachment> attachment(context->getAttachment(status));
-  Released<Firebird::ITransaction> transaction(context->getTransaction(status));
-  ISC_QUAD id = *script;
-  OpenBlob blob(attachment->openBlob(status, transaction.Get(), &id, 0, nullptr), status);
-  attachment.Reset();
-  transaction.Reset();
-  UdrBlobSource source{blob.Get(), status};
-  blobcallback callback{};
-  callback.blob_get_segment = &GetSegment;
-  callback.blob_handle = &source;
-  callback.blob_total_length = TotalLength(blob.Get(), status);
-  return tolvane::RunScript(tolvane::DefaultPlatform(), &callback, db, caller, options);
-}
-
+// The one body of both functions: the request as executa_sql makes it, with
+// TOLVANE_EXEC's options (none for executa_sql), run to its result text.
 template <class Result>
-void SetResult(Result* result, ISC_SHORT* null, const char* text) {
-  const size_t length = std::min<size_t>(std::strlen(text), tolvane::kUdrResultBytes);
-  std::memcpy(result->str, text, length);
+void RunFromUdr(Firebird::ThrowStatusWrapper* status, Firebird::IExternalContext* context,
+                const ISC_QUAD* script_id, std::string target, std::optional<std::string> options,
+                const char* routine, Result* result, ISC_SHORT* result_null) {
+  tolvane::RunRequest request;
+  request.target = std::move(target);
+  request.options = std::move(options);
+  if (routine != nullptr) request.caller.routine = routine;
+  if (const char* user = context->getUserName()) request.caller.user = user;  // for the run log
+  std::optional<tolvane::UdrScript> script;
+  if (script_id != nullptr) {
+    script.emplace(status, context, *script_id);
+    request.script = script->Source();
+  } else {
+    request.script = tolvane::ScriptSource{};
+  }
+  const std::string text =
+      tolvane::RunToResultText(tolvane::DefaultPlatform(), tolvane::ServerFirebirdConfig(), request);
+  const size_t length = std::min<size_t>(std::strlen(text.c_str()), tolvane::kUdrResultBytes);
+  std::memcpy(result->str, text.data(), length);
   result->length = static_cast<ISC_USHORT>(length);
-  *null = FB_FALSE;
+  *result_null = FB_FALSE;
 }
 
 }  // namespace
@@ -109,15 +60,14 @@ FB_UDR_BEGIN_FUNCTION(executa_sql)
 
   FB_UDR_EXECUTE_FUNCTION
   {
-    const std::string path(in->db.str, in->db.length);
-    SetResult(&out->result, &out->resultNull,
-              RunFromUdr(status, context, in->scriptNull ? nullptr : &in->script,
-                         in->dbNull ? nullptr : &path, tolvane::RunCaller{}, nullptr));
+    RunFromUdr(status, context, in->scriptNull ? nullptr : &in->script,
+               std::string(in->db.str, in->dbNull ? 0 : in->db.length), std::nullopt, nullptr,
+               &out->result, &out->resultNull);
   }
 FB_UDR_END_FUNCTION
 
 // TOLVANE_EXEC(script, db, options): executa_sql's run and result text, with
-// an options text (NULL or '': the defaults), so that asking for once= or
+// an options text (NULL: the defaults), so that asking for once= or
 // tolerate= is a change of name in the call.
 FB_UDR_BEGIN_FUNCTION(tolvane_exec)
   FB_UDR_MESSAGE(InMessage,
@@ -132,14 +82,11 @@ FB_UDR_BEGIN_FUNCTION(tolvane_exec)
 
   FB_UDR_EXECUTE_FUNCTION
   {
-    const std::string path(in->db.str, in->db.length);
-    const std::string options = in->optionsNull ? std::string()
-                                                : std::string(in->options.str, in->options.length);
-    tolvane::RunCaller caller;
-    caller.routine = "TOLVANE_EXEC";
-    SetResult(&out->result, &out->resultNull,
-              RunFromUdr(status, context, in->scriptNull ? nullptr : &in->script,
-                         in->dbNull ? nullptr : &path, caller, &options));
+    std::optional<std::string> options;
+    if (!in->optionsNull) options.emplace(in->options.str, in->options.length);
+    RunFromUdr(status, context, in->scriptNull ? nullptr : &in->script,
+               std::string(in->db.str, in->dbNull ? 0 : in->db.length), std::move(options),
+               "TOLVANE_EXEC", &out->result, &out->resultNull);
   }
 FB_UDR_END_FUNCTION
 

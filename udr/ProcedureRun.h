@@ -1,51 +1,29 @@
-// One call of TOLVANE_RUN apart from the server's interfaces: the arguments
-// checked, the run's settings and identity chosen, and the rows handed out
-// one at a time, each statement row running one statement.
+// One call of TOLVANE_RUN apart from the server's interfaces: its request
+// prepared (RunRequest.h), and the rows handed out one at a time, each
+// statement row running one statement.
 #pragma once
 
 #include <cstdint>
 #include <deque>
-#include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include "script_runner/ModuleConfig.h"
-#include "script_runner/RunLog.h"
-#include "script_runner/ScriptRun.h"
-#include "script_runner/StatementOutcome.h"
+#include "script_runner/engine/RunRequest.h"
+#include "script_runner/engine/ScriptRun.h"
+#include "script_runner/engine/StatementOutcome.h"
 
 namespace tolvane {
 
+class FirebirdConfig;
 class Platform;
-
-struct ProcedureArguments {
-  std::optional<std::string> script;  // NULL: nothing to run
-  // Under the caller's identity NULL or empty is the caller's database.
-  std::optional<std::string> database_path;
-  std::optional<std::string> options;  // NULL or empty: the defaults
-  // The server's configuration, when it has one: the base settings, the
-  // allow-list, the bound per user, and whether runs take the module's login
-  // instead of the caller's (procedure_identity = module; never a caller's
-  // choice).
-  std::optional<ModuleConfig> config;
-  bool as_module = false;
-  std::string caller_user;  // whose runs the run counts among
-  std::string caller_role;  // the caller's CURRENT_ROLE, for the run log
-  // Under the caller's identity: the caller's attachment (the client
-  // library's interface, held by the routine for as long as the run lives),
-  // which the run runs on, and its database's file as the server opened it.
-  void* caller_attachment = nullptr;
-  std::string caller_database;
-};
 
 class ProcedureRun {
  public:
   enum class Row { kStatement, kTransaction, kResult, kEnd };
 
-  // Never throws for bad arguments: they become the result row.
-  ProcedureRun(Platform& platform, ProcedureArguments arguments);
+  // Never throws: a refused request becomes the result row.
+  ProcedureRun(Platform& platform, FirebirdConfig& firebird, const RunRequest& request);
   // A call that could not even gather its arguments: only the result row.
   explicit ProcedureRun(std::string refusal);
 
@@ -84,17 +62,11 @@ class ProcedureRun {
     std::optional<TransactionOutcome> last;  // the result row's
   };
 
-  void Refuse(std::string text);
-  void Refuse(Platform& platform, const RunSettings& settings, const ProcedureArguments& arguments,
-              std::string text);
-
-  std::string script_;  // the run reads it in place
-  std::optional<RunLog> log_;  // the server's run log, when it keeps one
   Transactions transactions_;
+  PreparedRun prepared_;  // after transactions_, which it tells
   TransactionOutcome transaction_;
   bool transaction_given_ = false;
   bool every_statement_text_ = false;
-  std::unique_ptr<ScriptRun> run_;
   bool result_given_ = false;
   bool result_ok_ = true;
   std::string result_text_;

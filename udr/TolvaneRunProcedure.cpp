@@ -14,24 +14,24 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 
-#include "runtime/Messages.h"
+#include "runtime/ExceptionText.h"
+#include "script_runner/settings/FirebirdConfig.h"
 #include "runtime/Platform.h"
-#include "script_runner/StatementOutcome.h"
-#include "script_runner/ConfigFile.h"
+#include "script_runner/engine/StatementOutcome.h"
 #include "udr/ProcedureRun.h"
 #include "udr/UdrHandles.h"
 #include "udr/UdrLimits.h"
+#include "udr/UdrScript.h"
 
 namespace {
 
 using Firebird::FbException;
 using Firebird::IAttachment;
 using Firebird::IExternalContext;
-using Firebird::IStatus;
 using Firebird::ITransaction;
 using Firebird::ThrowStatusWrapper;
 using tolvane::OpenBlob;
@@ -41,27 +41,6 @@ constexpr unsigned kSegmentBytes = 65535;
 constexpr std::string_view kResultStatus = "result";
 constexpr std::string_view kCommittedStatus = "committed";
 constexpr std::string_view kRolledBackStatus = "rolled back";
-
-// The script as the run reads it: up to its first zero byte, as executa_sql
-// reads it.
-std::string ReadScript(ThrowStatusWrapper* status, IExternalContext* context, ISC_QUAD id) {
-  Released<IAttachment> attachment(context->getAttachment(status));
-  Released<ITransaction> transaction(context->getTransaction(status));
-  OpenBlob blob(attachment->openBlob(status, transaction.Get(), &id, 0, nullptr), status);
-  std::string script;
-  std::string segment(kSegmentBytes, '\0');
-  for (;;) {
-    unsigned length = 0;
-    const int result = blob.Get()->getSegment(status, kSegmentBytes, segment.data(), &length);
-    if (result != IStatus::RESULT_OK && result != IStatus::RESULT_SEGMENT) break;
-    const std::string_view piece(segment.data(), std::min(length, kSegmentBytes));
-    const std::size_t zero = piece.find('\0');
-    script.append(piece.substr(0, zero));
-    if (zero != std::string_view::npos) break;
-  }
-  blob.Close();
-  return script;
-}
 
 // The caller's database file as the server opened it, and the caller's role.
 // MON$ tables are read in a transaction of its own: their first read fixes a
@@ -103,13 +82,6 @@ CallerHome ReadCallerHome(ThrowStatusWrapper* status, IExternalContext* context,
   return home;
 }
 
-// A Firebird error as one line of text.
-std::string ErrorText(IExternalContext* context, const FbException& error) {
-  char text[1024] = {};
-  context->getMaster()->getUtilInterface()->formatStatus(text, sizeof text - 1, error.getStatus());
-  return text;
-}
-
 // A text column, cut to its declared length.
 template <unsigned kBytes>
 void SetText(Firebird::FbVarChar<kBytes>* field, ISC_SHORT* null, std::string_view text) {
@@ -143,30 +115,30 @@ FB_UDR_BEGIN_PROCEDURE(tolvane_run)
   FB_UDR_EXECUTE_PROCEDURE
   {
     try {
-      tolvane::ProcedureArguments arguments;
-      if (!in->scriptNull) arguments.script = ReadScript(status, context, in->script);
-      if (!in->dbNull) arguments.database_path.emplace(in->db.str, in->db.length);
-      if (!in->optionsNull) arguments.options.emplace(in->options.str, in->options.length);
-      // The server's configuration alone may give the module's identity.
-      arguments.config = tolvane::LoadModuleConfig(tolvane::DefaultPlatform());
-      arguments.as_module = arguments.config && tolvane::ProcedureRunsAsModule(*arguments.config);
+      tolvane::RunRequest request;
+      if (!in->dbNull) request.target.emplace(in->db.str, in->db.length);
+      if (!in->optionsNull) request.options.emplace(in->options.str, in->options.length);
+      request.refusal_as_result_text = false;
+      tolvane::CallerIdentity& caller = request.identity.emplace();
       const char* user = context->getUserName();
-      arguments.caller_user = user != nullptr ? user : "";
+      caller.user = user != nullptr ? user : "";
       attachment.Reset(context->getAttachment(status));
       CallerHome home = ReadCallerHome(status, context, attachment.Get());
-      arguments.caller_role = std::move(home.role);
-      if (!arguments.as_module) {
-        arguments.caller_attachment = attachment.Get();
-        arguments.caller_database = std::move(home.database);
+      caller.role = std::move(home.role);
+      caller.attachment = attachment.Get();
+      caller.database = std::move(home.database);
+      request.caller = {"TOLVANE_RUN", caller.user, caller.role};
+      std::optional<tolvane::UdrScript> script;
+      if (!in->scriptNull) {
+        script.emplace(status, context, in->script);
+        request.script = script->Source();
       }
       run = std::make_unique<tolvane::ProcedureRun>(tolvane::DefaultPlatform(),
-                                                    std::move(arguments));
+                                                    tolvane::ServerFirebirdConfig(), request);
     } catch (const FbException& e) {
-      run = std::make_unique<tolvane::ProcedureRun>(ErrorText(context, e));
-    } catch (const std::bad_alloc&) {
-      run = std::make_unique<tolvane::ProcedureRun>(std::string(tolvane::kSOutOfMemory));
-    } catch (const std::exception& e) {
-      run = std::make_unique<tolvane::ProcedureRun>(std::string(e.what()));
+      run = std::make_unique<tolvane::ProcedureRun>(tolvane::UdrErrorText(context, e));
+    } catch (...) {
+      run = std::make_unique<tolvane::ProcedureRun>(std::string(tolvane::CurrentExceptionText()));
     }
   }
 

@@ -8,8 +8,8 @@
 
 #include "connection/SQLConnection.h"
 #include "runtime/Sha256.h"
-#include "script_runner/RunOptions.h"
-#include "script_runner/ScriptRunner.h"
+#include "script_runner/settings/RunOptions.h"
+#include "script_runner/function/ScriptRunner.h"
 #include "script_runner/history/HistoryTable.h"
 
 namespace tolvane {

@@ -19,8 +19,8 @@
 
 #include "runtime/Exceptions.h"
 #include "connection/DatabaseError.h"
-#include "script_runner/RunSettings.h"
-#include "script_runner/StatementOutcome.h"
+#include "script_runner/engine/RunSettings.h"
+#include "script_runner/engine/StatementOutcome.h"
 
 namespace tolvane {
 

@@ -1,4 +1,5 @@
-// Every platform call the runner makes, failed in turn: the N-th call of each
+// Every platform call the runner makes, and every question it asks of the
+// server's configuration, failed in turn: the N-th call of each
 // kind, N from 1 until a run no longer reaches an N-th call. Each run must
 // end with "ok" or one of the texts a caller can act on, run no line after a
 // failure file that could not be written, keep the failure files written
@@ -26,7 +27,8 @@ const PlatformCall kEveryKind[] = {
     PlatformCall::kLoadLibrary,      PlatformCall::kFindSymbol,    PlatformCall::kAllocate,
     PlatformCall::kCreateNewFile,    PlatformCall::kReadFileFacts, PlatformCall::kRealPath,
     PlatformCall::kModuleFolder,     PlatformCall::kFirebirdDirectory,
-    PlatformCall::kFirebirdSetting,  PlatformCall::kProcessId,
+    PlatformCall::kFirebirdSetting,  PlatformCall::kProcessId,     PlatformCall::kFirebirdNumber,
+    PlatformCall::kFindLoadedSymbol,
 };
 
 // The kinds a configured run must reach at least once: a sweep that never
@@ -91,7 +93,7 @@ class FaultSweepTest : public ScriptRunFixture, public ::testing::WithParamInter
 
   std::string RunOnce() {
     testing::ScriptBlob blob(Script());
-    return RunScript(platform_, blob.Callback(), database_.c_str());
+    return RunScript(platform_, platform_, blob.Callback(), database_.c_str());
   }
 
   std::string Record(const std::string& line) const { return line + " - " + database_ + "\r\n"; }

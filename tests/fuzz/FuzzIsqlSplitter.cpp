@@ -11,7 +11,7 @@
 
 #include "FuzzCheck.h"
 #include "runtime/LineSplitting.h"
-#include "script_runner/IsqlSplitter.h"
+#include "script_runner/scripts/IsqlSplitter.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include "FuzzCheck.h"
 #include "runtime/Text.h"
-#include "script_runner/ModuleConfig.h"
+#include "script_runner/settings/ModuleConfig.h"
 
 namespace {
 

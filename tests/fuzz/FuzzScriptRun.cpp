@@ -20,7 +20,7 @@
 #include "FakeDriverSetup.h"
 #include "FuzzCheck.h"
 #include "FuzzModels.h"
-#include "script_runner/ScriptRunner.h"
+#include "script_runner/function/ScriptRunner.h"
 
 namespace {
 

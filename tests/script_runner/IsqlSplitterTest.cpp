@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "runtime/LineSplitting.h"
-#include "script_runner/IsqlSplitter.h"
+#include "script_runner/scripts/IsqlSplitter.h"
 
 namespace tolvane {
 namespace {

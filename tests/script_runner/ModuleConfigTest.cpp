@@ -11,11 +11,11 @@
 
 #include "FakeDriverSetup.h"
 #include "ScriptBlob.h"
-#include "script_runner/AdmittedFileCheck.h"
-#include "script_runner/ConfigFile.h"
-#include "script_runner/DatabaseTarget.h"
-#include "script_runner/ModuleConfig.h"
-#include "script_runner/ScriptRunner.h"
+#include "script_runner/engine/AdmittedFileCheck.h"
+#include "script_runner/settings/ConfigFile.h"
+#include "script_runner/settings/DatabaseTarget.h"
+#include "script_runner/settings/ModuleConfig.h"
+#include "script_runner/function/ScriptRunner.h"
 
 namespace tolvane {
 namespace {
@@ -116,7 +116,7 @@ class ConfigFilesTest : public ::testing::Test {
 
   std::string LoadError() {
     try {
-      LoadModuleConfig(platform_);
+      LoadModuleConfig(platform_, platform_);
     } catch (const EModuleConfig& e) {
       return e.Message();
     }
@@ -129,15 +129,15 @@ class ConfigFilesTest : public ::testing::Test {
 };
 
 TEST_F(ConfigFilesTest, TheFirstPlaceThatHoldsAFileIsRead) {
-  EXPECT_FALSE(LoadModuleConfig(platform_).has_value());
+  EXPECT_FALSE(LoadModuleConfig(platform_, platform_).has_value());
   Write("server/udftolvane.conf", "user = from_server\n");
-  EXPECT_EQ(LoadModuleConfig(platform_)->user.value, "from_server");
+  EXPECT_EQ(LoadModuleConfig(platform_, platform_)->user.value, "from_server");
   Write("module/udftolvane.conf", "user = from_module\n");
-  EXPECT_EQ(LoadModuleConfig(platform_)->user.value, "from_module");
+  EXPECT_EQ(LoadModuleConfig(platform_, platform_)->user.value, "from_module");
   environment_["UDFTOLVANE_CONF"] = (root_ / "missing.conf").string();
-  EXPECT_EQ(LoadModuleConfig(platform_)->user.value, "from_module");
+  EXPECT_EQ(LoadModuleConfig(platform_, platform_)->user.value, "from_module");
   environment_["UDFTOLVANE_CONF"] = Write("mine.conf", "user = from_variable\n");
-  EXPECT_EQ(LoadModuleConfig(platform_)->user.value, "from_variable");
+  EXPECT_EQ(LoadModuleConfig(platform_, platform_)->user.value, "from_variable");
 }
 
 TEST_F(ConfigFilesTest, UnsafeOrUnreadableFilesAreRefusedWithTheirReason) {
@@ -183,7 +183,7 @@ TEST_F(ConfigFilesTest, UnsafeOrUnreadableFilesAreRefusedWithTheirReason) {
   // The password file's first line is the password.
   environment_["UDFTOLVANE_CONF"] = Write("u.conf", "password_file = " + secret + "\n");
   Write("secret", "first\r\nsecond\n", fs::perms(0600));
-  EXPECT_EQ(ModuleIdentity(*LoadModuleConfig(platform_))->password, "first");
+  EXPECT_EQ(ModuleIdentity(*LoadModuleConfig(platform_, platform_))->password, "first");
 }
 
 // Each row plants one thing a user other than the server's owners could have
@@ -239,14 +239,14 @@ TEST_F(ConfigFilesTest, OnlyFilesTheServersOwnersControlAreRead) {
 TEST_F(ConfigFilesTest, RunSettingsTakeTheFileAndTheLockWaitGivesWayToTheVariable) {
   environment_["UDFTOLVANE_CONF"] =
       Write("u.conf", "lock_timeout = 7\ndefault_options = mode=atomic\nrole = R\n");
-  const RunSettings settings = ConfiguredRunSettings(platform_, *LoadModuleConfig(platform_));
+  const RunSettings settings = ConfiguredRunSettings(platform_, *LoadModuleConfig(platform_, platform_));
   EXPECT_EQ(settings.lock_timeout, 7);
   EXPECT_EQ(settings.mode, RunMode::kAtomic);
   EXPECT_EQ(settings.identity->user, "SYSDBA");
   EXPECT_EQ(settings.identity->password, kRunnerPassword);
   EXPECT_EQ(settings.identity->role, "R");
   environment_["TOLVANE_LOCK_TIMEOUT"] = "3";
-  EXPECT_FALSE(ConfiguredRunSettings(platform_, *LoadModuleConfig(platform_)).lock_timeout);
+  EXPECT_FALSE(ConfiguredRunSettings(platform_, *LoadModuleConfig(platform_, platform_)).lock_timeout);
 }
 
 TEST_F(ConfigFilesTest, NoSpellingOfATargetGetsAroundTheRules) {
@@ -286,7 +286,7 @@ TEST_F(ConfigFilesTest, NoSpellingOfATargetGetsAroundTheRules) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.target);
-    const std::string refusal = TargetRefusal(platform_, config, row.target);
+    const std::string refusal = TargetRefusal(platform_, platform_, config, row.target);
     if (row.refusal.empty()) EXPECT_EQ(refusal, "");
     else EXPECT_THAT(refusal, HasSubstr(row.refusal));
   }
@@ -294,17 +294,17 @@ TEST_F(ConfigFilesTest, NoSpellingOfATargetGetsAroundTheRules) {
   fs::create_hard_link(root_ / "other" / "security3.fdb", root_ / "db" / "second.fdb");
   for (const char* rule : {"deny_security_database = yes", "allowed_databases = /"}) {
     const ModuleConfig one = ParseModuleConfig(std::string(rule) + "\n", "/c.conf");
-    EXPECT_THAT(TargetRefusal(platform_, one, db + "/second.fdb"),
+    EXPECT_THAT(TargetRefusal(platform_, platform_, one, db + "/second.fdb"),
                 HasSubstr("is a file with 2 names (hard links)"));
   }
   fs::remove(root_ / "db" / "second.fdb");
   // Patterns and aliases in the list; an alias the server does not hold fails.
   const ModuleConfig listed = ParseModuleConfig(
       "allowed_databases = " + (root_ / "oth*" / "*.fdb").string() + ";outside\n", "/c.conf");
-  EXPECT_EQ(TargetRefusal(platform_, listed, (root_ / "other" / "x.fdb").string()), "");
-  EXPECT_EQ(TargetRefusal(platform_, listed, db + "/link/out.fdb"), "");
-  EXPECT_THAT(TargetRefusal(platform_, listed, db + "/in.fdb"), HasSubstr("is not admitted"));
-  EXPECT_THAT(TargetRefusal(platform_, ParseModuleConfig("allowed_databases = nosuch", "/c"),
+  EXPECT_EQ(TargetRefusal(platform_, platform_, listed, (root_ / "other" / "x.fdb").string()), "");
+  EXPECT_EQ(TargetRefusal(platform_, platform_, listed, db + "/link/out.fdb"), "");
+  EXPECT_THAT(TargetRefusal(platform_, platform_, listed, db + "/in.fdb"), HasSubstr("is not admitted"));
+  EXPECT_THAT(TargetRefusal(platform_, platform_, ParseModuleConfig("allowed_databases = nosuch", "/c"),
                             db + "/in.fdb"),
               HasSubstr("names alias 'nosuch', which the server's databases.conf does not hold"));
 }
@@ -323,7 +323,7 @@ class ConfiguredRunTest : public ConfigFilesTest {
   }
   std::string Run(const std::string& script, const std::string& path) {
     fakedrv::ClearLog();
-    return RunScript(platform_, ScriptBlob(script).Callback(), path.c_str());
+    return RunScript(platform_, platform_, ScriptBlob(script).Callback(), path.c_str());
   }
 };
 
@@ -382,8 +382,8 @@ TEST_F(ConfiguredRunTest, TheRunConfirmsItOpenedTheFileAdmitted) {
     platform_.adjust_facts = nullptr;
     fakedrv::ClearLog();
     row.swap();
-    const std::string result = RunScript(platform_, ScriptBlob("INSERT INTO T VALUES (1)\n").Callback(),
-                                         db.c_str());
+    const std::string result = RunScript(
+        platform_, platform_, ScriptBlob("INSERT INTO T VALUES (1)\n").Callback(), db.c_str());
     const std::vector<std::string> log = fakedrv::Log();
     EXPECT_THAT(log, ::testing::Contains(::testing::StartsWith(check)));
     if (*row.refusal == '\0') {

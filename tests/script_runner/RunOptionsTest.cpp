@@ -2,7 +2,7 @@
 // message of each text that cannot be taken.
 #include <gtest/gtest.h>
 
-#include "script_runner/RunOptions.h"
+#include "script_runner/settings/RunOptions.h"
 
 namespace tolvane {
 namespace {

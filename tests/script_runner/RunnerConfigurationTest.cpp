@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "connection/SQLConnection.h"
-#include "script_runner/ScriptRunner.h"
+#include "script_runner/function/ScriptRunner.h"
 
 namespace tolvane {
 namespace {

@@ -17,12 +17,12 @@
 
 #include "FakeDriverSetup.h"
 #include "ScriptBlob.h"
-#include "script_runner/RunLimits.h"
-#include "script_runner/OutcomeJson.h"
-#include "script_runner/RunLog.h"
-#include "script_runner/RunOptions.h"
-#include "script_runner/ScriptRun.h"
-#include "script_runner/ScriptRunner.h"
+#include "script_runner/engine/RunLimits.h"
+#include "script_runner/engine/OutcomeJson.h"
+#include "script_runner/engine/RunLog.h"
+#include "script_runner/settings/RunOptions.h"
+#include "script_runner/engine/ScriptRun.h"
+#include "script_runner/function/ScriptRunner.h"
 
 namespace tolvane {
 namespace {
@@ -98,43 +98,61 @@ class EventTrace final : public RunObserver {
   RunSummary summary;
 };
 
-// Every statement comes back once; work that waits for a commit comes back
-// "done", and each commit and rollback says which lines it settled.
-TEST_F(ScriptRunTest, EachCommitAndRollbackIsReportedOnceWithTheLinesItCovers) {
+// Each mode's transaction rules as the driver sees them: every call after
+// the open, in order, and as the observers see them: every statement once,
+// work that waits for a commit "done", and each commit and rollback with the
+// lines it settled.
+TEST_F(ScriptRunTest, EachModeSendsItsTransactionRulesToTheDriver) {
   const std::string lost = WithDetails("connection shutdown", "isc=335544856;sqlstate=08003;lost=1");
+  const std::string sql = "ExecuteSqlText sql=";
   struct Row {
     const char* options;
     const char* script;
-    const char* fail;  // "ExecuteSqlText sql=..." that fails, or empty
+    const char* fail;  // the statement whose ExecuteSqlText fails, or empty
     bool lost;
+    std::vector<std::string> calls;  // between the open and the close
     std::vector<std::string> events;
     long long ok, rolled_back;
     const char* result_end;
   };
   const Row rows[] = {
-      {"mode=continue", "a\nbad\nb", "bad", false, {"1 ok", "2 failed", "3 ok"}, 2, 0, "ok"},
-      {"mode=atomic", "a\nb", "", false, {"1 done", "2 done", "commit 1-2 2 end"}, 2, 0, "ok"},
+      {"mode=continue", "a\nbad\nb", "bad", false, {sql + "a", sql + "bad", sql + "b"},
+       {"1 ok", "2 failed", "3 ok"}, 2, 0, "ok"},
+      // bail: the first failure ends the run; each line committed on its own stays.
+      {"mode=bail", "a\nbad\nb", "bad", false, {sql + "a", sql + "bad"},
+       {"1 ok", "2 failed", "3 not run"}, 1, 0, "   -    bad"},
+      {"mode=bail", "a\nCOMMIT\nb", "", false, {sql + "a", sql + "COMMIT", sql + "b"},
+       {"1 ok", "2 ok", "3 ok"}, 3, 0, "ok"},
+      {"mode=atomic", "a\nb", "", false, {sql + "a", sql + "b", sql + "COMMIT"},
+       {"1 done", "2 done", "commit 1-2 2 end"}, 2, 0, "ok"},
       // The 22-line migration broken at a line: earlier lines once, as done.
       {"mode=atomic", "a\n\nb\nbad\nc", "bad", false,
+       {sql + "a", sql + "b", sql + "bad", sql + "ROLLBACK"},
        {"1 done", "3 done", "4 failed", "rollback 1-4 2 end", "5 not run"}, 0, 2, "   -    bad"},
-      {"mode=atomic", "a\nCOMMIT", "", false,
+      // A COMMIT line would break the promise: refused, never sent.
+      {"mode=atomic", "a\nCOMMIT", "", false, {sql + "a", sql + "ROLLBACK"},
        {"1 done", "2 failed", "rollback 1-2 1 end"}, 0, 1, "   -    COMMIT"},
       // The last commit fails: everything is undone, the result names it.
-      {"mode=atomic", "a\nb", "COMMIT", false,
+      {"mode=atomic", "a\nb", "COMMIT", false, {sql + "a", sql + "b", sql + "COMMIT"},
        {"1 done", "2 done", "rollback 1-2 2 end"}, 0, 2, "   -    COMMIT"},
       {"mode=batch", "a\nCREATE TABLE X (I INT)\nb\nROLLBACK\nbad\nc", "bad", false,
+       {sql + "a", sql + "CREATE TABLE X (I INT)", sql + "COMMIT", sql + "b", sql + "ROLLBACK",
+        sql + "bad", sql + "c", sql + "COMMIT"},
        {"1 done", "2 ok", "commit 1-2 1", "3 done", "4 ok", "rollback 3-4 1", "5 failed", "6 done",
         "commit 5-6 1 end"}, 4, 1, "ok"},
+      // DDL whose commit fails is the DDL's failure and undoes the batch so far.
+      {"mode=batch", "a\nDROP TABLE X\nb", "COMMIT", false,
+       {sql + "a", sql + "DROP TABLE X", sql + "COMMIT", sql + "b", sql + "COMMIT"},
+       {"1 done", "2 failed", "rollback 1-2 1", "3 done", "rollback 3-3 1 end"}, 0, 2, "   -    COMMIT"},
       // A lost connection: closing it undoes the open work.
-      {"mode=batch", "a\ngone\nb", "gone", true,
+      {"mode=batch", "a\ngone\nb", "gone", true, {sql + "a", sql + "gone"},
        {"1 done", "2 failed", "rollback 1-2 1 end", "3 not run"}, 0, 1, "   -    gone"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(std::string(row.options) + ": " + row.script);
     fakedrv::Reset();
     if (*row.fail != '\0')
-      fakedrv::FailCall(std::string("ExecuteSqlText sql=") + row.fail, 0, 65,
-                        row.lost ? lost : "Token unknown");
+      fakedrv::FailCall(sql + row.fail, 0, 65, row.lost ? lost : "Token unknown");
     RunSettings settings = ParseRunOptions(row.options);
     settings.failure_files = false;
     ScriptRun run(platform_, row.script, "/data/x.fdb", settings);
@@ -147,6 +165,22 @@ TEST_F(ScriptRunTest, EachCommitAndRollbackIsReportedOnceWithTheLinesItCovers) {
     EXPECT_EQ(trace.summary.ok, row.ok);
     EXPECT_EQ(trace.summary.rolled_back, row.rolled_back);
     EXPECT_THAT(run.ResultText(), ::testing::EndsWith(row.result_end));
+
+    // The open, the texts run (statements, commits and rollbacks alike) and
+    // the close, each in its exact order.
+    std::vector<std::string> open = fakedrv::RunnerOpenCalls("/data/x.fdb");
+    // The modes that keep work open turn the driver's auto-commit off.
+    if (settings.mode == RunMode::kAtomic || settings.mode == RunMode::kBatch)
+      open.insert(open.begin() + 5, "SetConnectionOption coAutoCommit=0");
+    const std::vector<std::string> close = fakedrv::CloseCalls();
+    const std::vector<std::string> log = fakedrv::Log();
+    ASSERT_GE(log.size(), open.size() + close.size());
+    EXPECT_THAT(std::vector<std::string>(log.begin(), log.begin() + open.size()), ElementsAreArray(open));
+    std::vector<std::string> calls;
+    for (auto line = log.begin() + open.size(); line != log.end() - close.size(); ++line)
+      if (line->starts_with(sql) || line->starts_with("SetConnectionOption")) calls.push_back(*line);
+    EXPECT_THAT(calls, ElementsAreArray(row.calls));
+    EXPECT_THAT(std::vector<std::string>(log.end() - close.size(), log.end()), ElementsAreArray(close));
   }
 }
 

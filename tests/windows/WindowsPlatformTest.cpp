@@ -21,9 +21,10 @@
 #include "connection/RegistryFiles.h"
 #include "runtime/Exceptions.h"
 #include "runtime/FileWriter.h"
-#include "script_runner/DatabaseTarget.h"
-#include "script_runner/PathPattern.h"
-#include "udr/CallerTarget.h"
+#include "script_runner/settings/DatabaseTarget.h"
+#include "script_runner/settings/FirebirdConfig.h"
+#include "runtime/PathPattern.h"
+#include "script_runner/settings/CallerTarget.h"
 
 namespace tolvane {
 namespace {
@@ -321,8 +322,8 @@ TEST(ThisProcess, ModuleFolderHoldsTheProgramAndNoServerIsLoaded) {
   const std::string program = platform.ExecutablePath();
   EXPECT_EQ(platform.ModuleFolder(), program.substr(0, program.find_last_of('\\')));
   // No fbclient.dll here: the server's folders and settings are unknown.
-  EXPECT_EQ(platform.FirebirdDirectory(FirebirdFolder::kConfig), "");
-  EXPECT_EQ(platform.FirebirdSetting("SecurityDatabase"), "");
+  EXPECT_EQ(ServerFirebirdConfig().Directory(FirebirdFolder::kConfig), "");
+  EXPECT_EQ(ServerFirebirdConfig().Setting("SecurityDatabase"), "");
 }
 
 TEST(PathPatterns, WildcardsStayWithinAFolderAndLettersMatchAnyCase) {
@@ -370,8 +371,9 @@ TEST(AllowList, TakesWindowsPaths) {
   };
   for (const auto& [target, refusal] : rows) {
     SCOPED_TRACE(target);
-    if (refusal.empty()) EXPECT_EQ(TargetRefusal(DefaultPlatform(), config, target), "");
-    else EXPECT_THAT(TargetRefusal(DefaultPlatform(), config, target), ::testing::HasSubstr(refusal));
+    const std::string got = TargetRefusal(DefaultPlatform(), ServerFirebirdConfig(), config, target);
+    if (refusal.empty()) EXPECT_EQ(got, "");
+    else EXPECT_THAT(got, ::testing::HasSubstr(refusal));
   }
   EXPECT_THROW(ParseModuleConfig("allowed_databases = data\\x.fdb\n", "C:\\u.conf"), EModuleConfig);
   EXPECT_THROW(ParseModuleConfig("failure_dir = \\logs\n", "C:\\u.conf"), EModuleConfig);
@@ -393,7 +395,7 @@ TEST(ProcedureTargets, TheCallersFileByAnySpellingAndNoOther) {
       {other, false}, {"localhost:" + own, false},     {"\\\\server\\x.fdb", false},
   };
   for (const auto& [target, accepted] : rows)
-    EXPECT_EQ(CallerTargetRefusal(DefaultPlatform(), target, own).empty(), accepted) << target;
+    EXPECT_EQ(CallerTargetRefusal(DefaultPlatform(), ServerFirebirdConfig(), target, own).empty(), accepted) << target;
 }
 
 // ------------------------------------------------------------------- names

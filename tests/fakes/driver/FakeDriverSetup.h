@@ -8,7 +8,7 @@
 #include "FakeDriver.h"
 #include "connection/SQLConnection.h"
 #include "fakes/support/FakePlatform.h"
-#include "script_runner/ScriptRunner.h"
+#include "script_runner/function/ScriptRunner.h"
 
 namespace tolvane::testing::fakedrv {
 

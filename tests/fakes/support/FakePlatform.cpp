@@ -111,20 +111,6 @@ std::string FakePlatform::ModuleFolder() {
   return module_folder ? module_folder() : DefaultPlatform().ModuleFolder();
 }
 
-std::string FakePlatform::FirebirdDirectory(FirebirdFolder folder) {
-  if (Count(PlatformCall::kFirebirdDirectory, nullptr)) return std::string();
-  return firebird_directory ? firebird_directory(folder) : DefaultPlatform().FirebirdDirectory(folder);
-}
-
-std::string FakePlatform::FirebirdSetting(const std::string& name) {
-  if (Count(PlatformCall::kFirebirdSetting, nullptr)) return std::string();
-  return firebird_setting ? firebird_setting(name) : DefaultPlatform().FirebirdSetting(name);
-}
-
-long long FakePlatform::FirebirdNumber(const std::string& name) {
-  return firebird_number ? firebird_number(name) : DefaultPlatform().FirebirdNumber(name);
-}
-
 unsigned long FakePlatform::ProcessId() {
   if (Count(PlatformCall::kProcessId, nullptr)) return 0;
   return DefaultPlatform().ProcessId();
@@ -140,11 +126,31 @@ void* FakePlatform::FindSymbol(void* library, const std::string& name) {
   return DefaultPlatform().FindSymbol(library, name);
 }
 
+void* FakePlatform::FindLoadedSymbol(const std::string& library, const std::string& name) {
+  if (Count(PlatformCall::kFindLoadedSymbol, nullptr)) return nullptr;
+  return DefaultPlatform().FindLoadedSymbol(library, name);
+}
+
 char* FakePlatform::AllocateBuffer(std::size_t size) {
   if (Count(PlatformCall::kAllocate, nullptr)) return nullptr;
   return DefaultPlatform().AllocateBuffer(size);
 }
 
 void FakePlatform::FreeBuffer(char* buffer) { DefaultPlatform().FreeBuffer(buffer); }
+
+std::string FakePlatform::Directory(FirebirdFolder folder) {
+  if (Count(PlatformCall::kFirebirdDirectory, nullptr)) return std::string();
+  return firebird_directory ? firebird_directory(folder) : server_->Directory(folder);
+}
+
+std::string FakePlatform::Setting(const std::string& name) {
+  if (Count(PlatformCall::kFirebirdSetting, nullptr)) return std::string();
+  return firebird_setting ? firebird_setting(name) : server_->Setting(name);
+}
+
+long long FakePlatform::Number(const std::string& name) {
+  if (Count(PlatformCall::kFirebirdNumber, nullptr)) return -1;
+  return firebird_number ? firebird_number(name) : server_->Number(name);
+}
 
 }  // namespace tolvane::testing

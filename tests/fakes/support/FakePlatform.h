@@ -1,5 +1,6 @@
-// A platform for tests: forwards to the real one unless a test overrides an
-// operation, counts calls by kind, and can fail the N-th call of a kind.
+// A platform for tests, and the server's configuration with it: forwards to
+// the real ones unless a test overrides an operation, counts calls by kind,
+// and can fail the N-th call of a kind, of either seam.
 #pragma once
 
 #include <atomic>
@@ -11,6 +12,7 @@
 #include <string>
 
 #include "runtime/Platform.h"
+#include "script_runner/settings/FirebirdConfig.h"
 
 namespace tolvane::testing {
 
@@ -26,7 +28,8 @@ enum class PlatformCall {
   kAllocate,
   // A failed call of these gives: an error number (file facts, real paths,
   // new files), an empty text (the module's and Firebird's folders and
-  // settings: cannot be told), 0 (the process id).
+  // settings: cannot be told), 0 (the process id), -1 (a Firebird number),
+  // null (a symbol of a library already loaded).
   kCreateNewFile,
   kReadFileFacts,
   kRealPath,
@@ -34,9 +37,11 @@ enum class PlatformCall {
   kFirebirdDirectory,
   kFirebirdSetting,
   kProcessId,
+  kFirebirdNumber,
+  kFindLoadedSymbol,
 };
 
-class FakePlatform : public Platform {
+class FakePlatform : public Platform, public FirebirdConfig {
  public:
   // Overrides; an empty one forwards to the real platform.
   std::function<SettingValue(const std::string&)> read_setting;
@@ -79,20 +84,25 @@ class FakePlatform : public Platform {
   std::string GetEnvironment(const std::string& name) override;
   std::string ExecutablePath() override;
   std::string ModuleFolder() override;
-  std::string FirebirdDirectory(FirebirdFolder folder) override;
-  std::string FirebirdSetting(const std::string& name) override;
-  long long FirebirdNumber(const std::string& name) override;
   unsigned long ProcessId() override;
   void* LoadLibrary(const std::string& file_name) override;
   void* FindSymbol(void* library, const std::string& name) override;
+  void* FindLoadedSymbol(const std::string& library, const std::string& name) override;
   char* AllocateBuffer(std::size_t size) override;
   void FreeBuffer(char* buffer) override;
+
+  // The server's configuration; unless overridden, the real one, its client
+  // library looked for through this platform.
+  std::string Directory(FirebirdFolder folder) override;
+  std::string Setting(const std::string& name) override;
+  long long Number(const std::string& name) override;
 
  private:
   // True when this call of kind is the one to fail.
   bool Count(PlatformCall kind, int* error);
 
   std::unique_ptr<Platform> files_;  // null: the default platform
+  const std::unique_ptr<FirebirdConfig> server_ = MakeServerFirebirdConfig(*this);
   std::mutex mutex_;
   std::map<PlatformCall, int> calls_;
   std::map<PlatformCall, std::pair<int, int>> failures_;  // kind -> (n, error)
