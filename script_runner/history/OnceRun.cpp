@@ -1,7 +1,9 @@
 #include "script_runner/history/OnceRun.h"
 
+#include <algorithm>
 #include <chrono>
 #include <optional>
+#include <random>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -18,9 +20,8 @@ namespace {
 using Row = std::vector<std::optional<std::string>>;
 
 // Firebird's codes for a lock wait that ended without the lock: a deadlock,
-// a conflict without waiting, an update conflict, a lock time-out; and the
-// unique key a waiter without waiting meets.
-constexpr std::int64_t kLockWaitCodes[] = {335544336, 335544345, 335544451, 335544510, 335544665};
+// a conflict without waiting, an update conflict, a lock time-out.
+constexpr std::int64_t kLockWaitCodes[] = {335544336, 335544345, 335544451, 335544510};
 constexpr std::int64_t kNoPermission = 335544352;
 constexpr std::int64_t kLockTimedOut = 335544510;
 // Seconds a once run waits for its id when the run sets no lock timeout.
@@ -38,9 +39,15 @@ std::string FirstLine(std::string message) {
   return message;
 }
 
+bool HasCode(const EDatabaseError& error, std::int64_t code) {
+  const DriverFailureDetails& details = error.Details();
+  return details.isc_code == code ||
+         std::find(details.codes.begin(), details.codes.end(), code) != details.codes.end();
+}
+
 bool IsLockWait(const EDatabaseError& error) {
   for (std::int64_t code : kLockWaitCodes)
-    if (error.Details().isc_code == code) return true;
+    if (HasCode(error, code)) return true;
   return error.Details().sqlstate == kLockTimedOutState;
 }
 
@@ -87,7 +94,8 @@ bool OnceRun::Begin(TSQLConnection& run_connection, std::string* already) {
   params.SetValue("User_Name", "");
   params.SetValue("Password", "");
   params.SetValue("RoleName", "");
-  params.SetValue("Attachment", AttachmentParam(run_connection.AttachmentAddress()));
+  attachment_param_ = AttachmentParam(run_connection.AttachmentAddress());
+  params.SetValue("Attachment", attachment_param_);
   params.SetValue("AutoCommit", "False");
   if (settings_.lock_timeout) {
     if (*settings_.lock_timeout == kLockNoWait) params.SetValue("WaitOnLocks", "False");
@@ -159,53 +167,85 @@ void OnceRun::EnsureTable() {
 }
 
 void OnceRun::TakeLock() {
-  // A wait the server ends early (a deadlock it sees among many waiters, a
-  // conflict with a holder that just let go) is tried again until the run's
-  // lock timeout is used up.
+  // The lock is a row lock on the id's committed row of attempt 0: a waiter
+  // holds nothing while it waits, so waiters never wait on each other, and
+  // whichever of them the server lets in first holds the lock next. A wait
+  // the server ends early (a conflict with a holder that just let go, a
+  // lock row still being created) is tried again after a short pause until
+  // the run's lock timeout is used up; a wait that times out ends it.
   const int seconds = settings_.lock_timeout.value_or(kDefaultOnceWait);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  for (;;) {
+  std::minstd_rand jitter(static_cast<unsigned>(
+      std::chrono::steady_clock::now().time_since_epoch().count()));
+  for (int pause_ms = 5;; pause_ms = std::min(pause_ms * 2, 200)) {
     try {
-      lock_->ExecuteSqlDirect("INSERT INTO TOLVANE$HISTORY (ID, ATTEMPT) VALUES (" + id_literal_ +
-                              ", 0)");
-      return;
+      if (lock_->ExecuteSqlDirect("UPDATE TOLVANE$HISTORY SET ATTACHMENT_ID = CURRENT_CONNECTION "
+                                  "WHERE ID = " + id_literal_ + " AND ATTEMPT = 0") > 0)
+        return;
+      if (CreateLockRow()) continue;
     } catch (const EDatabaseError& error) {
-      if (!IsLockWait(error) || error.Details().isc_code == kLockTimedOut ||
-          seconds == kLockNoWait || (seconds != 0 && std::chrono::steady_clock::now() >= deadline))
+      if (!IsLockWait(error) || HasCode(error, kLockTimedOut) || seconds == kLockNoWait)
         LockRefused(error);
       try {
         lock_->ExecuteSqlDirect("ROLLBACK");
       } catch (...) {
       }
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
+    if (seconds == kLockNoWait || (seconds != 0 && std::chrono::steady_clock::now() >= deadline))
+      throw EOnceRefused("'" + settings_.once_id + "' is being applied by " + Holder() +
+                         ": the wait for it ended; nothing was run");
+    std::this_thread::sleep_for(std::chrono::milliseconds(
+        pause_ms / 2 + static_cast<int>(jitter() % static_cast<unsigned>(pause_ms))));
   }
 }
 
-void OnceRun::LockRefused(const EDatabaseError& error) {
-  {
-    if (error.Details().isc_code == kNoPermission)
-      throw EOnceRefused("This run's user may not write the history table TOLVANE$HISTORY (" +
-                         FirstLine(error.Message()) +
-                         "): grant SELECT, INSERT, UPDATE ON TOLVANE$HISTORY to it");
-    if (!IsLockWait(error)) throw;
-    std::string holder = "an attachment that has not recorded its attempt yet";
-    try {
-      lock_->ExecuteSqlDirect("ROLLBACK");
-      Row row;
-      if (lock_->SelectFirstRow("SELECT ATTACHMENT_ID, USER_NAME, CAST(STARTED_AT AS VARCHAR(24)), "
-                                "ATTEMPT FROM TOLVANE$HISTORY WHERE ID = " + id_literal_ +
-                                    " AND ATTEMPT > 0 AND ENDED_AT IS NULL "
-                                    "ORDER BY ATTEMPT DESC ROWS 1",
-                                &row))
-        holder = "attachment " + Cell(row, 0) + " (user " + Cell(row, 1) + ", attempt " +
-                 Cell(row, 3) + ", since " + Cell(row, 2) + ")";
-    } catch (...) {
-    }
-    throw EOnceRefused("'" + settings_.once_id + "' is being applied by " + holder +
-                       ": the wait for it ended (" + FirstLine(error.Message()) +
-                       "); nothing was run");
+bool OnceRun::CreateLockRow() {
+  // Committed at once and without waiting: two callers that create it at
+  // the same moment would otherwise wait on each other's new key.
+  TSQLConnection creator(nullptr, platform_);
+  ConfigureRunnerConnection(creator, database_path_);
+  TStringList& params = creator.Params();
+  params.SetValue("User_Name", "");
+  params.SetValue("Password", "");
+  params.SetValue("RoleName", "");
+  params.SetValue("Attachment", attachment_param_);
+  params.SetValue("WaitOnLocks", "False");
+  creator.SetConnected(true);
+  try {
+    creator.ExecuteSqlDirect("INSERT INTO TOLVANE$HISTORY (ID, ATTEMPT) VALUES (" + id_literal_ + ", 0)");
+    return true;
+  } catch (const EDatabaseError& error) {
+    // Another caller's row, committed or on its way: the lock is taken on it.
+    if (error.Details().isc_code == kNoPermission) LockRefused(error);
+    return false;
   }
+}
+
+std::string OnceRun::Holder() {
+  std::string holder = "an attachment that has not recorded its attempt yet";
+  try {
+    lock_->ExecuteSqlDirect("ROLLBACK");
+    Row row;
+    if (lock_->SelectFirstRow("SELECT ATTACHMENT_ID, USER_NAME, CAST(STARTED_AT AS VARCHAR(24)), "
+                              "ATTEMPT FROM TOLVANE$HISTORY WHERE ID = " + id_literal_ +
+                                  " AND ATTEMPT > 0 AND ENDED_AT IS NULL "
+                                  "ORDER BY ATTEMPT DESC ROWS 1",
+                              &row))
+      holder = "attachment " + Cell(row, 0) + " (user " + Cell(row, 1) + ", attempt " +
+               Cell(row, 3) + ", since " + Cell(row, 2) + ")";
+  } catch (...) {
+  }
+  return holder;
+}
+
+void OnceRun::LockRefused(const EDatabaseError& error) {
+  if (error.Details().isc_code == kNoPermission)
+    throw EOnceRefused("This run's user may not write the history table TOLVANE$HISTORY (" +
+                       FirstLine(error.Message()) +
+                       "): grant SELECT, INSERT, UPDATE ON TOLVANE$HISTORY to it");
+  if (!IsLockWait(error)) throw;
+  throw EOnceRefused("'" + settings_.once_id + "' is being applied by " + Holder() +
+                     ": the wait for it ended (" + FirstLine(error.Message()) + "); nothing was run");
 }
 
 void OnceRun::End(const RunSummary& summary) noexcept {

@@ -5,12 +5,13 @@
 // last attempt and says whether the script runs. After the run it records
 // the outcome and lets the lock go.
 //
-// The lock is a row of the id with attempt 0, inserted by a transaction that
-// stays open for the whole run and is never committed: a second caller's
-// insert of the same key waits for that transaction (bounded by the run's
-// lock timeout) and succeeds once it is gone. Every attempt's own row is
-// committed at its start, with status "broken off" and no end time, so a
-// runner that dies leaves exactly that behind.
+// The lock is the id's row of attempt 0 (committed once, the first time the
+// id is used), updated by a transaction that stays open for the whole run
+// and is never committed: a second caller's update of that row waits for
+// the transaction (bounded by the run's lock timeout) and goes ahead once it
+// is gone. Every attempt's own row is committed at its start, with status
+// "broken off" and no end time, so a runner that dies leaves exactly that
+// behind.
 #pragma once
 
 #include <memory>
@@ -58,6 +59,11 @@ class OnceRun {
  private:
   void EnsureTable();
   void TakeLock();
+  // The id's row of attempt 0, made the first time the id is used; false
+  // when it could not be made now (another caller is making it).
+  bool CreateLockRow();
+  // The attachment that runs the id now, as far as its attempt row tells.
+  std::string Holder();
   [[noreturn]] void LockRefused(const EDatabaseError& error);
   void Release() noexcept;
 
@@ -66,6 +72,7 @@ class OnceRun {
   std::string database_path_;
   std::string checksum_;
   std::string id_literal_;
+  std::string attachment_param_;  // the run's attachment, as a connection adopts it
   std::unique_ptr<TSQLConnection> lock_;
   int attempt_ = 0;  // the attempt this run records; 0: none
 };
