@@ -46,7 +46,7 @@ class ApplyOnce(ServerTestCase):
             f"WHILE (I <= {LINES}) DO BEGIN B = B || 'INSERT INTO T VALUES (' || I || ')' || ASCII_CHAR(10); "
             "I = I + 1; END "
             "I = 1; WHILE (I <= 40) DO BEGIN S = S || 'EXECUTE BLOCK AS DECLARE J INTEGER = 0; BEGIN "
-            "WHILE (J < 200000) DO J = J + 1; INSERT INTO K VALUES (' || I || '); END' || ASCII_CHAR(10); "
+            "WHILE (J < 1000000) DO J = J + 1; INSERT INTO K VALUES (' || I || '); END' || ASCII_CHAR(10); "
             "I = I + 1; END "
             "INSERT INTO SCRIPTS VALUES ('inserts', :B); INSERT INTO SCRIPTS VALUES ('slow', :S); END^\n"
             "SET TERM ;^\n"))
