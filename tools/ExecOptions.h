@@ -27,6 +27,9 @@ struct ExecOptions {
   // from --options and the single-option flags; checked when parsed.
   std::string run_options;
   unsigned segment_size = kDefaultSegmentSize;
+  // --history: shows the database's history of scripts applied once and
+  // runs nothing.
+  bool history = false;
   bool help = false;
 };
 

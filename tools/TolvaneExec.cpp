@@ -8,13 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "connection/SQLConnection.h"
 #include "runtime/ExceptionText.h"
 #include "script_runner/settings/FirebirdConfig.h"
 #include "runtime/Platform.h"
 #include "script_runner/engine/RunRequest.h"
 #include "script_runner/function/ScriptRunner.h"
 #include "tools/ExecOptions.h"
+#include "script_runner/history/HistoryRows.h"
 #include "tools/FailureFiles.h"
+#include "tools/HistoryReport.h"
 #include "tools/RunReports.h"
 #include "tools/ScriptBlob.h"
 #include "tools/UdfModule.h"
@@ -66,7 +69,20 @@ int RunThroughModule(const tolvane::exec::ExecOptions& options, tolvane::exec::S
   return ExitStatus(result_text == "ok", failed);
 }
 
+int ShowHistory(const tolvane::exec::ExecOptions& options) {
+  tolvane::TSQLConnection connection(nullptr, tolvane::DefaultPlatform());
+  tolvane::ConfigureRunnerConnection(connection, options.database);
+  connection.SetConnected(true);
+  const std::vector<tolvane::HistoryRow> rows = tolvane::ReadHistory(connection);
+  if (options.report == tolvane::exec::Report::kJson) tolvane::exec::WriteHistoryJson(std::cout, rows);
+  else tolvane::exec::WriteHistoryText(std::cout, rows);
+  if (rows.empty() && options.report != tolvane::exec::Report::kJson)
+    std::cerr << "tolvane-exec: no script has been applied once in " << options.database << '\n';
+  return kExitOk;
+}
+
 int Run(const tolvane::exec::ExecOptions& options) {
+  if (options.history) return ShowHistory(options);
   const auto script = OpenScript(options.script_file, options.segment_size);
   if (!options.module_path.empty()) return RunThroughModule(options, *script);
 
