@@ -23,6 +23,7 @@ using Row = std::vector<std::optional<std::string>>;
 // a conflict without waiting, an update conflict, a lock time-out.
 constexpr std::int64_t kLockWaitCodes[] = {335544336, 335544345, 335544451, 335544510};
 constexpr std::int64_t kNoPermission = 335544352;
+constexpr std::int64_t kTableUnknown = 335544580;
 constexpr std::int64_t kLockTimedOut = 335544510;
 // Seconds a once run waits for its id when the run sets no lock timeout.
 constexpr int kDefaultOnceWait = 60;
@@ -102,7 +103,6 @@ bool OnceRun::Begin(TSQLConnection& run_connection, std::string* already) {
     else params.SetValue("LockTimeout", std::to_string(*settings_.lock_timeout));
   }
   lock_->SetConnected(true);
-  EnsureTable();
   TakeLock();
 
   Row last;
@@ -177,6 +177,7 @@ void OnceRun::TakeLock() {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
   std::minstd_rand jitter(static_cast<unsigned>(
       std::chrono::steady_clock::now().time_since_epoch().count()));
+  bool table_made = false;
   for (int pause_ms = 5;; pause_ms = std::min(pause_ms * 2, 200)) {
     try {
       if (lock_->ExecuteSqlDirect("UPDATE TOLVANE$HISTORY SET ATTACHMENT_ID = CURRENT_CONNECTION "
@@ -184,6 +185,17 @@ void OnceRun::TakeLock() {
         return;
       if (CreateLockRow()) continue;
     } catch (const EDatabaseError& error) {
+      // The first run under any id makes the table; until then a run costs
+      // no look at the catalogue.
+      if (HasCode(error, kTableUnknown) && !table_made) {
+        try {
+          lock_->ExecuteSqlDirect("ROLLBACK");
+        } catch (...) {
+        }
+        EnsureTable();
+        table_made = true;
+        continue;
+      }
       if (!IsLockWait(error) || HasCode(error, kLockTimedOut) || seconds == kLockNoWait)
         LockRefused(error);
       try {
