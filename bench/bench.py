@@ -131,6 +131,16 @@ def procedure_declaration():
     return match.group(0)
 
 
+def exec_function_declaration():
+    """TOLVANE_EXEC as the UDR declaration ships it."""
+    shipped = os.path.join(ROOT, "sql", "udftolvane_udr.sql")
+    code = "".join(l.split("--", 1)[0].rstrip() + "\n" for l in open(shipped))
+    match = re.search(r"CREATE\s+OR\s+ALTER\s+FUNCTION\s+TOLVANE_EXEC\b.*?ENGINE\s+UDR\s*;", code, re.S | re.I)
+    if not match:
+        raise BenchFailure(f"no TOLVANE_EXEC declaration in {shipped}")
+    return match.group(0)
+
+
 class BenchFailure(Exception):
     pass
 
@@ -1155,6 +1165,67 @@ class Bench:
             "per_script": {script: {side: statistics.median(v) for side, v in sides.items()}
                            for script, sides in per_script.items()}}
 
+    def time_exec(self, db, where, options, expected_rows, calls):
+        """One timed statement of TOLVANE_EXEC calls; seconds per call."""
+        opts = "null" if options is None else f"'{options}'"
+        out = self.server.isql(db, f"set stats on;\nselect tolvane_exec(script, '{db}', {opts}) as result "
+                                   f"from scripts where {where};\nset stats off;\ncommit;\n"
+                                   "select count(*) as rows_in_t from t;\n")
+        match = ELAPSED.search(out)
+        if not match:
+            raise BenchFailure(f"no elapsed time from isql:\n{out[-2000:]}")
+        oks = sum(1 for r in re.findall(r"^(\S.*?)\s*$", out.split("=====", 1)[-1], re.M) if r == "ok")
+        if oks != calls:
+            raise BenchFailure(f"TOLVANE_EXEC did not return ok {calls} time(s):\n{compact(out)[-2000:]}")
+        check_count("once", count_rows(out), expected_rows)
+        return float(match.group(1)) / calls
+
+    # Apply once: (s) a call whose id is already applied against (t) an
+    # empty script's call, both through TOLVANE_EXEC, `calls` a statement;
+    # and a 10,000-line run with once= against the same run without, the
+    # history table made beforehand in both, interleaved.
+    def measure_once(self, runs, calls, n):
+        for mode in ("off", "on"):
+            self.server.isql(self.dbs.templates["3", mode], exec_function_declaration() + "\ncommit;\n")
+        empty = os.path.join(self.work, "empty.sql")
+        open(empty, "w").close()
+        one_line = os.path.join(self.work, "one-line.sql")
+        with open(one_line, "w") as out:
+            out.write(insert_line(1) + "\n")
+        samples = {"applied": [], "empty": []}
+        for _ in range(runs):
+            db = self.dbs.fresh("off", [(i, one_line) for i in range(1, calls + 1)])
+            self.time_exec(db, "id = 1", "once=bench-applied", 1, 1)  # applies it, makes the table
+            samples["applied"].append(self.time_exec(db, "id > 0", "once=bench-applied", 1, calls))
+            os.remove(db)
+            db = self.dbs.fresh("off", [(i, empty) for i in range(1, calls + 1)])
+            samples["empty"].append(self.time_exec(db, "id > 0", None, 0, calls))
+            os.remove(db)
+        scripts = write_scripts(self.work, n)
+        runs_n = {"plain": [], "once": []}
+        for _ in range(runs):
+            for kind in ("plain", "once"):
+                db = self.dbs.fresh("off", [(1, scripts[0]), (2, empty)])
+                self.time_exec(db, "id = 2", "once=bench-table", 0, 1)  # the history table, as in use
+                runs_n[kind].append(self.time_exec(db, "id = 1", "once=bench-run" if kind == "once" else None,
+                                                   n, 1))
+                os.remove(db)
+        for f in scripts:
+            os.remove(f)
+        paired = [o / p for o, p in zip(runs_n["once"], runs_n["plain"]) if p > 0]
+        self.results["once"] = {
+            "calls": calls, "n": n,
+            "applied": summary([(w, 0.0) for w in samples["applied"]]),
+            "empty": summary([(w, 0.0) for w in samples["empty"]]),
+            "ratio_applied": statistics.median(samples["applied"]) / statistics.median(samples["empty"]),
+            "plain": summary([(w, 0.0) for w in runs_n["plain"]]),
+            "once": summary([(w, 0.0) for w in runs_n["once"]]),
+            "ratio_run": statistics.median(paired)}
+        o = self.results["once"]
+        log(f"once: already applied {o['applied']['median'] * 1e3:.2f} ms against empty "
+            f"{o['empty']['median'] * 1e3:.2f} ms ({o['ratio_applied']:.2f}); N={n} with once "
+            f"{o['once']['median'] * 1e3:.0f} ms against {o['plain']['median'] * 1e3:.0f} ms ({o['ratio_run']:.3f})")
+
     def execute(self):
         a = self.args
         started = time.time()
@@ -1184,6 +1255,9 @@ class Bench:
                 return self.results
             if a.login_only:
                 self.measure_module_login(a.login_runs, (1, 1000))
+                return self.results
+            if a.once_only:
+                self.measure_once(a.once_runs, 20, 10000)
                 return self.results
             if a.empty_runs > 0:
                 self.measure_empty(a.empty_runs, a.empty_calls)
@@ -1559,6 +1633,11 @@ def parse_args():
                         help="only (q), a module login through the server's port against (c); "
                              "results to bench/results/module-login.md")
     parser.add_argument("--login-runs", type=int, default=5, help="runs of (q) with --login-only")
+    parser.add_argument("--once-only", action="store_true",
+                        help="only apply once: an already-applied call against an empty script's call, and "
+                             "a 10,000-line run with once= against the same without; results to "
+                             "bench/results/once.md")
+    parser.add_argument("--once-runs", type=int, default=5, help="interleaved rounds with --once-only")
     parser.add_argument("--corpus-rounds", type=int, default=None,
                         help="rounds of the isql corpus (tolvane-exec --dialect isql against isql-fb -i)")
     parser.add_argument("--isql-only", action="store_true",
@@ -1570,7 +1649,7 @@ def parse_args():
     args = parser.parse_args()
     args.full = not (args.quick or args.smoke or args.partial or args.isql_only)
     if args.paths is None:
-        if args.config_only or args.login_only:
+        if args.config_only or args.login_only or args.once_only:
             args.paths = "c"
         elif args.partial:
             args.paths = "bcghijklr"
@@ -1662,6 +1741,23 @@ def main():
         print(text)
         os.makedirs(args.results, exist_ok=True)
         with open(os.path.join(args.results, "module-login.md"), "w") as out:
+            out.write(text)
+        return 0
+    if args.once_only:
+        o = results["once"]
+        lines = [f"Machine: {meta['machine']}", f"Versions: {meta['versions']}",
+                 f"Server: {results.get('server')}", "",
+                 f"- (s) TOLVANE_EXEC under an id already applied, {o['calls']} calls a statement: "
+                 f"{fmt_ms(o['applied'])} ms a call; (t) TOLVANE_EXEC of an empty script: "
+                 f"{fmt_ms(o['empty'])} ms a call; ratio (s)/(t) {o['ratio_applied']:.2f} (target <= 1.5; "
+                 f"medians of {len(o['applied']['samples'])} interleaved rounds)",
+                 f"- N={o['n']} lines, forced writes off, through TOLVANE_EXEC: with once= "
+                 f"{fmt_ms(o['once'])} ms; without {fmt_ms(o['plain'])} ms; ratio {o['ratio_run']:.3f} "
+                 f"(target <= 1.02; median of {len(o['once']['samples'])} paired rounds)"]
+        text = "\n".join(lines) + "\n"
+        print(text)
+        os.makedirs(args.results, exist_ok=True)
+        with open(os.path.join(args.results, "once.md"), "w") as out:
             out.write(text)
         return 0
     text = report_text(results, meta, judge=not args.smoke)

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -149,6 +150,13 @@ class TSQLConnection : public TCustomConnection {
   // Runs one SQL text on a fresh driver statement and returns the rows
   // affected. Opens the connection first when it is closed.
   std::uint32_t ExecuteSqlDirect(const std::string& sql);
+  // Runs one SQL text that returns rows, as ExecuteSqlDirect would, and
+  // gives its first row's columns as texts (nullopt: NULL); false when it
+  // returned no row. Opens the connection first when it is closed.
+  bool SelectFirstRow(const std::string& sql, std::vector<std::optional<std::string>>* row);
+  // The attachment the open connection runs on, as the Attachment parameter
+  // of another connection takes it (AttachmentParam).
+  const void* AttachmentAddress();
 
   // Raises the driver error for a non-zero result, asking the connection for
   // its text; returns 0 otherwise.

@@ -73,7 +73,9 @@ enum ConnectionOption : std::int32_t {
   // database, user name and password are not used) and DetachDatabase
   // releases that reference without detaching. Statements run in
   // transactions of their own on it. Sent only when a run asks for it.
-  coAttachment = 69,          // address
+  // Read back once attached: the attachment the connection runs on (its own
+  // or the one it was handed), for another connection to run on it too.
+  coAttachment = 69,          // address; read, sizeof(void*) bytes
 };
 
 // Metadata options (mo).
@@ -163,6 +165,15 @@ class ISQLStatement : public IInterface {
   virtual DriverResult CloseStatement() noexcept = 0;
   virtual DriverResult GetErrorText(char* buffer) noexcept = 0;
   virtual DriverResult GetErrorTextLength(std::int16_t* length) noexcept = 0;
+  // Extension: runs a SQL text that returns rows, in the transaction
+  // ExecuteSqlText would use, and copies its first row into buffer: for each
+  // column a byte ('V' a value, 'N' NULL), the value as text, a zero byte.
+  // *length: the bytes written, or -1 when there is no row. A row that does
+  // not fit fails with kDriverInvalidParameter.
+  virtual DriverResult ExecuteSqlFirstRow(const char*, char*, std::int32_t,
+                                          std::int32_t*) noexcept {
+    return kDriverNotSupported;
+  }
 };
 
 // The layer only holds a cursor and releases it.

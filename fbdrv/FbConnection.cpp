@@ -1,6 +1,8 @@
 #include "fbdrv/FbConnection.h"
 
 #include <chrono>
+#include <cstdint>
+#include <cstring>
 #include <new>
 #include <string>
 
@@ -8,6 +10,7 @@
 #include "fbdrv/DriverTexts.h"
 #include "fbdrv/FbMetaData.h"
 #include "fbdrv/FbStatement.h"
+#include "fbdrv/OwnAttachments.h"
 
 namespace tolvane::fbdrv {
 namespace {
@@ -112,6 +115,7 @@ DriverResult FbConnection::AttachDatabase(const char* database, const char* user
                               "\n-" + failure.Text(),
                           failure.Details());
     }
+    RememberOwnAttachment(attachment_.Get());
     transactions_.Configure(true);
   });
 }
@@ -121,6 +125,7 @@ void FbConnection::Adopt() {
   attachment->addRef();
   attachment_ = AttachmentHandle(status_, attachment);
   adopted_ = true;
+  transactions_.SetAdoptedOwn(IsOwnAttachment(attachment));
   transactions_.Configure(true);
 }
 
@@ -133,6 +138,7 @@ void FbConnection::Detach() {
     attachment_.Release();
     return;
   }
+  ForgetOwnAttachment(attachment_.Get());
   attachment_.End([](Firebird::IAttachment* attachment, Firebird::CheckStatusWrapper* s) {
     attachment->detach(s);
   });
@@ -172,8 +178,17 @@ DriverResult FbConnection::SetConnectionOption(ConnectionOption id, OptionValue 
 DriverResult FbConnection::GetConnectionOption(ConnectionOption id, void* buffer,
                                                std::int16_t buffer_length,
                                                std::int16_t* length) noexcept {
-  return error_.Run(
-      [&] { GetOption(options_, transactions_.LockTimeout(), id, buffer, buffer_length, length); });
+  return error_.Run([&] {
+    if (id == coAttachment) {
+      const auto address = reinterpret_cast<std::uintptr_t>(RequireAttachment());
+      if (buffer == nullptr || buffer_length < static_cast<std::int16_t>(sizeof address))
+        InvalidParameter("buffer");
+      std::memcpy(buffer, &address, sizeof address);
+      if (length != nullptr) *length = static_cast<std::int16_t>(sizeof address);
+      return;
+    }
+    GetOption(options_, transactions_.LockTimeout(), id, buffer, buffer_length, length);
+  });
 }
 
 DriverResult FbConnection::GetErrorText(char* buffer) noexcept { return error_.GetText(buffer); }

@@ -27,6 +27,9 @@ class FbStatement final : public RefCounted<ISQLStatement> {
   DriverResult CloseStatement() noexcept override;
   DriverResult GetErrorText(char* buffer) noexcept override;
   DriverResult GetErrorTextLength(std::int16_t* length) noexcept override;
+  // Every column is read as text, as the server converts it (FirstRow.cpp).
+  DriverResult ExecuteSqlFirstRow(const char* sql, char* buffer, std::int32_t buffer_length,
+                                  std::int32_t* length) noexcept override;
 
  private:
   ~FbStatement() override = default;

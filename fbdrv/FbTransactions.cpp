@@ -22,7 +22,7 @@ FbTransactions::FbTransactions(ServerStatus& status, const ConnectionOptions& op
 
 void FbTransactions::Configure(bool attached) noexcept {
   if (attached) {
-    lock_timeout_ = options_.attachment != 0
+    lock_timeout_ = options_.attachment != 0 && !adopted_own_
                         ? AdoptedLockTimeout(options_.lock_timeout)
                         : options_.lock_timeout >= 0 ? options_.lock_timeout
                                                      : default_lock_timeout_;

@@ -37,6 +37,9 @@ class FbTransactions {
   // option or the driver's default, and follows the option while attached;
   // on an adopted attachment it is bounded (AdoptedLockTimeout).
   void Configure(bool attached) noexcept;
+  // The adopted attachment is one this driver opened (OwnAttachments.h):
+  // its lock waits are the connection's own, unbounded by adoption.
+  void SetAdoptedOwn(bool own) noexcept { adopted_own_ = own; }
   int LockTimeout() const noexcept { return lock_timeout_; }
 
   // Whether Begin hands out a transaction the statement owns.
@@ -77,6 +80,7 @@ class FbTransactions {
   const ConnectionOptions& options_;
   const int default_lock_timeout_;
   int lock_timeout_ = kDefaultLockTimeout;
+  bool adopted_own_ = false;
   TransactionParameters parameters_{options_, lock_timeout_};
   TransactionParameters ddl_parameters_{options_, lock_timeout_, Isolation::kReadCommitted};
   TransactionHandle kept_{status_};

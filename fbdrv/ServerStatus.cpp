@@ -46,6 +46,11 @@ DriverFailureDetails ServerStatus::Details() const {
   const ISC_STATUS* vector = status_->getErrors();
   DriverFailureDetails details;
   details.isc_code = FirstErrorCode(vector);
+  // The status: isc_arg_gds and a code, each followed by its arguments.
+  for (const ISC_STATUS* item = vector; item != nullptr && *item != isc_arg_end;) {
+    if (item[0] == isc_arg_gds) details.codes.push_back(item[1]);
+    item += item[0] == isc_arg_cstring ? 3 : 2;
+  }
   details.connection_lost = MeansConnectionLost(static_cast<ISC_STATUS>(details.isc_code));
   char state[6] = {};
   client_.sql_state(state, vector);

@@ -58,6 +58,11 @@
 #                        with --kind udr and --database: declare EXECUTA_SQL
 #                        and grant EXECUTE on it to USER (repeatable): FULL
 #                        ADMINISTRATOR RIGHTS on the whole server
+#   --history            with --database: create the table TOLVANE$HISTORY
+#                        (sql/tolvane_history.sql) that runs with once=<id>
+#                        keep their history in, when it is not there; for
+#                        users who may not create it themselves. Left in the
+#                        database by --uninstall
 #   --uninstall          undo an install: drop this module's routines from
 #                        --database, if given (EXECUTA_SQL; TOLVANE_RUN unless
 #                        --kind legacy), then remove the module(s) of --kind
@@ -112,6 +117,7 @@ restore_config=false
 grantees=()
 function_grantees=()
 with_function=false
+history=false
 
 # The folders and configuration file of a server installed in one folder.
 # The UDR folder is the first "path" of UDR_config in its plugins.conf.
@@ -160,6 +166,7 @@ while (($#)); do
     --grant) grantees+=("${2:?}"); shift 2 ;;
     --grant-function) function_grantees+=("${2:?}"); with_function=true; shift 2 ;;
     --with-function) with_function=true; shift ;;
+    --history) history=true; shift ;;
     --uninstall) uninstall=true; shift ;;
     --restore-config) restore_config=true; shift ;;
     -h | --help) usage ;;
@@ -221,6 +228,7 @@ $uninstall || ! $restore_config || tolvane_die "--restore-config goes with --uni
   tolvane_die "--grant and --grant-function need --kind udr and --database: EXECUTE is granted on the UDR routines"
 ! $with_function || [[ "$kind" == udr && -n "$database" ]] ||
   tolvane_die "--with-function needs --kind udr and --database"
+! $history || [[ -n "$database" ]] || tolvane_die "--history needs --database"
 
 # A user name as the GRANT takes it: a plain name (letters, digits, _ and $,
 # starting with a letter) as it is, which the server reads in capitals; any
@@ -497,6 +505,23 @@ COMMIT;
   tolvane_log "declared EXECUTA_SQL in $database (administrator rights: grant EXECUTE on it only with --grant-function)"
 }
 
+# The history of scripts applied once, as the module creates it; an existing
+# table is left as it is.
+create_history_table() {
+  local file="$TOLVANE_ROOT/sql/tolvane_history.sql" exists
+  [[ -f "$file" ]] || tolvane_die "$file is missing"
+  exists="$(run_sql "SELECT 'found' FROM RDB\$RELATIONS WHERE RDB\$RELATION_NAME = 'TOLVANE\$HISTORY';
+" "cannot read")"
+  if grep -q found <<<"$exists"; then
+    tolvane_log "TOLVANE\$HISTORY is already in $database; left as it is"
+    return 0
+  fi
+  run_sql "$(cat "$file")
+COMMIT;
+" "cannot create TOLVANE\$HISTORY in" >/dev/null
+  tolvane_log "created TOLVANE\$HISTORY in $database (grant SELECT, INSERT, UPDATE on it to the users whose runs use once=)"
+}
+
 declare_routines() {
   if [[ "$kind" == udr ]]; then
     declare_udr_routines
@@ -647,6 +672,7 @@ restore_config_file() {
 uninstall_module() {
   local status=0
   [[ -z "$database" ]] || drop_routines
+  ! $history || tolvane_log "TOLVANE\$HISTORY left in $database: it is the database's own record"
   $install_files && remove_libraries
   # The package's udftolvane.conf is dpkg's to remove (apt purge).
   $from_package || remove_config_template
@@ -672,6 +698,7 @@ main() {
     ensure_udf_access || access=false
   fi
   [[ -z "$database" ]] || declare_routines
+  ! $history || create_history_table
   ((${#grantees[@]} + ${#function_grantees[@]} == 0)) || grant_execute
   if ! $access; then
     [[ -z "$database" ]] ||

@@ -29,6 +29,20 @@ ENGINE UDR;
 --                      '/var/lib/firebird/3.0/data/work.fdb')
 --     FROM RDB$DATABASE;
 
+-- TOLVANE_EXEC: EXECUTA_SQL's run and result text with an options text
+-- (the OPTIONS of TOLVANE_RUN below; NULL or '' for the defaults), so that an
+-- application asks for once= (apply an update once per database) or
+-- tolerate=exists by changing the function's name in its call. It runs as
+-- EXECUTA_SQL does: grant it only to those who may.
+--   SELECT TOLVANE_EXEC(:script, :db, 'once=app-2024.05') FROM RDB$DATABASE;
+CREATE OR ALTER FUNCTION TOLVANE_EXEC (
+  SCRIPT BLOB SUB_TYPE TEXT,
+  DB VARCHAR(1024) CHARACTER SET NONE,
+  OPTIONS VARCHAR(1024) CHARACTER SET NONE = NULL)
+RETURNS VARCHAR(32000) CHARACTER SET NONE
+EXTERNAL NAME 'udftolvane_udr!tolvane_exec'
+ENGINE UDR;
+
 -- TOLVANE_RUN: the same run, one row per statement as it runs, on the
 -- caller's own attachment, in transactions of its own: the caller's login,
 -- role and rights, on the caller's database only (unless the server's
@@ -36,15 +50,18 @@ ENGINE UDR;
 --   SCRIPT   the script; NULL runs nothing and gives an ok result row
 --   DB       NULL or '' for the caller's database, or a path or alias of the
 --            same file; with procedure_identity = module any database's path
---   OPTIONS  "name=value; ..." (mode, dialect, lock_timeout, failure_files);
+--   OPTIONS  "name=value; ..." (mode, dialect, lock_timeout, failure_files,
+--            once, once_changed, tolerate: see the README);
 --            NULL or '' for the defaults
 -- Each fetch runs the next statement; closing the cursor stops the run.
 -- Columns, one row per statement, then one row with STATUS 'result':
 --   LINE_NUMBER, LAST_LINE  the statement's first and last line (1-based)
 --   STATEMENT      the statement as sent
 --   STATUS         ok, failed, skipped, rolled back (undone by the run's
---                  rollback), not run (after the run broke off), result (the
---                  last row)
+--                  rollback), not run (after the run broke off), tolerated
+--                  (tolerate=exists), result (the last row; with once= on an
+--                  id already applied the only row, its MESSAGE "already
+--                  applied at <time> by <user>")
 --   SQL_STATE, ERROR_CODE the database's codes for a failed statement
 --   MESSAGE        why it failed or was skipped; on the result row "ok" or
 --                  the text that ended the run (cut at 8000 bytes)

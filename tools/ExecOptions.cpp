@@ -47,6 +47,10 @@ ExecOptions ParseExecOptions(const std::vector<std::string>& args) {
     } else if (arg == "--module") {
       options.module_path = value();
       if (options.module_path.empty()) throw UsageError("--module needs a path");
+    } else if (arg == "--once") {
+      options.run_options += "once=" + value() + ";";
+    } else if (arg == "--history") {
+      options.history = true;
     } else if (arg == "--options") {
       options.run_options += value() + ";";
     } else if (arg == "--mode" || arg == "--dialect" || arg == "--lock-timeout" ||
@@ -84,6 +88,15 @@ ExecOptions ParseExecOptions(const std::vector<std::string>& args) {
   }
   if (!options.config_file.empty() && options.no_config)
     throw UsageError("give --config or --no-config, not both");
+  if (options.history) {
+    if (!have_database) throw UsageError("--database is missing");
+    if (have_script || !options.run_options.empty() || !options.module_path.empty() ||
+        options.show_settings)
+      throw UsageError("--history shows the history and runs nothing: it takes --database, the "
+                       "login and --report only");
+    if (options.report == Report::kNone) throw UsageError("--history shows text or json");
+    return options;
+  }
   try {
     tolvane::ParseRunOptions(options.run_options);
   } catch (const tolvane::ERunOptions& error) {
@@ -111,9 +124,11 @@ ExecOptions ParseExecOptions(const std::vector<std::string>& args) {
 
 const char* UsageText() {
   return "usage: tolvane-exec --database PATH [--mode M] [--dialect D] [--lock-timeout N]\n"
-         "                   [--charset CS] [--sql-dialect N] [--options TEXT] [--report text|json|none] [--segment-size N]\n"
+         "                   [--charset CS] [--sql-dialect N] [--once ID] [--options TEXT]\n"
+         "                   [--report text|json|none] [--segment-size N]\n"
          "                   [--config FILE | --no-config] [--user NAME] [--password-file FILE] [--role NAME] SCRIPT|-\n"
          "       tolvane-exec --database PATH --module PATH [--segment-size N] SCRIPT|-\n"
+         "       tolvane-exec --database PATH --history [--report text|json] [login options as above]\n"
          "       tolvane-exec --show-settings [--config FILE | --no-config] [options as above]\n"
          "\n"
          "Runs SCRIPT (- reads standard input) against\n"
@@ -130,6 +145,10 @@ const char* UsageText() {
          "  --charset CS        the connection's character set, as isql's -ch (e.g. UTF8)\n"
          "  --sql-dialect N     the SQL dialect to connect and prepare with: 1, 2 or 3\n"
          "  --lock-timeout N    seconds a statement waits for a lock (0: no limit), or nowait\n"
+         "  --once ID           apply the script once under ID: a database that has it\n"
+         "                      applied (same checksum) runs nothing and exits 0\n"
+         "  --history           print the database's history of scripts applied once\n"
+         "                      (with --report json: as JSON) and run nothing\n"
          "  --options TEXT      the same as name=value pairs: 'mode=batch;lock_timeout=5'\n"
          "  --report text       (default) a line per failed statement, then a summary,\n"
          "                      on standard error\n"

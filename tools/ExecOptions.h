@@ -37,6 +37,9 @@ struct ExecOptions {
   std::string password_file;
   std::string role;
   bool show_settings = false;  // print every setting and its origin, run nothing
+  // --history: shows the database's history of scripts applied once and
+  // runs nothing.
+  bool history = false;
   bool help = false;
 };
 

@@ -48,12 +48,15 @@ std::string FailureLine(const tolvane::StatementOutcome& outcome) {
 }
 
 std::string SummaryLine(const tolvane::RunSummary& summary) {
+  if (summary.already_applied) return summary.result_text + "; nothing was run";
   char elapsed[32];
   std::snprintf(elapsed, sizeof elapsed, "%.1f ms", static_cast<double>(summary.elapsed_us) / 1000.0);
   return std::to_string(summary.statements) + " statements: " + std::to_string(summary.ok) +
          " ok, " + std::to_string(summary.failed) + " failed, " + std::to_string(summary.skipped) +
          " skipped, " + std::to_string(summary.not_run) + " not run, " +
-         std::to_string(summary.rolled_back) + " rolled back; " + elapsed +
+         std::to_string(summary.rolled_back) + " rolled back" +
+         (summary.tolerated > 0 ? ", " + std::to_string(summary.tolerated) + " tolerated" : "") +
+         "; " + elapsed +
          (summary.charset.empty() ? std::string() : "; character set " + summary.charset);
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "connection/SQLConnection.h"
 #include "runtime/ExceptionText.h"
 #include "script_runner/settings/FirebirdConfig.h"
 #include "runtime/Platform.h"
@@ -15,7 +16,9 @@
 #include "script_runner/function/ScriptRunner.h"
 #include "tools/ExecOptions.h"
 #include "tools/ExecSettings.h"
+#include "script_runner/history/HistoryRows.h"
 #include "tools/FailureFiles.h"
+#include "tools/HistoryReport.h"
 #include "tools/RunReports.h"
 #include "tools/ScriptBlob.h"
 #include "tools/UdfModule.h"
@@ -67,8 +70,30 @@ int RunThroughModule(const tolvane::exec::ExecOptions& options, tolvane::exec::S
   return ExitStatus(result_text == "ok", failed);
 }
 
+// The history, read with the login a run would take.
+int ShowHistory(tolvane::Platform& platform, const tolvane::exec::ExecOptions& options) {
+  const tolvane::exec::ExecConfig found = tolvane::exec::FindExecConfig(platform, options);
+  const std::optional<tolvane::RunIdentity> login = tolvane::exec::LoginIdentity(
+      tolvane::exec::ResolveLogin(platform, options, found.config ? &*found.config : nullptr));
+  tolvane::TSQLConnection connection(nullptr, platform);
+  tolvane::ConfigureRunnerConnection(connection, options.database);
+  if (login) {
+    connection.Params().SetValue("User_Name", login->user);
+    connection.Params().SetValue("Password", login->password);
+    connection.Params().SetValue("RoleName", login->role);
+  }
+  connection.SetConnected(true);
+  const std::vector<tolvane::HistoryRow> rows = tolvane::ReadHistory(connection);
+  if (options.report == tolvane::exec::Report::kJson) tolvane::exec::WriteHistoryJson(std::cout, rows);
+  else tolvane::exec::WriteHistoryText(std::cout, rows);
+  if (rows.empty() && options.report != tolvane::exec::Report::kJson)
+    std::cerr << "tolvane-exec: no script has been applied once in " << options.database << '\n';
+  return kExitOk;
+}
+
 int Run(const tolvane::exec::ExecOptions& options) {
   tolvane::Platform& platform = tolvane::DefaultPlatform();
+  if (options.history) return ShowHistory(platform, options);
   const auto script = OpenScript(options.script_file, options.segment_size);
   if (!options.module_path.empty()) return RunThroughModule(options, *script);
 

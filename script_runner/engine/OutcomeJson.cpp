@@ -153,6 +153,13 @@ void AppendSummaryJson(std::string& out, const RunSummary& summary) {
   AppendField(out, "elapsed_us", static_cast<long long>(summary.elapsed_us));
   out += ',';
   AppendField(out, "result", summary.result_text);
+  if (summary.tolerated > 0) {
+    out += ',';
+    AppendField(out, "tolerated", summary.tolerated);
+  }
+  if (summary.already_applied) {
+    out += ",\"already_applied\":true";
+  }
   if (!summary.charset.empty()) {
     out += ',';
     AppendField(out, "charset", summary.charset);

@@ -72,6 +72,15 @@ struct RunSettings {
   // for rows that did not end ok or done.
   bool every_statement_text = false;
   RunCaller caller;
+  // Apply once (once=): the id that names the script in the target's
+  // history; empty: the run always runs. Never a configured default.
+  std::string once_id;
+  // once_changed=rerun: under an applied id with another checksum the script
+  // runs as a new attempt instead of being refused.
+  bool once_rerun_changed = false;
+  // tolerate=exists: a statement that fails only because its object already
+  // exists (or, for a DROP, does not) is tolerated, not failed.
+  bool tolerate_exists = false;
   // Set when rules on targets admitted the run: right after its attach the
   // run confirms that the database it opened is this file, and closes the
   // connection before any statement when it is not.

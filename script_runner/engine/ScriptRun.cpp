@@ -18,6 +18,8 @@
 #include "script_runner/engine/RunnerConnection.h"
 #include "script_runner/engine/RunLimits.h"
 #include "script_runner/settings/SettingResolver.h"
+#include "script_runner/history/AlreadyDone.h"
+#include "script_runner/history/OnceRun.h"
 
 namespace tolvane {
 namespace {
@@ -87,8 +89,12 @@ ScriptRun::ScriptRun(Platform& platform, std::string_view script, std::string da
       source_(MakeSource(settings.dialect, script)),
       strategy_(MakeTransactionStrategy(settings.mode)) {}
 
-// The connection goes first, before anything the run keeps for it.
-ScriptRun::~ScriptRun() { connection_.reset(); }
+// The lock runs on the run's attachment: it goes first, then the
+// connection, before anything the run keeps for it.
+ScriptRun::~ScriptRun() {
+  once_.reset();
+  connection_.reset();
+}
 
 template <class Body>
 bool ScriptRun::Guarded(Body&& body) {
@@ -116,11 +122,13 @@ bool ScriptRun::Step(StatementOutcome* outcome) {
         BreakOff(slot_.Refusal());
         return NotRun(outcome);
       }
-      if (!Guarded([this] {
-            Open();
-            return true;
-          }))
+      if (!Guarded([this] { return Open(); })) {
+        if (summary_.already_applied) {
+          End();
+          return false;
+        }
         return NotRun(outcome);
+      }
       state_ = State::kRunning;
       [[fallthrough]];
     case State::kRunning:
@@ -134,7 +142,7 @@ bool ScriptRun::Step(StatementOutcome* outcome) {
   return false;
 }
 
-void ScriptRun::Open() {
+bool ScriptRun::Open() {
   connection_ = std::make_unique<TSQLConnection>(nullptr, platform_);
   ConfigureRunnerConnection(*connection_, settings_.attach_path.empty() ? database_path_
                                                                       : settings_.attach_path);
@@ -173,7 +181,26 @@ void ScriptRun::Open() {
   strategy_->Configure(params);
   connection_->SetConnected(true);
   if (settings_.admitted) ConfirmAdmittedFile(platform_, *connection_, *settings_.admitted);
+  if (!settings_.once_id.empty()) {
+    once_ = std::make_unique<OnceRun>(platform_, settings_, script_, database_path_);
+    std::string already;
+    if (!once_->Begin(*connection_, &already)) {
+      once_.reset();
+      DestroyConnection(std::move(connection_));
+      summary_.result_ok = true;
+      summary_.already_applied = true;
+      summary_.result_text = std::move(already);
+      return false;
+    }
+  }
   strategy_->Opened(*this);
+  return true;
+}
+
+void ScriptRun::RecordOnce() noexcept {
+  if (once_ == nullptr) return;
+  once_->End(summary_);
+  once_.reset();
 }
 
 // One statement, or the end when there are none left. Failures that escape
@@ -204,7 +231,7 @@ bool ScriptRun::RunNext(StatementOutcome* outcome) {
         // The connection is gone: every later statement would fail the same way.
         keep_going = false;
       }
-      if (state_ != State::kRunning) break;
+      if (state_ != State::kRunning || outcome->status == OutcomeStatus::kTolerated) break;
       const bool was_failed = outcome->status == OutcomeStatus::kFailed;
       if (!strategy_->AfterStatement(*this, kind, *outcome)) keep_going = false;
       if (!was_failed && outcome->status == OutcomeStatus::kFailed)
@@ -261,6 +288,11 @@ bool ScriptRun::Execute(const ScriptStatement& statement, StatementOutcome* outc
     outcome->message = e.Message();
     outcome->sqlstate = e.Details().sqlstate;
     outcome->error_code = e.Details().isc_code;
+    if (settings_.tolerate_exists && FailsAsAlreadyDone(statement.text, e.Details().codes)) {
+      outcome->status = OutcomeStatus::kTolerated;
+      outcome->elapsed_us = NowMicroseconds() - started;
+      return false;
+    }
     // On a caller's own attachment a cancelled statement (the caller's
     // statement cancelled, or its timeout) ends the run: the cancel was meant
     // for the whole call.
@@ -348,9 +380,10 @@ void ScriptRun::Close() {
   // A mode that keeps work open commits it last; its failure names COMMIT.
   if (strategy_->KeepsPendingWork()) current_statement_ = "COMMIT";
   strategy_->Finish(*this);
-  DestroyConnection(std::move(connection_));
   summary_.result_ok = true;
   summary_.result_text = kSResultOk;
+  RecordOnce();
+  DestroyConnection(std::move(connection_));
   End();
 }
 
@@ -370,6 +403,7 @@ void ScriptRun::BreakOff(std::string_view message) noexcept {
       RolledBack();
   } catch (...) {
   }
+  RecordOnce();
   try {
     DestroyConnection(std::move(connection_));
   } catch (...) {
@@ -395,6 +429,7 @@ void ScriptRun::Report(const StatementOutcome& outcome) {
     case OutcomeStatus::kNotRun: ++summary_.not_run; break;
     case OutcomeStatus::kDone: break;
     case OutcomeStatus::kRolledBack: ++summary_.rolled_back; break;
+    case OutcomeStatus::kTolerated: ++summary_.tolerated; break;
   }
   for (RunObserver* observer : observers_) observer->OnOutcome(outcome);
 }
@@ -407,6 +442,7 @@ const char* OutcomeStatusName(OutcomeStatus status) {
     case OutcomeStatus::kNotRun: return "not run";
     case OutcomeStatus::kDone: return "done";
     case OutcomeStatus::kRolledBack: return "rolled back";
+    case OutcomeStatus::kTolerated: return "tolerated";
   }
   return "";
 }

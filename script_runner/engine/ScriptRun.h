@@ -17,6 +17,7 @@
 
 namespace tolvane {
 
+class OnceRun;
 class Platform;
 class TSQLConnection;
 
@@ -57,7 +58,9 @@ class ScriptRun final : private RunTransaction {
  private:
   enum class State { kNew, kRunning, kBrokenOff, kDone };
 
-  void Open();
+  // Returns false when the run has nothing to do: once= found its id
+  // applied with this script (the connection is closed again).
+  bool Open();
   // isql's commands (IsqlCommands.cpp). Before the open: the settings of the
   // script's head (SET NAMES, SET SQL DIALECT) that the attach takes.
   void ReadLeadingSettings();
@@ -70,6 +73,8 @@ class ScriptRun final : private RunTransaction {
   void BreakOff(std::string_view message) noexcept;
   void BreakOffOnCurrentException() noexcept;
   void End();
+  // once=: records the outcome while the connection is still open.
+  void RecordOnce() noexcept;
   void Report(const StatementOutcome& outcome);
   void Spanned(const ScriptStatement& statement);
   void TransactionEnded(bool committed);
@@ -92,6 +97,7 @@ class ScriptRun final : private RunTransaction {
   std::unique_ptr<StatementSource> source_;
   std::unique_ptr<TransactionStrategy> strategy_;
   std::vector<RunObserver*> observers_;
+  std::unique_ptr<OnceRun> once_;  // once= given: the id's lock and record
   std::unique_ptr<TSQLConnection> connection_;  // see Close()
   State state_ = State::kNew;
   std::string current_statement_;

@@ -19,9 +19,12 @@ enum class OutcomeStatus {
   // a done statement as a report gives it once its rollback is known; the
   // run itself never hands it out.
   kRolledBack,
+  // failed only because its object already exists (or, for a DROP, does not):
+  // tolerate=exists. Not counted as failed; no failure file.
+  kTolerated,
 };
 
-// "ok", "failed", "skipped", "not run", "done", "rolled back".
+// "ok", "failed", "skipped", "not run", "done", "rolled back", "tolerated".
 const char* OutcomeStatusName(OutcomeStatus status);
 
 struct StatementOutcome {
@@ -32,7 +35,8 @@ struct StatementOutcome {
   OutcomeStatus status = OutcomeStatus::kOk;
   std::uint32_t rows_affected = 0;
   std::int64_t elapsed_us = 0;
-  // kFailed: the message as the connection layer raised it; kSkipped: why.
+  // kFailed, kTolerated: the message as the connection layer raised it;
+  // kSkipped: why.
   std::string message;
   std::string sqlstate;        // five characters, or empty
   std::int64_t error_code = 0;  // the database's error code; 0 when unknown
@@ -72,6 +76,10 @@ struct RunSummary {
   long long skipped = 0;
   long long not_run = 0;
   long long rolled_back = 0;  // ran, and a rollback undid them
+  long long tolerated = 0;    // tolerate=exists
+  // once=: the id was applied with this script already; nothing ran, and
+  // result_text says when and by whom (result_ok is true).
+  bool already_applied = false;
   std::int64_t elapsed_us = 0;
   bool result_ok = false;
   std::string result_text;

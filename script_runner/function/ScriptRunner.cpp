@@ -62,6 +62,9 @@ std::string RunToResultText(Platform& platform, FirebirdConfig& firebird, const 
     StatementOutcome outcome;
     while (run.Step(&outcome)) {
     }
+    // A script already applied under its id is a success like any other:
+    // callers compare the result with "ok".
+    if (run.Summary().already_applied) return kSResultOk;
     return run.ResultText();
   } catch (...) {
     return ComposeResultText(CurrentExceptionText(), std::string_view());

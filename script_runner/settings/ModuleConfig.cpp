@@ -113,7 +113,7 @@ void Apply(ModuleConfig* config, const std::string& name, const std::string& val
     }
   } else if (name == "default_options") {
     try {
-      ParseRunOptions(value);
+      RefuseCallOnlyOptions(ParseRunOptions(value));
     } catch (const ERunOptions& e) {
       Refuse("default_options: " + e.Message());
     }

@@ -11,6 +11,12 @@
 namespace tolvane {
 namespace {
 
+constexpr std::size_t kMaxOnceId = 255;
+
+bool OnceIdCharacter(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' ||
+         c == '_' || c == '-' || c == ':' || c == '/';
+}
 
 [[noreturn]] void BadValue(std::string_view name, std::string_view value, const char* allowed) {
   throw ERunOptions("Bad value '" + std::string(value) + "' for option " + std::string(name) +
@@ -63,6 +69,20 @@ void Apply(const std::string& name, std::string_view value, RunSettings* setting
     if (lower == "all") settings->every_statement_text = true;
     else if (lower == "not_ok") settings->every_statement_text = false;
     else BadValue(name, value, "all or not_ok");
+  } else if (name == "once") {
+    bool valid = !value.empty() && value.size() <= kMaxOnceId;
+    for (char c : value)
+      if (!OnceIdCharacter(c)) valid = false;
+    if (!valid) BadValue(name, value, "an id of 1 to 255 letters, digits and . _ - : /");
+    settings->once_id.assign(value);
+  } else if (name == "once_changed") {
+    if (lower == "rerun") settings->once_rerun_changed = true;
+    else if (lower == "refuse") settings->once_rerun_changed = false;
+    else BadValue(name, value, "refuse or rerun");
+  } else if (name == "tolerate") {
+    if (lower == "exists") settings->tolerate_exists = true;
+    else if (lower == "none") settings->tolerate_exists = false;
+    else BadValue(name, value, "exists or none");
   } else {
     throw ERunOptions("Unknown option '" + name + "': the options are " + OptionNames());
   }
@@ -132,7 +152,16 @@ std::string RunOptionsText(const RunSettings& settings) {
   if (settings.sql_dialect) text += ";sql_dialect=" + std::to_string(*settings.sql_dialect);
   text += settings.failure_files ? ";failure_files=on" : ";failure_files=off";
   if (settings.every_statement_text) text += ";statement_text=all";
+  if (!settings.once_id.empty()) text += ";once=" + settings.once_id;
+  if (settings.once_rerun_changed) text += ";once_changed=rerun";
+  if (settings.tolerate_exists) text += ";tolerate=exists";
   return text;
+}
+
+void RefuseCallOnlyOptions(const RunSettings& settings) {
+  if (!settings.once_id.empty() || settings.once_rerun_changed)
+    throw ERunOptions("once and once_changed name one call's script: give them in the call's "
+                      "options, not as defaults");
 }
 
 const char* DialectName(Dialect dialect) {

@@ -11,6 +11,10 @@
 //   failure_files on | off
 //   statement_text not_ok | all   TOLVANE_RUN's STATEMENT column: for rows
 //                                 that did not end ok or done, or for all
+//   once          an id (1-255 of letters, digits, . _ - : /): the script runs
+//                 once per id and database (script_runner/history)
+//   once_changed  refuse | rerun   an applied id whose script changed
+//   tolerate      exists | none    statements whose object already exists
 #pragma once
 
 #include <functional>
@@ -45,6 +49,10 @@ std::optional<std::string> RunOptionValue(std::string_view text, std::string_vie
 // settings as an options text that ParseRunOptions takes back (the run
 // log's record of a run): every option the text can set, defaults included.
 std::string RunOptionsText(const RunSettings& settings);
+
+// The options a configuration's default_options may not give: they name one
+// call's script, not every run of a server.
+void RefuseCallOnlyOptions(const RunSettings& settings);
 
 const char* RunModeName(RunMode mode);
 const char* DialectName(Dialect dialect);

@@ -8,7 +8,7 @@ namespace {
 
 // The order is the one the parsers' messages list the names in: the file's
 // names from user to max_runs_per_user, the options from mode to
-// statement_text.
+// tolerate.
 constexpr SettingRow kRows[] = {
     {SettingId::kConfigFile, "configuration", false, "UDFTOLVANE_CONF", true, nullptr, "--config",
      "", SetBy::kServer,
@@ -53,6 +53,12 @@ constexpr SettingRow kRows[] = {
      SetBy::kCaller, "1 | 2 | 3"},
     {SettingId::kStatementText, "statement_text", false, nullptr, true, "statement_text", nullptr,
      "not_ok", SetBy::kCaller, "not_ok | all: TOLVANE_RUN's STATEMENT for which rows"},
+    {SettingId::kOnce, "once", false, nullptr, true, "once", "--once", "", SetBy::kRunOnly,
+     "the id under which the script is applied once (TOLVANE$HISTORY)"},
+    {SettingId::kOnceChanged, "once_changed", false, nullptr, true, "once_changed", nullptr, "refuse",
+     SetBy::kRunOnly, "refuse | rerun: a changed script under an applied id"},
+    {SettingId::kTolerate, "tolerate", false, nullptr, true, "tolerate", nullptr, "none",
+     SetBy::kCaller, "none | exists: a statement whose object already exists (or is gone) is tolerated"},
 };
 
 // Each row's place is its id's value.

@@ -37,6 +37,9 @@ enum class SettingId {
   kCharset,
   kSqlDialect,
   kStatementText,
+  kOnce,
+  kOnceChanged,
+  kTolerate,
 };
 
 // Who may set a setting.
@@ -45,6 +48,8 @@ enum class SetBy {
   kCaller,        // also every run's options
   kCallerShorter, // also a run's options, but a run on a caller's own attachment
                   // may only shorten the server's value (CallerLockTimeout)
+  kRunOnly,       // a run's own options only, never default_options: it names
+                  // one script
 };
 
 struct SettingRow {

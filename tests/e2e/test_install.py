@@ -292,6 +292,24 @@ class InstallConfiguration(ServerTestCase):
         self.assertEqual(db.values(COUNT_DECLARED), ["1"])
         self.assertEqual(db.values(COUNT_PROCEDURE), ["1"])
 
+    def test_history_makes_the_table_a_run_under_an_id_writes(self):
+        db = ServerDatabase(self.dir, "history", "DROP EXTERNAL FUNCTION EXECUTA_SQL;")
+        args = ["--kind", "udr", "--no-install", "--conf", str(self.conf), "--database", db.remote,
+                "--password", PASSWORD, "--history"]
+        done = install(*args)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertIn("created TOLVANE$HISTORY", done.stderr)
+        again = install(*args)
+        self.assertIn("TOLVANE$HISTORY is already in", again.stderr)
+        # Every column the module writes is there: the run records itself.
+        ran = db.run("SELECT MESSAGE FROM TOLVANE_RUN(CAST('CREATE TABLE H1 (A INTEGER)' AS BLOB SUB_TYPE TEXT), "
+                     "NULL, 'once=i1') WHERE STATUS = 'result';").stdout
+        self.assertIn("ok", ran)
+        self.assertEqual(db.values("SELECT STATUS || ' ' || OK_COUNT AS V FROM TOLVANE$HISTORY WHERE ATTEMPT > 0"),
+                         ["applied 1"])
+        self.assertIn("--history needs --database", install("--no-install", "--conf", str(self.conf),
+                                                            "--history").stderr)
+
 
 if __name__ == "__main__":
     unittest.main()

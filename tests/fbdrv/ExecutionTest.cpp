@@ -194,8 +194,10 @@ TEST(ErrorSlotTest, DetailsFollowTheTextAndAreNeverCut) {
     std::size_t text_length;
     tolvane::DriverFailureDetails details;
   } rows[] = {
-      {40, {335544665, "23000", false}},
-      {40000, {335544856, "08003", true}},
+      {40, {335544665, "23000", false, {}}},
+      {40000, {335544856, "08003", true, {}}},
+      // Every code of the status travels too: what exactly failed.
+      {40, {335544351, "42000", false, {335544351, 336397286, 336068740}}},
       {12, {}},  // the driver's own failures: no code, no SQLSTATE
   };
   for (const Row& row : rows) {

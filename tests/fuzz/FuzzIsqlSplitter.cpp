@@ -39,7 +39,8 @@ bool StartsWithWord(std::string_view text, std::size_t& pos, std::string_view wo
   return true;
 }
 
-// SET TERM's new terminator as isql reads the command, or empty.
+// SET TERM's new terminator as isql reads the command; a SET TERM with
+// none after it makes ";" the terminator again; empty: not a SET TERM.
 std::string_view ModelNewTerminator(std::string_view text) {
   std::size_t pos = 0;
   auto blanks = [&] {
@@ -48,10 +49,21 @@ std::string_view ModelNewTerminator(std::string_view text) {
   blanks();
   if (!StartsWithWord(text, pos, "SET")) return {};
   blanks();
-  if (!StartsWithWord(text, pos, "TERMINATOR") && !StartsWithWord(text, pos, "TERM")) return {};
+  // TERM to TERMINATOR, any abbreviation of four letters or more.
+  std::size_t word = 0;
+  while (pos + word < text.size() && NameChar(text[pos + word])) ++word;
+  constexpr std::string_view kTerminator = "TERMINATOR";
+  if (word < 4 || word > kTerminator.size()) return {};
+  for (std::size_t i = 0; i < word; ++i) {
+    char c = text[pos + i];
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (c != kTerminator[i]) return {};
+  }
+  pos += word;
   blanks();
   const std::size_t start = pos;
   while (pos < text.size() && !Blank(text[pos])) ++pos;
+  if (pos == start) return ";";
   return text.substr(start, pos - start);
 }
 
@@ -78,7 +90,8 @@ void CheckGap(std::string_view script, std::string_view gap, std::string_view& t
     if (Blank(rest[0])) {
       ++pos;
     } else if (rest.substr(0, 2) == "--") {
-      const std::size_t end = rest.find_first_of("\r\n");
+      // As isql: only a line feed ends it, a lone carriage return does not.
+      const std::size_t end = rest.find('\n');
       pos += end == std::string_view::npos ? rest.size() : end;
     } else if (rest.substr(0, 2) == "/*") {
       const std::size_t end = rest.find("*/", 2);

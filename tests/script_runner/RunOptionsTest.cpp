@@ -61,7 +61,7 @@ TEST(RunOptions, TextsThatAreRefusedNameTheOptionAndWhatItAllows) {
   const Row rows[] = {
       {"colour=blue",
        "Unknown option 'colour': the options are mode, dialect, lock_timeout, failure_files, "
-       "charset, sql_dialect, statement_text"},
+       "charset, sql_dialect, statement_text, once, once_changed, tolerate"},
       {"mode=fast", "Bad value 'fast' for option mode: use continue, bail, atomic, batch or isql"},
       {"mode=batch;MODE=bail", "Option mode is given twice"},
       {"dialect", "Option 'dialect' needs a value: write name=value"},
@@ -78,6 +78,18 @@ TEST(RunOptions, TextsThatAreRefusedNameTheOptionAndWhatItAllows) {
                         "UTF8 or WIN1252"},
       {"sql_dialect=4", "Bad value '4' for option sql_dialect: use 1, 2 or 3"},
       {"statement_text=some", "Bad value 'some' for option statement_text: use all or not_ok"},
+      // The id goes into the history's statements: nothing but its own
+      // characters passes, so no id can close a quote or add a statement.
+      {"once=", "Bad value '' for option once: use an id of 1 to 255 letters, digits and . _ - : /"},
+      {"once=v1' OR 'x'='x", "Bad value 'v1' OR 'x'='x' for option once: use an id of 1 to 255 "
+                             "letters, digits and . _ - : /"},
+      {"once=a b", "Bad value 'a b' for option once: use an id of 1 to 255 letters, digits and . _ - : /"},
+      {"once=v1\"--", "Bad value 'v1\"--' for option once: use an id of 1 to 255 letters, digits "
+                      "and . _ - : /"},
+      {"once=\xC3\xA9", "Bad value '\xC3\xA9' for option once: use an id of 1 to 255 letters, "
+                         "digits and . _ - : /"},
+      {"once_changed=skip", "Bad value 'skip' for option once_changed: use refuse or rerun"},
+      {"tolerate=all", "Bad value 'all' for option tolerate: use exists or none"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.text);
@@ -88,6 +100,22 @@ TEST(RunOptions, TextsThatAreRefusedNameTheOptionAndWhatItAllows) {
       EXPECT_EQ(error.Message(), row.message);
     }
   }
+}
+
+TEST(RunOptions, OnceIdsUpToTheirLimitAndTheirOptionsReadBack) {
+  const std::string longest(255, 'x');
+  EXPECT_EQ(ParseRunOptions("once=" + longest).once_id, longest);
+  EXPECT_THROW(ParseRunOptions("once=" + longest + "x"), ERunOptions);
+  const RunSettings settings =
+      ParseRunOptions("once=app/2024-05:schema_v3.1;once_changed=RERUN;tolerate=Exists");
+  const RunSettings back = ParseRunOptions(RunOptionsText(settings));
+  EXPECT_EQ(back.once_id, "app/2024-05:schema_v3.1");
+  EXPECT_TRUE(back.once_rerun_changed);
+  EXPECT_TRUE(back.tolerate_exists);
+  // A server's defaults may tolerate, never name a script.
+  EXPECT_NO_THROW(RefuseCallOnlyOptions(ParseRunOptions("tolerate=exists")));
+  EXPECT_THROW(RefuseCallOnlyOptions(ParseRunOptions("once=v1")), ERunOptions);
+  EXPECT_THROW(RefuseCallOnlyOptions(ParseRunOptions("once_changed=rerun")), ERunOptions);
 }
 
 TEST(RunOptions, ATextAppliesOverItsBase) {
