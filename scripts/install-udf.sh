@@ -415,6 +415,17 @@ FROM RDB\$PROCEDURES WHERE RDB\$PROCEDURE_NAME = 'TOLVANE_RUN' AND RDB\$PACKAGE_
 " "cannot reach" | awk '$1 == "K" { print $2 }'
 }
 
+# Which TOLVANE_EXEC (EXECUTA_SQL with an options text) the database holds:
+# udr (this module's), other, or nothing.
+exec_function_kind() {
+  run_sql "SET LIST ON;
+SELECT CASE
+  WHEN TRIM(RDB\$ENGINE_NAME) = 'UDR' AND TRIM(RDB\$ENTRYPOINT) STARTING WITH 'udftolvane_udr!' THEN 'udr'
+  ELSE 'other' END AS K
+FROM RDB\$FUNCTIONS WHERE RDB\$FUNCTION_NAME = 'TOLVANE_EXEC' AND RDB\$PACKAGE_NAME IS NULL;
+" "cannot reach" | awk '$1 == "K" { print $2 }'
+}
+
 # One statement of the UDR declaration file: from the line that starts with
 # HEAD to the end of the statement.
 declaration_statement() {
@@ -452,6 +463,11 @@ COMMIT;
 COMMIT;
 " "cannot grant EXECUTE on EXECUTA_SQL to $grantee in" >/dev/null
     tolvane_log "granted EXECUTE on EXECUTA_SQL to $name: FULL ADMINISTRATOR RIGHTS (every statement runs as the module's login, on any database of the server)"
+    [[ "$(exec_function_kind)" == udr ]] || continue
+    run_sql "GRANT EXECUTE ON FUNCTION TOLVANE_EXEC TO USER $name;
+COMMIT;
+" "cannot grant EXECUTE on TOLVANE_EXEC to $grantee in" >/dev/null
+    tolvane_log "granted EXECUTE on TOLVANE_EXEC to $name: the same rights as EXECUTA_SQL"
   done
 }
 
@@ -503,6 +519,17 @@ COMMIT;
 COMMIT;
 " "cannot declare EXECUTA_SQL in" >/dev/null
   tolvane_log "declared EXECUTA_SQL in $database (administrator rights: grant EXECUTE on it only with --grant-function)"
+  # Its twin with an options text (once, modes) takes the same login.
+  case "$(exec_function_kind)" in
+    "")
+      run_sql "$(declaration_statement "CREATE OR ALTER FUNCTION TOLVANE_EXEC")
+COMMIT;
+" "cannot declare TOLVANE_EXEC in" >/dev/null
+      tolvane_log "declared TOLVANE_EXEC in $database (EXECUTA_SQL with an options text: the same rights)"
+      ;;
+    udr) tolvane_log "TOLVANE_EXEC is already declared in $database; left as it is" ;;
+    *) tolvane_log "the TOLVANE_EXEC of $database is not this module's; left as it is" ;;
+  esac
 }
 
 # The history of scripts applied once, as the module creates it; an existing
@@ -566,8 +593,8 @@ write_config_template() {
   tolvane_log "wrote $target (every setting commented out: the module behaves as without it)"
 }
 
-# Drops this module's routines: TOLVANE_RUN (unless --kind legacy) and
-# EXECUTA_SQL, each named as it goes; a routine of that name from elsewhere
+# Drops this module's routines: TOLVANE_RUN and TOLVANE_EXEC (unless --kind
+# legacy) and EXECUTA_SQL, each named as it goes; a routine of that name from elsewhere
 # is left.
 drop_routines() {
   local declared statements="" dropped=()
@@ -578,6 +605,10 @@ drop_routines() {
       udr) statements+="DROP PROCEDURE TOLVANE_RUN;"$'\n'; dropped+=("TOLVANE_RUN (udr)") ;;
       *) tolvane_die "the TOLVANE_RUN of $database is not this module's; left as it is" ;;
     esac
+  fi
+  if [[ "$kind" != legacy && "$(exec_function_kind)" == udr ]]; then
+    statements+="DROP FUNCTION TOLVANE_EXEC;"$'\n'
+    dropped+=("TOLVANE_EXEC (udr)")
   fi
   declared="$(declared_kind)" || exit 1
   case "$declared" in

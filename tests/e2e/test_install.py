@@ -291,6 +291,16 @@ class InstallConfiguration(ServerTestCase):
         self.assertEqual(done.returncode, 0, done.stderr)
         self.assertEqual(db.values(COUNT_DECLARED), ["1"])
         self.assertEqual(db.values(COUNT_PROCEDURE), ["1"])
+        # Its twin with an options text takes the same login: declared with
+        # it, dropped with it.
+        count_exec = ("SELECT COUNT(*) AS V FROM RDB$FUNCTIONS "
+                      "WHERE RDB$FUNCTION_NAME = 'TOLVANE_EXEC'")
+        self.assertEqual(db.values(count_exec), ["1"])
+        done = install("--uninstall", "--kind", "udr", "--no-install", "--conf", str(self.conf),
+                       "--database", db.remote, "--password", PASSWORD)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertIn("dropped TOLVANE_EXEC (udr)", done.stderr)
+        self.assertEqual(db.values(count_exec), ["0"])
 
     def test_history_makes_the_table_a_run_under_an_id_writes(self):
         db = ServerDatabase(self.dir, "history", "DROP EXTERNAL FUNCTION EXECUTA_SQL;")
