@@ -159,7 +159,7 @@ class TolvaneRun(ServerTestCase):
         return parse_rows(isql_as(user, select_rows(text_blob(script), "NULL"),
                                   self.home.remote, role))
 
-    def wait_for_statements(self, user, text: str, count: int, timeout: float = 10):
+    def wait_for_statements(self, user, text: str, count: int, timeout: float = 60):
         """Until count statements of user that start with text are running."""
         query = ("SELECT COUNT(*) AS V FROM MON$STATEMENTS S JOIN MON$ATTACHMENTS A "
                  "ON A.MON$ATTACHMENT_ID = S.MON$ATTACHMENT_ID "
