@@ -206,6 +206,17 @@ class WindowsPlatform final : public Platform {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
   }
 
+  // Appends what is left of an open file to content; 0 or the error.
+  static int ReadRest(HANDLE handle, std::string* content) {
+    char chunk[65536];
+    for (;;) {
+      DWORD n = 0;
+      if (!::ReadFile(handle, chunk, sizeof chunk, &n, nullptr)) return LastError();
+      if (n == 0) return 0;
+      content->append(chunk, n);
+    }
+  }
+
   // Others may read the file meanwhile but not write it.
   int ReadWholeFile(const std::string& path, std::string* content) override {
     HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -213,14 +224,7 @@ class WindowsPlatform final : public Platform {
     if (handle == INVALID_HANDLE_VALUE) return LastError();
     OpenHandle file(handle);
     content->clear();
-    char chunk[65536];
-    for (;;) {
-      DWORD n = 0;
-      if (!::ReadFile(handle, chunk, sizeof chunk, &n, nullptr)) return LastError();
-      if (n == 0) break;
-      content->append(chunk, n);
-    }
-    return 0;
+    return ReadRest(handle, content);
   }
 
   int ReadFileFacts(const std::string& path, FileFacts* facts) override {
@@ -243,14 +247,7 @@ class WindowsPlatform final : public Platform {
     OpenHandle file(handle);
     if (const int error = FillFacts(handle, facts); error != 0) return error;
     if (!facts->regular) return 0;
-    char chunk[65536];
-    for (;;) {
-      DWORD n = 0;
-      if (!::ReadFile(handle, chunk, sizeof chunk, &n, nullptr)) return LastError();
-      if (n == 0) break;
-      content->append(chunk, n);
-    }
-    return 0;
+    return ReadRest(handle, content);
   }
 
   // The reparse point itself, opened for its attributes only.
