@@ -54,8 +54,8 @@ std::vector<FleetTarget> ReadFleetTargets(const std::vector<std::string>& given,
 }
 
 std::string TargetFolderName(const FleetTarget& target) {
-  std::string_view file = SplitTarget(target.database).file;
-  if (file.empty()) file = target.database;
+  const TargetSpelling spelling = SplitTarget(target.database);
+  std::string_view file = spelling.file.empty() ? std::string_view(target.database) : spelling.file;
   if (const std::size_t slash = file.find_last_of("/\\"); slash != std::string_view::npos)
     file.remove_prefix(slash + 1);
   std::string name = std::to_string(target.place) + "-";
