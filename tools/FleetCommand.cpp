@@ -177,6 +177,7 @@ int RunFleet(Platform& platform, const ExecOptions& options) {
   const std::vector<FleetTarget> targets = ReadFleetTargets(
       options.databases, list, options.targets_file == "-" ? "standard input" : options.targets_file);
   if (targets.empty()) throw std::runtime_error("no database to run: " + options.targets_file + " names none");
+  RefuseSecondNames(platform, ServerFirebirdConfig(), targets);
 
   // Run again without an id, a database runs the script again: from a
   // terminal that is asked for in so many words.

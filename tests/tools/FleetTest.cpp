@@ -64,6 +64,41 @@ TEST(FleetTargets, ADatabaseGivenTwiceIsRefusedNamingBothPlaces) {
   }
 }
 
+// One file under two names would run the script twice, at once.
+TEST(FleetTargets, OneFileUnderTwoNamesIsRefused) {
+  const fs::path folder = fs::current_path() / ("fleet_names_" + std::to_string(::getpid()));
+  fs::create_directories(folder);
+  std::ofstream(folder / "a.fdb") << "x";
+  std::ofstream(folder / "b.fdb") << "y";
+  fs::create_hard_link(folder / "a.fdb", folder / "hard.fdb");
+  fs::create_symlink(folder / "a.fdb", folder / "soft.fdb");
+  const std::string a = (folder / "a.fdb").string();
+  const struct {
+    std::string second;
+    bool refused;
+  } rows[] = {
+      {(folder / "b.fdb").string(), false},
+      {(folder / "missing.fdb").string(), false},
+      {"otherhost:" + a, false},
+      {(folder / "hard.fdb").string(), true},
+      {(folder / "soft.fdb").string(), true},
+      {(folder / "." / "a.fdb").string(), true},
+      {"localhost:" + a, true},
+      {"localhost/3050:" + a, true},
+  };
+  testing::FakePlatform platform;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.second);
+    const auto targets = ReadFleetTargets({a, row.second}, "", "t");
+    if (row.refused) {
+      EXPECT_THROW(RefuseSecondNames(platform, platform, targets), UsageError);
+    } else {
+      EXPECT_NO_THROW(RefuseSecondNames(platform, platform, targets));
+    }
+  }
+  fs::remove_all(folder);
+}
+
 TEST(FleetScheduler, NeverRunsMoreThanItsBoundsAndRunsEachOnce) {
   std::vector<FleetTarget> targets;
   for (int i = 0; i < 18; ++i) {
