@@ -6,7 +6,8 @@
 #
 # asan      AddressSanitizer + UndefinedBehaviorSanitizer over every unit test
 #           (fake driver, fault tests, corpus replays): build-asan
-# tsan      ThreadSanitizer over the tests that run calls on many threads:
+# tsan      ThreadSanitizer over the tests that run calls on many threads
+#           (and the scheduler of tolvane-exec over many databases):
 #           build-tsan
 # valgrind  memcheck over tolvane-exec on an embedded database, through the
 #           real driver and the Firebird client: build-valgrind
@@ -24,7 +25,7 @@ FUZZ_SECONDS="${TOLVANE_FUZZ_SECONDS:-15}"
 SUPPRESSIONS="$TOLVANE_ROOT/tests/faults/valgrind-firebird.supp"
 
 # The unit-test programs and what they load; everything the "unit" label runs.
-UNIT_TARGETS=(runtime_tests connection_tests script_runner_tests fault_tests fakedrv fakedrv2
+UNIT_TARGETS=(runtime_tests connection_tests script_runner_tests tools_tests fault_tests fakedrv fakedrv2
   fuzz_line_splitting_replay fuzz_integer_conversion_replay fuzz_parameter_list_replay
   fuzz_registry_file_replay fuzz_script_run_replay fuzz_isql_splitter_replay fuzz_module_config_replay)
 FUZZ_TARGETS=(line_splitting integer_conversion parameter_list registry_file script_run isql_splitter module_config)
@@ -62,7 +63,7 @@ stage_asan() {
 stage_tsan() {
   local dir="$CHECKS_DIR/build-tsan"
   tolvane_configure "$dir" -DTOLVANE_TSAN=ON -DTOLVANE_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  build_targets "$dir" script_runner_tests fault_tests fakedrv fakedrv2
+  build_targets "$dir" script_runner_tests fault_tests tools_tests fakedrv fakedrv2
   # Newer kernels randomise more address bits than this TSan can map.
   local run=()
   if [[ "$(cat /proc/sys/vm/mmap_rnd_bits 2>/dev/null || echo 28)" -gt 28 ]] && command -v setarch >/dev/null; then
@@ -71,6 +72,7 @@ stage_tsan() {
   export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1"
   "${run[@]}" "$dir/bin/script_runner_tests" --gtest_filter='ConcurrencyTest.*'
   "${run[@]}" "$dir/bin/fault_tests" --gtest_filter='SharedFailureFileTest.*'
+  "${run[@]}" "$dir/bin/tools_tests" --gtest_filter='FleetScheduler.*'
 }
 
 stage_valgrind() {
@@ -120,7 +122,31 @@ EOF
     tolvane_die "the failure files of lines 1 and 5 are missing"
   (($(find "$work/failures" -type f | wc -l) == 2)) || tolvane_die "unexpected failure files"
   grep -E 'ERROR SUMMARY|definitely lost' "$log" >&2 || true
-  rm -f "$db"
+
+  # The same script on two databases at once, with a journal: the threads,
+  # each run's own failure folder, the journal's whole lines.
+  local db2="$work/memcheck2.fdb" fleet_log="$work/memcheck-fleet.log"
+  rm -rf "$work/failures"/*
+  cp "$db" "$db2"
+  status=0
+  UDFTOLVANE_FAILURE_DIR="$work/failures" valgrind --tool=memcheck --error-exitcode=99 \
+    --leak-check=full --errors-for-leak-kinds=definite --show-leak-kinds=definite \
+    --suppressions="$SUPPRESSIONS" --log-file="$fleet_log" \
+    "$dir/bin/tolvane-exec" --database "$db" --database "$db2" --jobs 2 --journal "$work/fleet.jsonl" \
+    --report json "$work/script.sql" >"$work/fleet.json" 2>&1 || status=$?
+  if ((status == 99)); then
+    cat "$fleet_log" >&2
+    tolvane_die "valgrind found memory errors or definite leaks over two databases (log: $fleet_log)"
+  fi
+  if ((status != 3)); then
+    cat "$work/fleet.json" "$fleet_log" >&2
+    tolvane_die "tolvane-exec over two databases under valgrind ended with $status"
+  fi
+  [[ -f "$work/failures/1-memcheck.fdb/TESTE5.TXT" && -f "$work/failures/2-memcheck2.fdb/TESTE5.TXT" ]] ||
+    tolvane_die "each database's failure files are not in a folder of its own"
+  (($(wc -l <"$work/fleet.jsonl") == 2)) || tolvane_die "the journal does not hold a line per database"
+  grep -E 'ERROR SUMMARY|definitely lost' "$fleet_log" >&2 || true
+  rm -f "$db" "$db2"
 }
 
 stage_fuzz() {

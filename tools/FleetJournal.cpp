@@ -24,7 +24,8 @@ void AppendUtf8(std::string& out, unsigned code) {
 }  // namespace
 
 bool JsonStringMember(std::string_view object, std::string_view name, std::string* value) {
-  const std::string key = "\"" + std::string(name) + "\":\"";
+  std::string key(1, '"');
+  key.append(name).append("\":\"");
   // Members are written as "name":value with no blanks; a key's text never
   // holds an unescaped quote, so the first match outside a string is found
   // by skipping the strings before it.

@@ -48,6 +48,13 @@ void AppendResultMembers(std::string& out, const TargetResult& result) {
   AppendMemberOrNull(out, "first_failure", result.first_failure);
 }
 
+// "[12/200] "
+std::string Counter(std::size_t done, std::size_t of) {
+  std::string text(1, '[');
+  text.append(std::to_string(done)).append(1, '/').append(std::to_string(of)).append("] ");
+  return text;
+}
+
 std::string Seconds(double seconds) {
   char text[32];
   std::snprintf(text, sizeof text, "%.1f s", seconds);
@@ -165,7 +172,7 @@ void FleetTally::AppendJson(std::string& out, double seconds) const {
 std::string FleetTally::ProgressLine(double seconds) const {
   const std::size_t finished = Finished();
   const std::size_t to_run = targets_ - skipped_;
-  std::string line = "[" + std::to_string(finished) + "/" + std::to_string(to_run) + "] ";
+  std::string line = Counter(finished, to_run);
   bool first = true;
   for (int i = 0; i < kTargetStatuses; ++i) {
     if (counts_[i] == 0 && i != 0) continue;
@@ -184,8 +191,8 @@ std::string FleetTally::ProgressLine(double seconds) const {
 }
 
 std::string TargetLine(const TargetResult& result, std::size_t finished, std::size_t targets) {
-  std::string line = "[" + std::to_string(finished) + "/" + std::to_string(targets) + "] " +
-                     result.target.database + ": " + TargetStatusName(result.status);
+  std::string line = Counter(finished, targets);
+  line.append(result.target.database).append(": ").append(TargetStatusName(result.status));
   if (result.summary.already_applied) {
     line += "; already applied";
   } else if (result.summary.connected) {
