@@ -75,6 +75,25 @@ stage_tsan() {
   "${run[@]}" "$dir/bin/tools_tests" --gtest_filter='FleetScheduler.*'
 }
 
+# tolvane-exec of build-valgrind under memcheck, its failure files in
+# $work/failures: LOG OUTPUT ARGS...; it must end with 3 (lines failed).
+memcheck_exec() {
+  local log="$1" output="$2" status=0
+  shift 2
+  UDFTOLVANE_FAILURE_DIR="$work/failures" valgrind --tool=memcheck --error-exitcode=99 \
+    --leak-check=full --errors-for-leak-kinds=definite --show-leak-kinds=definite \
+    --suppressions="$SUPPRESSIONS" --log-file="$log" \
+    "$dir/bin/tolvane-exec" "$@" >"$output" 2>&1 || status=$?
+  if ((status == 99)); then
+    cat "$log" >&2
+    tolvane_die "valgrind found memory errors or definite leaks (log: $log)"
+  fi
+  if ((status != 3)); then
+    cat "$output" "$log" >&2
+    tolvane_die "tolvane-exec $* under valgrind ended with $status"
+  fi
+}
+
 stage_valgrind() {
   local dir="$CHECKS_DIR/build-valgrind"
   command -v valgrind >/dev/null || tolvane_die "valgrind is not installed"
@@ -102,21 +121,9 @@ EOF
     "this is not sql" \
     "delete from t where id = 99" >"$work/script.sql"
 
-  local log="$work/memcheck.log" status=0
-  UDFTOLVANE_FAILURE_DIR="$work/failures" valgrind --tool=memcheck --error-exitcode=99 \
-    --leak-check=full --errors-for-leak-kinds=definite --show-leak-kinds=definite \
-    --suppressions="$SUPPRESSIONS" --log-file="$log" \
-    "$dir/bin/tolvane-exec" --module "$dir/lib/UDFTolvane.so" --database "$db" "$work/script.sql" \
-    >"$work/result.txt" 2>&1 || status=$?
-  if ((status == 99)); then
-    cat "$log" >&2
-    tolvane_die "valgrind found memory errors or definite leaks (log: $log)"
-  fi
   # tolvane-exec says 3 for a result of "ok" with failed lines: this script's.
-  if ((status != 3)); then
-    cat "$work/result.txt" "$log" >&2
-    tolvane_die "tolvane-exec under valgrind ended with $status"
-  fi
+  local log="$work/memcheck.log"
+  memcheck_exec "$log" "$work/result.txt" --module "$dir/lib/UDFTolvane.so" --database "$db" "$work/script.sql
   # The two bad lines (indices 1 and 5) leave their files; nothing else does.
   [[ -f "$work/failures/TESTE1.TXT" && -f "$work/failures/TESTE5.TXT" ]] ||
     tolvane_die "the failure files of lines 1 and 5 are missing"
@@ -128,20 +135,8 @@ EOF
   local db2="$work/memcheck2.fdb" fleet_log="$work/memcheck-fleet.log"
   rm -rf "$work/failures"/*
   cp "$db" "$db2"
-  status=0
-  UDFTOLVANE_FAILURE_DIR="$work/failures" valgrind --tool=memcheck --error-exitcode=99 \
-    --leak-check=full --errors-for-leak-kinds=definite --show-leak-kinds=definite \
-    --suppressions="$SUPPRESSIONS" --log-file="$fleet_log" \
-    "$dir/bin/tolvane-exec" --database "$db" --database "$db2" --jobs 2 --journal "$work/fleet.jsonl" \
-    --report json "$work/script.sql" >"$work/fleet.json" 2>&1 || status=$?
-  if ((status == 99)); then
-    cat "$fleet_log" >&2
-    tolvane_die "valgrind found memory errors or definite leaks over two databases (log: $fleet_log)"
-  fi
-  if ((status != 3)); then
-    cat "$work/fleet.json" "$fleet_log" >&2
-    tolvane_die "tolvane-exec over two databases under valgrind ended with $status"
-  fi
+  memcheck_exec "$fleet_log" "$work/fleet.json" --database "$db" --database "$db2" --jobs 2 \
+    --journal "$work/fleet.jsonl" --report json "$work/script.sql
   [[ -f "$work/failures/1-memcheck.fdb/TESTE5.TXT" && -f "$work/failures/2-memcheck2.fdb/TESTE5.TXT" ]] ||
     tolvane_die "each database's failure files are not in a folder of its own"
   (($(wc -l <"$work/fleet.jsonl") == 2)) || tolvane_die "the journal does not hold a line per database"

@@ -161,6 +161,24 @@ class PosixStopWatch final : public StopWatch {
   std::thread thread_;
 };
 
+// Opens path with flags (a file it makes is its owner's alone) and fills
+// *facts from the open file: a descriptor, or -1 with *error set.
+int OpenDescribed(const std::string& path, int flags, FileFacts* facts, int* error) {
+  const int fd = ::open(path.c_str(), flags, 0600);
+  if (fd < 0) {
+    *error = errno;
+    return -1;
+  }
+  struct stat st;
+  if (::fstat(fd, &st) != 0) {
+    *error = errno;
+    ::close(fd);
+    return -1;
+  }
+  FillFacts(st, facts);
+  return fd;
+}
+
 class PosixPlatform final : public Platform {
  public:
   explicit PosixPlatform(std::chrono::milliseconds holder_wait) : holder_wait_(holder_wait) {}
@@ -273,35 +291,11 @@ class PosixPlatform final : public Platform {
   }
 
   int OpenForReading(const std::string& path, FileFacts* facts, int* error) override {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-      *error = errno;
-      return -1;
-    }
-    struct stat st;
-    if (::fstat(fd, &st) != 0) {
-      *error = errno;
-      ::close(fd);
-      return -1;
-    }
-    FillFacts(st, facts);
-    return fd;
+    return OpenDescribed(path, O_RDONLY | O_CLOEXEC, facts, error);
   }
 
   int OpenForAppend(const std::string& path, FileFacts* facts, int* error) override {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) {
-      *error = errno;
-      return -1;
-    }
-    struct stat st;
-    if (::fstat(fd, &st) != 0) {
-      *error = errno;
-      ::close(fd);
-      return -1;
-    }
-    FillFacts(st, facts);
-    return fd;
+    return OpenDescribed(path, O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, facts, error);
   }
 
   int CreateFolder(const std::string& path) override {
