@@ -212,10 +212,13 @@ class Fleet(ServerTestCase):
         try:
             wait_for(lambda: len(journal_lines(journal)) >= 40 or runner.poll() is not None, 120,
                      "40 journal lines")
+            ended_first = runner.poll() is not None
         finally:
-            os.killpg(runner.pid, signal.SIGKILL)
-            runner.communicate(timeout=60)
-        self.assertEqual(runner.returncode, -signal.SIGKILL, "the run ended before it was killed")
+            if runner.poll() is None:
+                os.killpg(runner.pid, signal.SIGKILL)
+            out, err = runner.communicate(timeout=60)
+        self.assertFalse(ended_first, f"the run ended before it was killed ({runner.returncode}):\n"
+                                      f"{out.decode()[-2000:]}\n{err.decode()[-2000:]}")
         before = journal_lines(journal)
         done_before = {line["target"] for line in before if line["status"] in ("ok", "failed")}
         self.assertGreaterEqual(len(done_before), 40)
@@ -249,8 +252,12 @@ class Fleet(ServerTestCase):
             wait_for(lambda: len(journal_lines(journal)) >= 4 or runner.poll() is not None, 120,
                      "4 journal lines")
             at_signal = len(journal_lines(journal))
-            os.killpg(runner.pid, signal.SIGINT)
+            ended_first = runner.poll() is not None
+            if not ended_first:
+                os.killpg(runner.pid, signal.SIGINT)
             out, err = runner.communicate(timeout=60)
+            self.assertFalse(ended_first, f"the run ended before Ctrl-C ({runner.returncode}):\n"
+                                          f"{out.decode()[-2000:]}\n{err.decode()[-2000:]}")
         finally:
             if runner.poll() is None:
                 os.killpg(runner.pid, signal.SIGKILL)
