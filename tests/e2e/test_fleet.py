@@ -312,7 +312,7 @@ class Fleet(ServerTestCase):
         script = self.script("attacks", ["INSERT INTO T VALUES (1)"])
         other = self.script("attacks-other", ["INSERT INTO T VALUES (2)"])
         journal = self.work / "attacks.journal"
-        self.assertExit(self.tool("--database", c, "--journal", journal, script), 0)
+        self.assertExit(self.tool("--targets", self.targets_file("journal", [c]), "--journal", journal, script), 0)
         master, slave = pty.openpty()
         try:
             cases = [
