@@ -99,6 +99,17 @@ class Platform {
   // Reads up to count bytes at offset of a file OpenForReading opened: the
   // number read, 0 at the end, or -1 with *error set.
   virtual long ReadAt(int fd, void* buffer, std::size_t count, std::uint64_t offset, int* error) = 0;
+  // Opens path for appending, making it (readable by its owner alone) when
+  // it is missing; a symbolic link at path is refused. *facts describes the
+  // open file, whose size is where the next write lands. A descriptor for
+  // WriteFile, TruncateFile and CloseFile, or -1 with *error set.
+  virtual int OpenForAppend(const std::string& path, FileFacts* facts, int* error) = 0;
+  // Makes the folder path (its parent must exist); a folder already there
+  // is no error, anything else there (a link included) is. 0 or the
+  // system's error number.
+  virtual int CreateFolder(const std::string& path) = 0;
+  // Whether standard input (0), output (1) or error (2) is a terminal.
+  virtual bool IsTerminal(int stream) = 0;
   // The user the process runs as (its effective user id; 0 on Windows, where
   // FileFacts::owner is 0 as well).
   virtual unsigned long EffectiveUser() = 0;

@@ -18,6 +18,15 @@ unsigned ParseSegmentSize(const std::string& text) {
   return value;
 }
 
+unsigned ParseJobs(const std::string& option, const std::string& text) {
+  unsigned value = 0;
+  const char* end = text.data() + text.size();
+  auto [stop, error] = std::from_chars(text.data(), end, value);
+  if (text.empty() || error != std::errc() || stop != end || value == 0 || value > kMaxJobs)
+    throw UsageError(option + " takes a number from 1 to " + std::to_string(kMaxJobs) + ", not '" + text + "'");
+  return value;
+}
+
 Report ParseReport(const std::string& text) {
   if (text == "text") return Report::kText;
   if (text == "json") return Report::kJson;
@@ -43,7 +52,21 @@ ExecOptions ParseExecOptions(const std::vector<std::string>& args) {
       return options;
     } else if (arg == "--database" || arg == "-d") {
       options.database = value();
+      options.databases.push_back(options.database);
       have_database = true;
+    } else if (arg == "--targets") {
+      options.targets_file = value();
+      if (options.targets_file.empty()) throw UsageError("--targets needs a file (- for standard input)");
+    } else if (arg == "--jobs") {
+      options.jobs = ParseJobs(arg, value());
+    } else if (arg == "--jobs-per-host") {
+      options.jobs_per_host = ParseJobs(arg, value());
+    } else if (arg == "--journal" || arg == "--resume") {
+      std::string& field = arg == "--journal" ? options.journal : options.resume;
+      field = value();
+      if (field.empty()) throw UsageError(arg + " needs a file");
+    } else if (arg == "--yes") {
+      options.yes = true;
     } else if (arg == "--module") {
       options.module_path = value();
       if (options.module_path.empty()) throw UsageError("--module needs a path");
@@ -88,6 +111,18 @@ ExecOptions ParseExecOptions(const std::vector<std::string>& args) {
   }
   if (!options.config_file.empty() && options.no_config)
     throw UsageError("give --config or --no-config, not both");
+  const bool fleet_options = options.jobs != 0 || options.jobs_per_host != 0 ||
+                            !options.journal.empty() || !options.resume.empty() || options.yes;
+  if (fleet_options && !options.Fleet())
+    throw UsageError("--jobs, --jobs-per-host, --journal, --resume and --yes are for many databases: "
+                     "give --targets FILE or --database more than once");
+  if (options.Fleet()) {
+    if (options.history || options.show_settings || !options.module_path.empty())
+      throw UsageError("--history, --show-settings and --module take one --database, not many");
+    if (options.targets_file == "-" && options.script_file == "-")
+      throw UsageError("standard input cannot be both the script and the targets");
+    have_database = true;
+  }
   if (options.history) {
     if (!have_database) throw UsageError("--database is missing");
     if (have_script || !options.run_options.empty() || !options.module_path.empty() ||
@@ -127,6 +162,9 @@ const char* UsageText() {
          "                   [--charset CS] [--sql-dialect N] [--once ID] [--options TEXT]\n"
          "                   [--report text|json|none] [--segment-size N]\n"
          "                   [--config FILE | --no-config] [--user NAME] [--password-file FILE] [--role NAME] SCRIPT|-\n"
+         "       tolvane-exec (--targets FILE|- | --database PATH --database PATH ...)\n"
+         "                   [--jobs N] [--jobs-per-host M] [--journal FILE] [--resume FILE]\n"
+         "                   [--yes] [run, report and login options as above] SCRIPT|-\n"
          "       tolvane-exec --database PATH --module PATH [--segment-size N] SCRIPT|-\n"
          "       tolvane-exec --database PATH --history [--report text|json] [login options as above]\n"
          "       tolvane-exec --show-settings [--config FILE | --no-config] [options as above]\n"
@@ -168,10 +206,22 @@ const char* UsageText() {
          "                      (file and line, environment, option, default); run nothing\n"
          "  --segment-size N    largest BLOB segment handed over, 1..65535 (default 32768)\n"
          "\n"
+         "Many databases (each runs as a run with --database would):\n"
+         "  --targets FILE      the databases, one a line (# comments); - reads standard\n"
+         "                      input; --database given more than once adds to them\n"
+         "  --jobs N            databases at once, 1..64 (default: the processors, at most 8)\n"
+         "  --jobs-per-host M   at most M at once on one server (default: no bound)\n"
+         "  --journal FILE      append a JSON line per finished database\n"
+         "  --resume FILE       skip the databases FILE shows done (ok or failed\n"
+         "                      statements), run the rest, and append to FILE\n"
+         "  --yes               run many databases without --once from a terminal\n"
+         "\n"
          "Exit status: 0 the result is \"ok\" and no statement failed; 3 the result is\n"
          "\"ok\" but a statement failed; 1 the run broke off (the result is an error\n"
          "text); 2 the run could not be made (bad command line, unreadable script,\n"
-         "module that cannot be loaded).\n"
+         "module that cannot be loaded). Over many databases: 0 every one ended ok,\n"
+         "3 statements failed on some, 1 some broke off, could not be reached, were\n"
+         "refused or were interrupted.\n"
          "Failure files (TESTE<n>.TXT) go to $UDFTOLVANE_FAILURE_DIR, else the\n"
          "configuration's failure_dir, else /tmp.\n"
          "\n"

@@ -41,7 +41,22 @@ struct ExecOptions {
   // runs nothing.
   bool history = false;
   bool help = false;
+
+  // Many databases: every --database in order, then those of --targets
+  // (a file, or - for standard input).
+  std::vector<std::string> databases;
+  std::string targets_file;
+  unsigned jobs = 0;           // targets at once; 0: the processors, at most 8
+  unsigned jobs_per_host = 0;  // at once on one host; 0: no bound beyond jobs
+  std::string journal;         // a line per finished target is appended here
+  std::string resume;          // a journal whose done targets are skipped
+  bool yes = false;            // many targets without --once, asked for
+
+  // One script on many databases.
+  bool Fleet() const { return !targets_file.empty() || databases.size() > 1; }
 };
+
+inline constexpr unsigned kMaxJobs = 64;
 
 // Throws UsageError for anything it cannot take.
 ExecOptions ParseExecOptions(const std::vector<std::string>& args);

@@ -10,10 +10,9 @@ namespace {
 
 constexpr std::string_view kServerPrefix = "SQL Server Error: ";
 
-// The server's own words on one line: without the driver's result-code line,
-// the "SQL Server Error: " prefix and the SQLSTATE line, which the report
-// shows on its own.
-std::string OneLineMessage(const std::string& message) {
+}  // namespace
+
+std::string OneLineMessage(std::string_view message) {
   std::string_view text = message;
   if (const std::size_t at = text.find(kServerPrefix); at != std::string_view::npos)
     text.remove_prefix(at + kServerPrefix.size());
@@ -32,8 +31,6 @@ std::string OneLineMessage(const std::string& message) {
   }
   return line;
 }
-
-}  // namespace
 
 std::string FailureLine(const tolvane::StatementOutcome& outcome) {
   std::string line = outcome.first_line == outcome.last_line

@@ -10,6 +10,11 @@
 
 namespace tolvane::exec {
 
+// The server's own words on one line: without the driver's result-code line,
+// the "SQL Server Error: " prefix and the SQLSTATE line, which the report
+// shows on its own.
+std::string OneLineMessage(std::string_view message);
+
 // "line 4 (TESTE3.TXT): SQLSTATE 23000: violation of PRIMARY or UNIQUE KEY …"
 std::string FailureLine(const tolvane::StatementOutcome& outcome);
 // "4 statements: 3 ok, 1 failed, 0 skipped, 0 not run; 12.3 ms"

@@ -15,7 +15,9 @@
 #include "script_runner/engine/RunRequest.h"
 #include "script_runner/function/ScriptRunner.h"
 #include "tools/ExecOptions.h"
+#include "tools/ExecRequest.h"
 #include "tools/ExecSettings.h"
+#include "tools/FleetCommand.h"
 #include "script_runner/history/HistoryRows.h"
 #include "tools/FailureFiles.h"
 #include "tools/HistoryReport.h"
@@ -94,6 +96,7 @@ int ShowHistory(tolvane::Platform& platform, const tolvane::exec::ExecOptions& o
 int Run(const tolvane::exec::ExecOptions& options) {
   tolvane::Platform& platform = tolvane::DefaultPlatform();
   if (options.history) return ShowHistory(platform, options);
+  if (options.Fleet()) return tolvane::exec::RunFleet(platform, options);
   const auto script = OpenScript(options.script_file, options.segment_size);
   if (!options.module_path.empty()) return RunThroughModule(options, *script);
 
@@ -104,19 +107,9 @@ int Run(const tolvane::exec::ExecOptions& options) {
   if (options.report == tolvane::exec::Report::kJson) observers.push_back(&json);
 
   // The configuration and the login, as the module would find them.
-  const tolvane::exec::ExecConfig found = tolvane::exec::FindExecConfig(platform, options);
-  tolvane::RunRequest request;
-  request.script = tolvane::HostBlobSource(script->Callback());
-  request.target = options.database;
-  if (!options.run_options.empty()) request.options = options.run_options;
-  request.caller.routine = "tolvane-exec";
-  request.caller.user = platform.GetEnvironment("USER");
-  if (request.caller.user.empty()) request.caller.user = platform.GetEnvironment("USERNAME");
-  request.load_config = nullptr;  // none: the module's built-in settings
-  if (found.config)
-    request.load_config = [config = *found.config](tolvane::Platform&, tolvane::FirebirdConfig&) { return std::optional(config); };
-  request.login = tolvane::exec::LoginIdentity(
-      tolvane::exec::ResolveLogin(platform, options, found.config ? &*found.config : nullptr));
+  const tolvane::exec::ExecContext context = tolvane::exec::MakeExecContext(platform, options);
+  const tolvane::RunRequest request =
+      tolvane::exec::MakeRunRequest(context, options, options.database, script->Callback());
   tolvane::PreparedRun prepared(platform, tolvane::ServerFirebirdConfig(), request, observers);
   if (prepared.Refused()) {
     // Refused as the module refuses it: its result text.

@@ -251,6 +251,32 @@ class PosixPlatform final : public Platform {
     return fd;
   }
 
+  int OpenForAppend(const std::string& path, FileFacts* facts, int* error) override {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+      *error = errno;
+      return -1;
+    }
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+      *error = errno;
+      ::close(fd);
+      return -1;
+    }
+    FillFacts(st, facts);
+    return fd;
+  }
+
+  int CreateFolder(const std::string& path) override {
+    if (::mkdir(path.c_str(), 0750) == 0) return 0;
+    const int error = errno;
+    struct stat st;
+    if (error == EEXIST && ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return 0;
+    return error;
+  }
+
+  bool IsTerminal(int stream) override { return ::isatty(stream) == 1; }
+
   long ReadAt(int fd, void* buffer, std::size_t count, std::uint64_t offset, int* error) override {
     for (;;) {
       const ssize_t n = ::pread(fd, buffer, count, static_cast<off_t>(offset));

@@ -24,6 +24,7 @@
 #define WIN32_LEAN_AND_MEAN
 #define NOMINMAX
 #include <windows.h>
+#include <io.h>
 // The seam's method has the plain name; the system's is called as LoadLibraryA.
 #undef LoadLibrary
 
@@ -302,6 +303,42 @@ class WindowsPlatform final : public Platform {
     }
     return static_cast<long>(n);
   }
+
+  // Opened at its reparse point, so that a link is seen and refused; the
+  // pointer goes to the end, where WriteFile then appends.
+  int OpenForAppend(const std::string& path, FileFacts* facts, int* error) override {
+    HANDLE handle = BrokenOnPurpose("CreateFileA")
+                        ? INVALID_HANDLE_VALUE
+                        : ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                                        nullptr, OPEN_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+      *error = LookupError();
+      return -1;
+    }
+    LARGE_INTEGER zero{};
+    int failed = FillFacts(handle, facts);
+    if (failed == 0 && facts->link) failed = ERROR_CANT_ACCESS_FILE;
+    if (failed == 0 && !::SetFilePointerEx(handle, zero, nullptr, FILE_END)) failed = LastError();
+    if (failed != 0) {
+      ::CloseHandle(handle);
+      *error = failed;
+      return -1;
+    }
+    return ToDescriptor(handle);
+  }
+
+  int CreateFolder(const std::string& path) override {
+    if (::CreateDirectoryA(path.c_str(), nullptr)) return 0;
+    const int error = LastError();
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    if (error == ERROR_ALREADY_EXISTS && attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
+      return 0;
+    return error;
+  }
+
+  bool IsTerminal(int stream) override { return ::_isatty(stream) != 0; }
 
   unsigned long EffectiveUser() override { return 0; }
 

@@ -49,6 +49,7 @@ std::string PreparedRun::Prepare(Platform& platform, FirebirdConfig& firebird, c
     if (config->max_runs_per_user.IsSet()) settings_.max_runs_per_user = config->max_runs_per_user.value;
   }
   if (request.login) settings_.identity = request.login;
+  settings_.failure_subfolder = request.failure_subfolder;
   // The server's own limit, which a caller's option may shorten only.
   const std::optional<int> server_lock_timeout = settings_.lock_timeout;
   if (request.options) settings_ = ParseRunOptions(*request.options, settings_);

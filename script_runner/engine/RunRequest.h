@@ -65,6 +65,9 @@ struct RunRequest {
   // A refusal as the call's result: executa_sql's form, the message and the
   // separator a statement would follow; otherwise the message alone.
   bool refusal_as_result_text = true;
+  // The run's failure files go to a folder of this name under the failure
+  // folder (RunSettings::failure_subfolder); empty: the failure folder.
+  std::string failure_subfolder;
 
   static std::optional<ModuleConfig> LoadServerConfig(Platform& platform, FirebirdConfig& firebird);
 };

@@ -61,6 +61,10 @@ struct RunSettings {
   // Where failure files go when UDFTOLVANE_FAILURE_DIR is not set; empty:
   // /tmp. The configuration's failure_dir.
   std::string failure_folder;
+  // A folder of its own under the failure folder for this run's failure
+  // files, made at the first of them (runs of one script on many databases
+  // would otherwise overwrite each other's TESTE<n>.TXT); empty: none.
+  std::string failure_subfolder;
   std::optional<RunIdentity> identity;
   // The connection's character set, as isql's -ch; empty: none (NONE), or
   // the isql dialect's SET NAMES before the first statement.

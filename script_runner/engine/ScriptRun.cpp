@@ -8,6 +8,7 @@
 #include "runtime/ExceptionText.h"
 #include "runtime/Exceptions.h"
 #include "runtime/Messages.h"
+#include "runtime/PathText.h"
 #include "script_runner/engine/RunnerMessages.h"
 #include "script_runner/engine/AdmittedFileCheck.h"
 #include "script_runner/engine/FailureFile.h"
@@ -180,6 +181,7 @@ bool ScriptRun::Open() {
     params.SetValue("Connection Timeout", std::to_string(connect_timeout));
   strategy_->Configure(params);
   connection_->SetConnected(true);
+  summary_.connected = true;
   if (settings_.admitted) ConfirmAdmittedFile(platform_, *connection_, *settings_.admitted);
   if (!settings_.once_id.empty()) {
     once_ = std::make_unique<OnceRun>(platform_, settings_, script_, database_path_);
@@ -313,7 +315,17 @@ void ScriptRun::RecordFailure(int index, StatementOutcome* outcome) {
   outcome->status = OutcomeStatus::kFailed;
   if (!settings_.failure_files) return;
   try {
-    if (failure_folder_.empty()) failure_folder_ = FailureFolder(platform_, settings_.failure_folder);
+    if (failure_folder_.empty()) {
+      failure_folder_ = FailureFolder(platform_, settings_.failure_folder);
+      if (!settings_.failure_subfolder.empty()) {
+        failure_folder_ = JoinPath(failure_folder_, settings_.failure_subfolder);
+        if (const int error = platform_.CreateFolder(failure_folder_); error != 0) {
+          const std::string folder = std::exchange(failure_folder_, std::string());
+          throw EFCreateError("cannot make the failure folder " + folder + ": " +
+                              platform_.ErrorText(error));
+        }
+      }
+    }
     WriteFailureFile(platform_, FailureFilePath(failure_folder_, index), current_statement_,
                      database_path_);
     outcome->failure_file = true;
@@ -406,6 +418,15 @@ void ScriptRun::BreakOff(std::string_view message) noexcept {
   RecordOnce();
   try {
     DestroyConnection(std::move(connection_));
+  } catch (...) {
+  }
+}
+
+void ScriptRun::Interrupt(std::string_view why) noexcept {
+  if (state_ != State::kNew && state_ != State::kRunning) return;
+  BreakOff(why);
+  try {
+    summary_.result_text = why;  // no statement failed: the result names none
   } catch (...) {
   }
 }

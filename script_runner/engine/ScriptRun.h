@@ -55,6 +55,12 @@ class ScriptRun final : private RunTransaction {
   const std::string& ResultText() const { return summary_.result_text; }
   const RunSummary& Summary() const { return summary_; }
 
+  // Ends the run where it stands, as a break-off whose result text is why:
+  // what the mode left open is rolled back, and the next steps return the
+  // remaining statements as "not run" and end the run. Between steps only;
+  // nothing after the run ended.
+  void Interrupt(std::string_view why) noexcept;
+
  private:
   enum class State { kNew, kRunning, kBrokenOff, kDone };
 

@@ -87,6 +87,9 @@ struct RunSummary {
   // NAMES; "NONE" in the isql dialect without either); empty otherwise.
   std::string charset;
   bool run_log_incomplete = false;  // the run log could not be written whole
+  // The run's connection was opened: false when the target could not be
+  // reached, or the run ended before it tried.
+  bool connected = false;
 };
 
 // Receives a run as it happens. Observers keep what they need and nothing

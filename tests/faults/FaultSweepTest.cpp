@@ -29,7 +29,7 @@ const PlatformCall kEveryKind[] = {
     PlatformCall::kModuleFolder,     PlatformCall::kFirebirdDirectory,
     PlatformCall::kFirebirdSetting,  PlatformCall::kProcessId,     PlatformCall::kFirebirdNumber,
     PlatformCall::kFindLoadedSymbol, PlatformCall::kReadLinkFacts, PlatformCall::kOpenForReading,
-    PlatformCall::kReadAt,
+    PlatformCall::kReadAt,           PlatformCall::kOpenForAppend, PlatformCall::kCreateFolder,
 };
 
 // The kinds a configured run must reach at least once: a sweep that never

@@ -102,6 +102,19 @@ long FakePlatform::ReadAt(int fd, void* buffer, std::size_t count, std::uint64_t
   return DefaultPlatform().ReadAt(fd, buffer, count, offset, error);
 }
 
+int FakePlatform::OpenForAppend(const std::string& path, FileFacts* facts, int* error) {
+  if (Count(PlatformCall::kOpenForAppend, error)) return -1;
+  return DefaultPlatform().OpenForAppend(path, facts, error);
+}
+
+int FakePlatform::CreateFolder(const std::string& path) {
+  int error = 0;
+  if (Count(PlatformCall::kCreateFolder, &error)) return error;
+  return DefaultPlatform().CreateFolder(path);
+}
+
+bool FakePlatform::IsTerminal(int stream) { return DefaultPlatform().IsTerminal(stream); }
+
 unsigned long FakePlatform::EffectiveUser() {
   return effective_user ? effective_user() : DefaultPlatform().EffectiveUser();
 }

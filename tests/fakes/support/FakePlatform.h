@@ -43,6 +43,9 @@ enum class PlatformCall {
   kReadLinkFacts,
   kOpenForReading,
   kReadAt,
+  // Files and folders a run makes on the way (an error number).
+  kOpenForAppend,
+  kCreateFolder,
 };
 
 class FakePlatform : public Platform, public FirebirdConfig {
@@ -93,6 +96,9 @@ class FakePlatform : public Platform, public FirebirdConfig {
   std::int64_t FileClockNow() override;
   int OpenForReading(const std::string& path, FileFacts* facts, int* error) override;
   long ReadAt(int fd, void* buffer, std::size_t count, std::uint64_t offset, int* error) override;
+  int OpenForAppend(const std::string& path, FileFacts* facts, int* error) override;
+  int CreateFolder(const std::string& path) override;
+  bool IsTerminal(int stream) override;
   void* LoadLibrary(const std::string& file_name, std::string* reason) override;
   void* FindSymbol(void* library, const std::string& name) override;
   void* FindLoadedSymbol(const std::string& library, const std::string& name) override;
