@@ -1250,7 +1250,7 @@ class Bench:
 
     @staticmethod
     def check_fleet(proc_out, code, count):
-        summary_line = f"{count} targets: {count} ok, 0 failed, 0 broken off, 0 unreachable, 0 refused, " \
+        summary_line = f"{count} databases: {count} ok, 0 failed, 0 broken off, 0 unreachable, 0 refused, " \
                        f"0 interrupted, 0 skipped; "
         if code != 0 or summary_line not in proc_out:
             raise BenchFailure(f"fleet of {count} exited {code}, expected every target ok:\n{proc_out[-2000:]}")

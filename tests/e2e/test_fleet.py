@@ -228,6 +228,11 @@ class Fleet(ServerTestCase):
         self.assertEqual({line["status"] for line in before}, {"ok"})
         self.assertEqual(len({line["script_sha256"] for line in before}), 1)
 
+        # A line cut short by a kill mid-write names a target not done: it
+        # is no record of it, and the lines appended after it stay whole.
+        cut = next(t for t in targets if t not in done_before)
+        with journal.open("ab") as out:
+            out.write(json.dumps({"target": cut, "status": "ok", "result": "ok"}).encode()[:-12])
         resumed = self.tool("--targets", listing, "--jobs", "2", "--resume", journal, *once,
                             "--report", "json", script)
         self.assertExit(resumed, 0)
@@ -241,6 +246,7 @@ class Fleet(ServerTestCase):
                          (len(done_before), FLEET, 0))
         self.assertEqual(self.rows(paths), {p: 1 for p in paths})
         # The journal now shows every target done, the earlier lines kept.
+        self.assertIn(cut, ran)
         after = journal_lines(journal)
         self.assertEqual(after[:len(before)], before)
         last = {line["target"]: line["status"] for line in after}
