@@ -120,6 +120,13 @@ class Fleet(ServerTestCase):
     def report(self, done):
         return json.loads(done.stdout)
 
+    def forged_journal(self, target):
+        """A journal that says target is done, without naming a script."""
+        path = self.work / "forged.journal"
+        line = json.dumps({"target": target, "status": "ok", "result": "ok"}, separators=(",", ":"))
+        path.write_text(line + "\n")
+        return path
+
     # --------------------------------------------------------------- cases
 
     def test_1_statuses_of_two_hundred_targets_in_json_and_in_the_table(self):
@@ -232,7 +239,8 @@ class Fleet(ServerTestCase):
         # is no record of it, and the lines appended after it stay whole.
         cut = next(t for t in targets if t not in done_before)
         with journal.open("ab") as out:
-            out.write(json.dumps({"target": cut, "status": "ok", "result": "ok"}).encode()[:-12])
+            line = json.dumps({"target": cut, "status": "ok", "result": "ok"}, separators=(",", ":"))
+            out.write(line.encode()[:-12])
         resumed = self.tool("--targets", listing, "--jobs", "2", "--resume", journal, *once,
                             "--report", "json", script)
         self.assertExit(resumed, 0)
@@ -333,6 +341,8 @@ class Fleet(ServerTestCase):
                 ("--database twice", ("--database", b, "--database", b, script), {}, 2),
                 ("a journal of another script", ("--database", a, "--database", c, "--resume", journal, other),
                  {}, 2),
+                ("a journal line without the script's sha256",
+                 ("--database", a, "--database", b, "--resume", self.forged_journal(a), script), {}, 2),
                 ("a terminal without --yes", ("--database", a, "--database", b, script), {"stdin": slave}, 2),
                 ("a terminal with --yes", ("--database", a, "--database", b, "--yes", script),
                  {"stdin": slave}, 0),
