@@ -1888,16 +1888,20 @@ def fleet_text(results, meta):
              "every line committed, forced writes off; fresh copies for every run; median (min..max) of "
              f"{next(iter(f['jobs'].values()))['runs']} interleaved rounds; speed-up = wall time at --jobs 1 / "
              "wall time, both from this run.", "",
-             "| --jobs | wall s | speed-up against --jobs 1 | CPU s: tool | CPU s: server |", "|---|---|---|---|---|"]
+             "| --jobs | wall s | speed-up against --jobs 1 | CPU s: tool | CPU s: server | CPU floor s |",
+             "|---|---|---|---|---|---|"]
     stops = None
     previous = None
     for jobs, case in f["jobs"].items():
         lines.append(f"| {jobs} | {case['median']:.2f} ({case['min']:.2f}..{case['max']:.2f}) | "
-                     f"{case['speedup']:.2f} | {case['cpu_median']:.2f} | {case['server_cpu']:.2f} |")
+                     f"{case['speedup']:.2f} | {case['cpu_median']:.2f} | {case['server_cpu']:.2f} | "
+                     f"{(case['cpu_median'] + case['server_cpu']) / os.cpu_count():.2f} |")
         if previous is not None and stops is None and case["speedup"] < previous[1] * 1.1:
             stops = previous[0]
         previous = (jobs, case["speedup"])
     cores = os.cpu_count()
+    lines += ["", f"CPU floor: the tool's and the server's CPU seconds over the {cores} cores, the least wall "
+              "time the machine allows for that run; where the wall time reaches it, more jobs cannot help."]
     lines.append("")
     if stops is None:
         lines.append(f"The speed-up still grows at --jobs {previous[0]} on this {cores}-core machine.")
