@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -47,6 +48,12 @@ struct FileFacts {
   // The last write, on the clock FileClockNow reads (its unit is the
   // system's: nanoseconds on Linux, 100 ns on Windows).
   std::int64_t written = 0;
+};
+
+// Requests to stop the process (Ctrl-C, SIGTERM), taken over while it lives.
+class StopWatch {
+ public:
+  virtual ~StopWatch() = default;
 };
 
 class Platform {
@@ -110,6 +117,12 @@ class Platform {
   virtual int CreateFolder(const std::string& path) = 0;
   // Whether standard input (0), output (1) or error (2) is a terminal.
   virtual bool IsTerminal(int stream) = 0;
+  // From now until the watch ends, each request to stop the process calls
+  // on_request(how many came so far) on a thread of the watch's own, and
+  // nothing else happens to the process: neither the system's handling nor
+  // a handler a library installed (Firebird's client shuts its engine down
+  // on one) sees it. Take it before the process starts its threads.
+  virtual std::unique_ptr<StopWatch> WatchStopRequests(std::function<void(int count)> on_request) = 0;
   // The user the process runs as (its effective user id; 0 on Windows, where
   // FileFacts::owner is 0 as well).
   virtual unsigned long EffectiveUser() = 0;

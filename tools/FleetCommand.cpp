@@ -2,7 +2,7 @@
 
 #include <atomic>
 #include <chrono>
-#include <csignal>
+#include <cstdlib>
 #include <iostream>
 #include <iterator>
 #include <mutex>
@@ -33,33 +33,6 @@ constexpr std::string_view kInterruptedText = "interrupted: tolvane-exec was sto
 // Set by Ctrl-C or SIGTERM: no database starts after it, and those running
 // stop after their current statement.
 std::atomic<bool> g_stop{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
-
-extern "C" void OnStopSignal(int signal) {
-  g_stop.store(true);
-  // A second one ends the program at once.
-  std::signal(signal, SIG_DFL);
-}
-
-// The handlers for as long as the run lasts.
-class StopSignals {
- public:
-  StopSignals() {
-    g_stop.store(false);
-    interrupt_ = std::signal(SIGINT, OnStopSignal);
-    terminate_ = std::signal(SIGTERM, OnStopSignal);
-  }
-  ~StopSignals() {
-    std::signal(SIGINT, interrupt_ == SIG_ERR ? SIG_DFL : interrupt_);
-    std::signal(SIGTERM, terminate_ == SIG_ERR ? SIG_DFL : terminate_);
-  }
-  StopSignals(const StopSignals&) = delete;
-  StopSignals& operator=(const StopSignals&) = delete;
-
- private:
-  void (*interrupt_)(int) = SIG_DFL;
-  void (*terminate_)(int) = SIG_DFL;
-};
 
 std::string ReadInput(Platform& platform, const std::string& file, const char* what) {
   if (file == "-") return {std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>()};
@@ -115,8 +88,10 @@ TargetResult RunTarget(Platform& platform, const ExecContext& context, const Exe
 // What the run shows as databases finish, one at a time.
 class FleetOutput {
  public:
-  FleetOutput(Platform& platform, const ExecOptions& options, std::size_t targets)
+  FleetOutput(Platform& platform, const ExecOptions& options, std::size_t targets,
+              std::string journal)
       : options_(options),
+        journal_(std::move(journal)),
         tally_(targets),
         progress_(options.report != Report::kNone && platform.IsTerminal(2)),
         started_(std::chrono::steady_clock::now()) {}
@@ -169,7 +144,8 @@ class FleetOutput {
     std::cout << std::flush;
     if (g_stop.load() && not_started > 0)
       std::cerr << "tolvane-exec: stopped; " << not_started << " database"
-                << (not_started == 1 ? " was" : "s were") << " not started\n";
+                << (not_started == 1 ? " was" : "s were") << " not started"
+                << (journal_.empty() ? "" : " (--resume " + journal_ + " runs them)") << '\n';
     if (!journal_failure.empty())
       std::cerr << "tolvane-exec: " << journal_failure << "; no database was started after it\n";
     return journal_failure.empty() ? tally_.ExitStatus() : 1;
@@ -177,6 +153,7 @@ class FleetOutput {
 
  private:
   const ExecOptions& options_;
+  const std::string journal_;
   FleetTally tally_;
   const bool progress_;
   const std::chrono::steady_clock::time_point started_;
@@ -187,12 +164,20 @@ class FleetOutput {
 }  // namespace
 
 int RunFleet(Platform& platform, const ExecOptions& options) {
+  // Before any thread (ours, or the client library's) starts: a second
+  // request ends the program at once, with every journal line whole.
+  g_stop.store(false);
+  const std::unique_ptr<StopWatch> stop_watch = platform.WatchStopRequests([](int count) {
+    g_stop.store(true);
+    if (count > 1) std::_Exit(130);
+  });
   const std::string script = ReadInput(platform, options.script_file, "script");
   const std::string list =
       options.targets_file.empty() ? std::string() : ReadInput(platform, options.targets_file, "targets");
   const std::vector<FleetTarget> targets = ReadFleetTargets(
       options.databases, list, options.targets_file == "-" ? "standard input" : options.targets_file);
   if (targets.empty()) throw std::runtime_error("no database to run: " + options.targets_file + " names none");
+  RefuseSecondNames(platform, ServerFirebirdConfig(), targets);
 
   // Run again without an id, a database runs the script again: from a
   // terminal that is asked for in so many words.
@@ -224,7 +209,7 @@ int RunFleet(Platform& platform, const ExecOptions& options) {
   if (!journal_path.empty()) journal.emplace(platform, journal_path);
 
   const ExecContext context = MakeExecContext(platform, options);
-  FleetOutput output(platform, options, targets.size());
+  FleetOutput output(platform, options, targets.size(), journal_path);
   std::vector<FleetTarget> to_run;
   for (const FleetTarget& target : targets) {
     TargetStatus status;
@@ -235,7 +220,6 @@ int RunFleet(Platform& platform, const ExecOptions& options) {
       to_run.push_back(target);
   }
 
-  const StopSignals signals;
   std::mutex finishing;
   std::string journal_failure;
   output.Begin();

@@ -1,8 +1,11 @@
 #include "tools/FleetTargets.h"
 
 #include <cctype>
+#include <cstdint>
 #include <map>
+#include <optional>
 
+#include "runtime/Platform.h"
 #include "script_runner/settings/DatabaseTarget.h"
 #include "tools/ExecOptions.h"
 
@@ -53,9 +56,26 @@ std::vector<FleetTarget> ReadFleetTargets(const std::vector<std::string>& given,
   return targets;
 }
 
+void RefuseSecondNames(Platform& platform, FirebirdConfig& firebird,
+                       const std::vector<FleetTarget>& targets) {
+  std::map<std::pair<std::uint64_t, std::uint64_t>, const FleetTarget*> files;
+  for (const FleetTarget& target : targets) {
+    const TargetSpelling spelling = SplitTarget(target.database);
+    if (!IsLocalHost(spelling.host)) continue;
+    const std::optional<std::string> file = LocalTargetFile(platform, firebird, spelling.file);
+    FileFacts facts;
+    if (!file || platform.ReadFileFacts(*file, &facts) != 0 || !facts.regular) continue;
+    const auto [at, added] =
+        files.emplace(std::pair(facts.identity.device, facts.identity.file), &target);
+    if (!added)
+      throw UsageError("the databases " + at->second->database + " and " + target.database +
+                       " are one file (" + *file + "): each database runs once");
+  }
+}
+
 std::string TargetFolderName(const FleetTarget& target) {
-  std::string_view file = SplitTarget(target.database).file;
-  if (file.empty()) file = target.database;
+  const TargetSpelling spelling = SplitTarget(target.database);
+  std::string_view file = spelling.file.empty() ? std::string_view(target.database) : spelling.file;
   if (const std::size_t slash = file.find_last_of("/\\"); slash != std::string_view::npos)
     file.remove_prefix(slash + 1);
   std::string name = std::to_string(target.place) + "-";

@@ -6,6 +6,11 @@
 #include <string_view>
 #include <vector>
 
+namespace tolvane {
+class FirebirdConfig;
+class Platform;
+}  // namespace tolvane
+
 namespace tolvane::exec {
 
 struct FleetTarget {
@@ -21,6 +26,12 @@ struct FleetTarget {
 // database would race each other.
 std::vector<FleetTarget> ReadFleetTargets(const std::vector<std::string>& given,
                                           std::string_view list, const std::string& origin);
+
+// Refuses (UsageError) two targets that are one file of this machine under
+// two names (a link, an alias, localhost: and a plain path): files compare
+// as files. Files that cannot be found are left to their runs.
+void RefuseSecondNames(Platform& platform, FirebirdConfig& firebird,
+                       const std::vector<FleetTarget>& targets);
 
 // The host a database path names (its port dropped), in lower case; empty for
 // a plain path or an alias.

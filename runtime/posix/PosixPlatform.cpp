@@ -17,11 +17,15 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <link.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <functional>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
@@ -123,6 +127,39 @@ bool InSharedModule() {
   }();
   return in_module;
 }
+
+// The stop signals are blocked in this thread, and so in every thread it
+// starts from now on, and taken by a thread of the watch's own.
+class PosixStopWatch final : public StopWatch {
+ public:
+  explicit PosixStopWatch(std::function<void(int)> on_request) : on_request_(std::move(on_request)) {
+    sigemptyset(&signals_);
+    sigaddset(&signals_, SIGINT);
+    sigaddset(&signals_, SIGTERM);
+    ::pthread_sigmask(SIG_BLOCK, &signals_, &before_);
+    thread_ = std::thread([this] {
+      int count = 0;
+      const timespec tick{0, 100 * 1000 * 1000};
+      while (!ending_.load()) {
+        if (::sigtimedwait(&signals_, nullptr, &tick) > 0) on_request_(++count);
+      }
+    });
+  }
+  ~PosixStopWatch() override {
+    ending_.store(true);
+    thread_.join();
+    ::pthread_sigmask(SIG_SETMASK, &before_, nullptr);
+  }
+  PosixStopWatch(const PosixStopWatch&) = delete;
+  PosixStopWatch& operator=(const PosixStopWatch&) = delete;
+
+ private:
+  std::function<void(int)> on_request_;
+  sigset_t signals_{};
+  sigset_t before_{};
+  std::atomic<bool> ending_{false};
+  std::thread thread_;
+};
 
 class PosixPlatform final : public Platform {
  public:
@@ -276,6 +313,10 @@ class PosixPlatform final : public Platform {
   }
 
   bool IsTerminal(int stream) override { return ::isatty(stream) == 1; }
+
+  std::unique_ptr<StopWatch> WatchStopRequests(std::function<void(int)> on_request) override {
+    return std::make_unique<PosixStopWatch>(std::move(on_request));
+  }
 
   long ReadAt(int fd, void* buffer, std::size_t count, std::uint64_t offset, int* error) override {
     for (;;) {

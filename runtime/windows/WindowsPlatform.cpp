@@ -29,6 +29,8 @@
 #undef LoadLibrary
 
 #include <algorithm>
+#include <atomic>
+#include <functional>
 #include <cerrno>
 #include <cstdint>
 #include <memory>
@@ -146,6 +148,33 @@ std::string WithoutLongPrefix(const std::string& path) {
   if (std::string_view(path).starts_with(kLong)) return path.substr(kLong.size());
   return path;
 }
+
+// Ctrl-C, Ctrl-Break and a closed console come to a handler the system
+// calls on a thread of its own; one watch at a time.
+class ConsoleStopWatch final : public StopWatch {
+ public:
+  explicit ConsoleStopWatch(std::function<void(int)> on_request) {
+    Current() = std::move(on_request);
+    ::SetConsoleCtrlHandler(&ConsoleStopWatch::Handler, TRUE);
+  }
+  ~ConsoleStopWatch() override {
+    ::SetConsoleCtrlHandler(&ConsoleStopWatch::Handler, FALSE);
+    Current() = nullptr;
+  }
+  ConsoleStopWatch(const ConsoleStopWatch&) = delete;
+  ConsoleStopWatch& operator=(const ConsoleStopWatch&) = delete;
+
+ private:
+  static std::function<void(int)>& Current() {
+    static std::function<void(int)> current;
+    return current;
+  }
+  static BOOL WINAPI Handler(DWORD) {
+    static std::atomic<int> count{0};
+    if (Current()) Current()(++count);
+    return TRUE;
+  }
+};
 
 class WindowsPlatform final : public Platform {
  public:
@@ -339,6 +368,10 @@ class WindowsPlatform final : public Platform {
   }
 
   bool IsTerminal(int stream) override { return ::_isatty(stream) != 0; }
+
+  std::unique_ptr<StopWatch> WatchStopRequests(std::function<void(int)> on_request) override {
+    return std::make_unique<ConsoleStopWatch>(std::move(on_request));
+  }
 
   unsigned long EffectiveUser() override { return 0; }
 

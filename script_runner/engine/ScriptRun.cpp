@@ -319,11 +319,18 @@ void ScriptRun::RecordFailure(int index, StatementOutcome* outcome) {
       failure_folder_ = FailureFolder(platform_, settings_.failure_folder);
       if (!settings_.failure_subfolder.empty()) {
         failure_folder_ = JoinPath(failure_folder_, settings_.failure_subfolder);
-        if (const int error = platform_.CreateFolder(failure_folder_); error != 0) {
-          const std::string folder = std::exchange(failure_folder_, std::string());
+        const std::string folder = std::exchange(failure_folder_, std::string());
+        if (const int error = platform_.CreateFolder(folder); error != 0)
           throw EFCreateError("cannot make the failure folder " + folder + ": " +
                               platform_.ErrorText(error));
-        }
+        // Under a folder anyone can write (/tmp), one made beforehand by
+        // someone else would let them read and replace the files.
+        FileFacts facts;
+        if (platform_.ReadLinkFacts(folder, &facts) != 0 || !facts.folder || facts.link ||
+            facts.owner != platform_.EffectiveUser())
+          throw EFCreateError("cannot make the failure folder " + folder +
+                              ": it is there already, and not this user's own folder");
+        failure_folder_ = folder;
       }
     }
     WriteFailureFile(platform_, FailureFilePath(failure_folder_, index), current_statement_,

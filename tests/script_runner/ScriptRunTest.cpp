@@ -9,6 +9,7 @@
 #include <optional>
 #include <fstream>
 #include <iterator>
+#include <functional>
 #include <future>
 #include <latch>
 #include <memory>
@@ -234,6 +235,65 @@ TEST_F(ScriptRunTest, AConnectionThatIsGoneEndsTheRunAtThatStatement) {
   EXPECT_EQ(outcomes[2].status, OutcomeStatus::kNotRun);
   EXPECT_EQ(outcomes[3].status, OutcomeStatus::kNotRun);
   for (const std::string& line : fakedrv::Log()) EXPECT_THAT(line, ::testing::Not(HasSubstr("third")));
+}
+
+TEST_F(ScriptRunTest, AnInterruptedRunRunsNoFurtherStatement) {
+  ScriptRun run(platform_, "first\nsecond\nthird", "/data/x.fdb", RunSettings{});
+  StatementOutcome outcome;
+  ASSERT_TRUE(run.Step(&outcome));
+  run.Interrupt("stopped by the user");
+  std::vector<OutcomeStatus> rest;
+  while (run.Step(&outcome)) rest.push_back(outcome.status);
+  EXPECT_THAT(rest, ElementsAreArray({OutcomeStatus::kNotRun, OutcomeStatus::kNotRun}));
+  EXPECT_FALSE(run.ResultOk());
+  EXPECT_EQ(run.ResultText(), "stopped by the user");
+  EXPECT_TRUE(run.Summary().connected);
+  for (const std::string& line : fakedrv::Log()) EXPECT_THAT(line, ::testing::Not(HasSubstr("second")));
+}
+
+// Runs of one script on many databases keep their failure files apart; a
+// folder that cannot be made (or is a link someone planted) ends the run
+// before anything is written through it.
+TEST_F(ScriptRunTest, ARunsOwnFailureFolderIsMadeOrTheRunBreaksOff) {
+  const fs::path elsewhere = fs::path(dir_) / "elsewhere";
+  fs::create_directory(elsewhere);
+  const struct {
+    const char* name;
+    std::function<void(const fs::path& folder)> prepare;
+    bool written;
+  } rows[] = {
+      {"made", [](const fs::path&) {}, true},
+      {"already there", [](const fs::path& folder) { fs::create_directory(folder); }, true},
+      {"cannot be made", [this](const fs::path&) { platform_.FailNth(testing::PlatformCall::kCreateFolder, 1, EACCES); }, false},
+      {"a planted link", [&](const fs::path& folder) { fs::create_directory_symlink(elsewhere, folder); }, false},
+      {"another user's", [this](const fs::path& folder) {
+         fs::create_directory(folder);
+         platform_.effective_user = [] { return 4242ul; };
+       }, false},
+  };
+  int n = 0;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    fakedrv::Reset();
+    fakedrv::FailCall("ExecuteSqlText sql=bad", 0, 65, "Token unknown\nSQLSTATE = 42000");
+    RunSettings settings;
+    settings.failure_subfolder = std::to_string(++n) + "-x.fdb";
+    const fs::path folder = fs::path(dir_) / settings.failure_subfolder;
+    row.prepare(folder);
+    ScriptRun run(platform_, "bad\nnext", "/data/x.fdb", settings);
+    StatementOutcome outcome;
+    while (run.Step(&outcome)) {
+    }
+    platform_.FailNth(testing::PlatformCall::kCreateFolder, 0);
+    platform_.effective_user = nullptr;
+    EXPECT_EQ(fs::exists(folder / "TESTE0.TXT"), row.written);
+    EXPECT_FALSE(fs::exists(fs::path(dir_) / "TESTE0.TXT"));
+    EXPECT_TRUE(fs::is_empty(elsewhere));
+    EXPECT_EQ(run.ResultOk(), row.written);
+    if (!row.written) {
+      EXPECT_THAT(run.ResultText(), HasSubstr("cannot make the failure folder " + folder.string()));
+    }
+  }
 }
 
 TEST_F(ScriptRunTest, ABrokenOffResultFitsTheDeclaredLengthByCuttingTheStatement) {

@@ -47,6 +47,17 @@ TEST(ExecOptions, EachCommandLineGivesItsOptionsOrNamesItsProblem) {
       {{"--database", "/x.fdb", "--segment-size", "65536", "-"}, "from 1 to 65535", ""},
       {{"--database", "/x.fdb", "--report", "xml", "-"}, "text, json or none", ""},
       {{"--database", "/x.fdb", "--verbose", "-"}, "unknown option --verbose", ""},
+      // Many databases.
+      {{"--targets", "t.txt", "--jobs", "4", "--jobs-per-host", "2", "--journal", "j", "s.sql"}, "",
+       "fleet=1;jobs=4;per_host=2;journal=j"},
+      {{"-d", "/a.fdb", "-d", "/b.fdb", "--resume", "j", "--yes", "-"}, "", "fleet=1;database=/b.fdb;resume=j"},
+      {{"--targets", "-", "-"}, "both the script and the targets", ""},
+      {{"-d", "/a.fdb", "--jobs", "2", "-"}, "are for many databases", ""},
+      {{"-d", "/a.fdb", "--yes", "-"}, "are for many databases", ""},
+      {{"--targets", "t.txt", "--jobs", "0", "-"}, "from 1 to 64", ""},
+      {{"--targets", "t.txt", "--jobs-per-host", "65", "-"}, "from 1 to 64", ""},
+      {{"--targets", "t.txt", "--history"}, "take one --database", ""},
+      {{"-d", "/a.fdb", "-d", "/b.fdb", "--module", "/m.so", "-"}, "take one --database", ""},
   };
   for (const Row& row : rows) {
     std::string line;
@@ -68,6 +79,9 @@ TEST(ExecOptions, EachCommandLineGivesItsOptionsOrNamesItsProblem) {
         {"no_config", options.no_config ? "1" : "0"}, {"user", options.user},
         {"role", options.role},                 {"password_file", options.password_file},
         {"show", options.show_settings ? "1" : "0"},
+        {"fleet", options.Fleet() ? "1" : "0"},  {"jobs", std::to_string(options.jobs)},
+        {"per_host", std::to_string(options.jobs_per_host)},
+        {"journal", options.journal},           {"resume", options.resume},
     };
     if (row.run_options != nullptr) {
       EXPECT_EQ(options.run_options, row.run_options);

@@ -115,6 +115,10 @@ int FakePlatform::CreateFolder(const std::string& path) {
 
 bool FakePlatform::IsTerminal(int stream) { return DefaultPlatform().IsTerminal(stream); }
 
+std::unique_ptr<StopWatch> FakePlatform::WatchStopRequests(std::function<void(int)> on_request) {
+  return DefaultPlatform().WatchStopRequests(std::move(on_request));
+}
+
 unsigned long FakePlatform::EffectiveUser() {
   return effective_user ? effective_user() : DefaultPlatform().EffectiveUser();
 }

@@ -99,6 +99,7 @@ class FakePlatform : public Platform, public FirebirdConfig {
   int OpenForAppend(const std::string& path, FileFacts* facts, int* error) override;
   int CreateFolder(const std::string& path) override;
   bool IsTerminal(int stream) override;
+  std::unique_ptr<StopWatch> WatchStopRequests(std::function<void(int)> on_request) override;
   void* LoadLibrary(const std::string& file_name, std::string* reason) override;
   void* FindSymbol(void* library, const std::string& name) override;
   void* FindLoadedSymbol(const std::string& library, const std::string& name) override;
