@@ -331,6 +331,8 @@ class Fleet(ServerTestCase):
         script = self.script("attacks", ["INSERT INTO T VALUES (1)"])
         other = self.script("attacks-other", ["INSERT INTO T VALUES (2)"])
         journal = self.work / "attacks.journal"
+        link = self.work / "attacks" / "second-name.fdb"
+        link.symlink_to(paths[0])
         self.assertExit(self.tool("--targets", self.targets_file("journal", [c]), "--journal", journal, script), 0)
         master, slave = pty.openpty()
         try:
@@ -339,6 +341,7 @@ class Fleet(ServerTestCase):
                 ("twice, once with blanks around", ("--targets", self.targets_file("blanks", [a, f"  {a}\t"]),
                                                     script), {}, 2),
                 ("--database twice", ("--database", b, "--database", b, script), {}, 2),
+                ("one file under a second name", ("--database", a, "--database", self.remote(link), script), {}, 2),
                 ("a journal of another script", ("--database", a, "--database", c, "--resume", journal, other),
                  {}, 2),
                 ("a journal line without the script's sha256",
