@@ -1904,7 +1904,10 @@ def fleet_text(results, meta):
               "time the machine allows for that run; where the wall time reaches it, more jobs cannot help."]
     lines.append("")
     if stops is None:
-        lines.append(f"The speed-up still grows at --jobs {previous[0]} on this {cores}-core machine.")
+        last = f["jobs"][previous[0]]
+        lines.append(f"The speed-up still grows at --jobs {previous[0]} on this {cores}-core machine, where the "
+                     f"wall time is {last['median'] / ((last['cpu_median'] + last['server_cpu']) / cores):.2f} "
+                     "times its CPU floor: what more jobs can add is at most that.")
     else:
         lines.append(f"The speed-up stops growing (less than 10% more) after --jobs {stops} on this {cores}-core "
                      "machine, where the server (most of the CPU) and the tool share the cores.")
