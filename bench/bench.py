@@ -25,6 +25,10 @@ committed transaction:
   r  TOLVANE_RUN under the caller's identity, in the server like (c): the same
      script as rows, on the caller's own attachment (N = 10,000 and 100,000,
      forced writes off; against (c))
+  u  tolvane-exec over a fleet: 200 databases of the private server (server
+     targets, host/port:path), a 100-line script each, --jobs 1, 2, 4 and 8
+     (--fleet-only; against --jobs 1 in the same run); beside it the peak
+     memory of tolvane-exec over 100 and over 1,000 targets
 (g) to (l) run at one N each (see --help of the full run's plan below).
 Besides: the peak memory of (b) with and without the report and the run log,
 the isql splitter's time on a 100 MB script against a run of the same
@@ -1226,6 +1230,88 @@ class Bench:
             f"{o['empty']['median'] * 1e3:.2f} ms ({o['ratio_applied']:.2f}); N={n} with once "
             f"{o['once']['median'] * 1e3:.0f} ms against {o['plain']['median'] * 1e3:.0f} ms ({o['ratio_run']:.3f})")
 
+    def fleet_databases(self, count, source=None):
+        """count copies of a database (the forced-writes-off template), each
+        a target of the fleet through the server; the files."""
+        folder = os.path.join(self.work, "fleet")
+        shutil.rmtree(folder, ignore_errors=True)
+        os.makedirs(folder)
+        paths = [os.path.join(folder, f"db{i:04d}.fdb") for i in range(1, count + 1)]
+        for path in paths:
+            shutil.copyfile(source or self.dbs.templates["3", "off"], path)
+        targets = os.path.join(self.work, "fleet.targets")
+        with open(targets, "w") as out:
+            out.writelines(self.server.address(path) + "\n" for path in paths)
+        return paths, targets
+
+    def fleet_command(self, targets, jobs, *options):
+        return [self.tools["exec"], "--no-config", "--targets", targets, "--jobs", str(jobs),
+                "--report", "none", *options]
+
+    @staticmethod
+    def check_fleet(proc_out, code, count):
+        summary_line = f"{count} databases: {count} ok, 0 failed, 0 broken off, 0 unreachable, 0 refused, " \
+                       f"0 interrupted, 0 skipped; "
+        if code != 0 or summary_line not in proc_out:
+            raise BenchFailure(f"fleet of {count} exited {code}, expected every target ok:\n{proc_out[-2000:]}")
+
+    # (u): the same fleet of server targets at several --jobs, each run on
+    # fresh copies, the job counts interleaved round after round; and the
+    # tool's peak memory over 100 and 1,000 targets, each target a short
+    # call (the script already applied under its id), where a tool that
+    # kept more than a summary row per target would show it.
+    def measure_fleet(self, runs, count, lines, jobs_list, memory_counts):
+        script = write_scripts(self.work, lines)
+        os.remove(script[1])
+        script = script[0]
+        samples = {jobs: [] for jobs in jobs_list}
+        server_samples = {jobs: [] for jobs in jobs_list}
+        for _ in range(runs):
+            for jobs in jobs_list:
+                paths, targets = self.fleet_databases(count)
+                server_before = self.server.cpu()
+                proc, elapsed = run(self.fleet_command(targets, jobs, script), check=False)
+                tool_cpu, server_cpu = last_cpu, self.server.cpu() - server_before
+                self.check_fleet(proc.stdout, proc.returncode, count)
+                for path in (paths[0], paths[-1]):
+                    check_count("u", count_rows(self.server.isql(path, "select count(*) as rows_in_t from t;\n")),
+                                lines)
+                samples[jobs].append((elapsed, tool_cpu))
+                server_samples[jobs].append(server_cpu)
+                log(f"fleet of {count} x {lines} lines, --jobs {jobs}: {elapsed:.2f} s "
+                    f"(CPU: tool {tool_cpu:.2f} s, server {server_cpu:.2f} s)")
+        base = statistics.median(w for w, _ in samples[jobs_list[0]])
+        self.results["fleet"] = {"count": count, "lines": lines, "jobs": {
+            jobs: dict(summary(samples[jobs]), speedup=base / statistics.median(w for w, _ in samples[jobs]),
+                       server_cpu=statistics.median(server_samples[jobs]))
+            for jobs in jobs_list}}
+        # Memory: the template with the script applied once under an id,
+        # copied; every target then only finds the id applied.
+        applied = os.path.join(self.work, "fleet-applied.fdb")
+        shutil.copyfile(self.dbs.templates["3", "off"], applied)
+        proc, _ = run([self.tools["exec"], "--no-config", "--once", "bench-fleet", "--database",
+                       self.server.address(applied), script], check=False)
+        if proc.returncode != 0:
+            raise BenchFailure(f"applying the memory fleet's script failed:\n{proc.stdout[-1000:]}{proc.stderr[-1000:]}")
+        memory = {}
+        for report in ("none", "json"):
+            for n in memory_counts:
+                paths, targets = self.fleet_databases(n, applied)
+                cmd = self.fleet_command(targets, 2, "--once", "bench-fleet", script)
+                cmd[cmd.index("--report") + 1] = report
+                code, stdout, stderr, elapsed, peak = run_peak_rss(cmd, discard_stdout=report == "json")
+                if report == "none":
+                    self.check_fleet(stdout, code, n)
+                elif code != 0:
+                    raise BenchFailure(f"fleet of {n} with --report json exited {code}:\n{stderr[-2000:]}")
+                memory.setdefault(report, {})[n] = {"peak_rss_bytes": peak, "seconds": elapsed}
+                log(f"fleet memory, {n} targets, --report {report}: peak RSS {peak / 2**20:.1f} MiB "
+                    f"in {elapsed:.1f} s")
+        shutil.rmtree(os.path.join(self.work, "fleet"), ignore_errors=True)
+        os.remove(applied)
+        os.remove(script)
+        self.results["fleet"]["memory"] = memory
+
     def execute(self):
         a = self.args
         started = time.time()
@@ -1258,6 +1344,9 @@ class Bench:
                 return self.results
             if a.once_only:
                 self.measure_once(a.once_runs, 20, 10000)
+                return self.results
+            if a.fleet_only:
+                self.measure_fleet(a.fleet_runs, 200, 100, (1, 2, 4, 8), (100, 1000))
                 return self.results
             if a.empty_runs > 0:
                 self.measure_empty(a.empty_runs, a.empty_calls)
@@ -1638,6 +1727,10 @@ def parse_args():
                              "a 10,000-line run with once= against the same without; results to "
                              "bench/results/once.md")
     parser.add_argument("--once-runs", type=int, default=5, help="interleaved rounds with --once-only")
+    parser.add_argument("--fleet-only", action="store_true",
+                        help="only (u), tolvane-exec over 200 server databases at --jobs 1, 2, 4, 8, and its "
+                             "peak memory at 100 and 1,000 targets; results to bench/results/fleet.md")
+    parser.add_argument("--fleet-runs", type=int, default=2, help="interleaved rounds with --fleet-only")
     parser.add_argument("--corpus-rounds", type=int, default=None,
                         help="rounds of the isql corpus (tolvane-exec --dialect isql against isql-fb -i)")
     parser.add_argument("--isql-only", action="store_true",
@@ -1649,7 +1742,7 @@ def parse_args():
     args = parser.parse_args()
     args.full = not (args.quick or args.smoke or args.partial or args.isql_only)
     if args.paths is None:
-        if args.config_only or args.login_only or args.once_only:
+        if args.config_only or args.login_only or args.once_only or args.fleet_only:
             args.paths = "c"
         elif args.partial:
             args.paths = "bcghijklr"
@@ -1760,6 +1853,13 @@ def main():
         with open(os.path.join(args.results, "once.md"), "w") as out:
             out.write(text)
         return 0
+    if args.fleet_only:
+        text = fleet_text(results, meta)
+        print(text)
+        os.makedirs(args.results, exist_ok=True)
+        with open(os.path.join(args.results, "fleet.md"), "w") as out:
+            out.write(text)
+        return 0
     text = report_text(results, meta, judge=not args.smoke)
     print(text)
     if args.smoke:
@@ -1777,6 +1877,49 @@ def main():
     if args.full and os.path.abspath(args.results) == os.path.join(ROOT, "bench", "results"):
         update_readme(text)
     return 0
+
+
+def fleet_text(results, meta):
+    f = results["fleet"]
+    lines = [f"Machine: {meta['machine']}", f"Versions: {meta['versions']}", f"Date: {meta['date']}",
+             f"Server: {results.get('server')}", "",
+             f"(u) tolvane-exec --targets FILE --report none over {f['count']} databases of the private "
+             f"Firebird 3 server (host/port:path), a {f['lines']}-line script of single-line INSERTs each, "
+             "every line committed, forced writes off; fresh copies for every run; median (min..max) of "
+             f"{next(iter(f['jobs'].values()))['runs']} interleaved rounds; speed-up = wall time at --jobs 1 / "
+             "wall time, both from this run.", "",
+             "| --jobs | wall s | speed-up against --jobs 1 | CPU s: tool | CPU s: server | CPU floor s |",
+             "|---|---|---|---|---|---|"]
+    stops = None
+    previous = None
+    for jobs, case in f["jobs"].items():
+        lines.append(f"| {jobs} | {case['median']:.2f} ({case['min']:.2f}..{case['max']:.2f}) | "
+                     f"{case['speedup']:.2f} | {case['cpu_median']:.2f} | {case['server_cpu']:.2f} | "
+                     f"{(case['cpu_median'] + case['server_cpu']) / os.cpu_count():.2f} |")
+        if previous is not None and stops is None and case["speedup"] < previous[1] * 1.1:
+            stops = previous[0]
+        previous = (jobs, case["speedup"])
+    cores = os.cpu_count()
+    lines += ["", f"CPU floor: the tool's and the server's CPU seconds over the {cores} cores, the least wall "
+              "time the machine allows for that run; where the wall time reaches it, more jobs cannot help."]
+    lines.append("")
+    if stops is None:
+        last = f["jobs"][previous[0]]
+        lines.append(f"The speed-up still grows at --jobs {previous[0]} on this {cores}-core machine, where the "
+                     f"wall time is {last['median'] / ((last['cpu_median'] + last['server_cpu']) / cores):.2f} "
+                     "times its CPU floor: what more jobs can add is at most that.")
+    else:
+        lines.append(f"The speed-up stops growing (less than 10% more) after --jobs {stops} on this {cores}-core "
+                     "machine, where the server (most of the CPU) and the tool share the cores.")
+    lines += ["", "Peak memory (max RSS of the tolvane-exec process, GNU time), --jobs 2, every target a short "
+              "call (the script already applied under its --once id):", "",
+              "| report | 100 targets | 1,000 targets | ratio 1,000/100 |", "|---|---|---|---|"]
+    for report, by_n in f["memory"].items():
+        small, large = by_n[min(by_n)], by_n[max(by_n)]
+        lines.append(f"| --report {report} | {small['peak_rss_bytes'] / 2**20:.1f} MiB ({small['seconds']:.1f} s) | "
+                     f"{large['peak_rss_bytes'] / 2**20:.1f} MiB ({large['seconds']:.1f} s) | "
+                     f"{large['peak_rss_bytes'] / small['peak_rss_bytes']:.2f} |")
+    return "\n".join(lines) + "\n"
 
 
 def update_readme(text):

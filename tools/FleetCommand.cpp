@@ -193,11 +193,16 @@ int RunFleet(Platform& platform, const ExecOptions& options) {
   std::map<std::string, JournalRecord> done;
   if (!options.resume.empty()) {
     done = ReadJournal(platform, options.resume);
+    // Every line the tool writes names its script: a line without one is
+    // no proof that this script ran there, and skipping on it would report
+    // a database ok that never ran.
     for (const auto& [database, record] : done)
-      if (!record.script_sha256.empty() && record.script_sha256 != sha)
-        throw std::runtime_error("the journal " + options.resume + " is of another script (" +
-                                 database + " ran sha256 " + record.script_sha256 +
-                                 ", this script is " + sha + "): resume with the script it began");
+      if (record.script_sha256 != sha)
+        throw std::runtime_error(
+            "the journal " + options.resume + " is of another script (" + database +
+            (record.script_sha256.empty() ? " has no script_sha256"
+                                          : " ran sha256 " + record.script_sha256) +
+            ", this script is " + sha + "): resume with the script it began");
   }
   const std::string journal_path = options.journal.empty() ? options.resume : options.journal;
   std::optional<FleetJournal> journal;
