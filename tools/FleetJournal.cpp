@@ -25,20 +25,27 @@ void AppendUtf8(std::string& out, unsigned code) {
 
 bool JsonStringMember(std::string_view object, std::string_view name, std::string* value) {
   std::string key(1, '"');
-  key.append(name).append("\":\"");
-  // Members are written as "name":value with no blanks; a key's text never
-  // holds an unescaped quote, so the first match outside a string is found
-  // by skipping the strings before it.
-  std::size_t at = 0;
-  for (;;) {
+  key.append(name).append(1, '"');
+  constexpr std::string_view kBlanks = " \t\r";
+  // Inside a string a quote is always escaped: a key that follows { or ,
+  // (blanks between allowed, as a JSON tool that rewrote the file puts
+  // them) is a member, never text of another string.
+  std::size_t start = 0;
+  for (std::size_t at = 0;; at += key.size()) {
     at = object.find(key, at);
     if (at == std::string_view::npos) return false;
-    // Preceded by { or , : a member, not text inside another string.
-    if (at > 0 && (object[at - 1] == '{' || object[at - 1] == ',')) break;
-    at += key.size();
+    const std::size_t before = object.find_last_not_of(kBlanks, at == 0 ? 0 : at - 1);
+    if (at == 0 || before == std::string_view::npos || (object[before] != '{' && object[before] != ','))
+      continue;
+    std::size_t colon = object.find_first_not_of(kBlanks, at + key.size());
+    if (colon == std::string_view::npos || object[colon] != ':') continue;
+    const std::size_t quote = object.find_first_not_of(kBlanks, colon + 1);
+    if (quote == std::string_view::npos || object[quote] != '"') return false;  // null, a number
+    start = quote + 1;
+    break;
   }
   value->clear();
-  for (std::size_t i = at + key.size(); i < object.size(); ++i) {
+  for (std::size_t i = start; i < object.size(); ++i) {
     const char c = object[i];
     if (c == '"') return true;
     if (c != '\\') {

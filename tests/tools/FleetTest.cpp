@@ -199,6 +199,11 @@ TEST_F(FleetJournalTest, WhatWasWrittenIsReadBackWhateverTheNamesHold) {
     EXPECT_EQ(records.at(name).script_sha256, "ab12");
   }
   EXPECT_EQ(records.at("/plain.fdb").status, "ok");  // the last line of a database wins
+  // As a JSON tool rewrites it: blanks between the parts of a member.
+  std::string value;
+  EXPECT_TRUE(JsonStringMember("{ \"a\": \"x\\\"target\\\": 1\", \"target\" : \"/t.fdb\"}", "target", &value));
+  EXPECT_EQ(value, "/t.fdb");
+  EXPECT_FALSE(JsonStringMember("{\"first_failure\":null}", "first_failure", &value));
   EXPECT_EQ(records.at("/new\nline.fdb").status, "failed");
 }
 
