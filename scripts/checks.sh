@@ -123,7 +123,7 @@ EOF
 
   # tolvane-exec says 3 for a result of "ok" with failed lines: this script's.
   local log="$work/memcheck.log"
-  memcheck_exec "$log" "$work/result.txt" --module "$dir/lib/UDFTolvane.so" --database "$db" "$work/script.sql
+  memcheck_exec "$log" "$work/result.txt" --module "$dir/lib/UDFTolvane.so" --database "$db" "$work/script.sql"
   # The two bad lines (indices 1 and 5) leave their files; nothing else does.
   [[ -f "$work/failures/TESTE1.TXT" && -f "$work/failures/TESTE5.TXT" ]] ||
     tolvane_die "the failure files of lines 1 and 5 are missing"
@@ -136,7 +136,7 @@ EOF
   rm -rf "$work/failures"/*
   cp "$db" "$db2"
   memcheck_exec "$fleet_log" "$work/fleet.json" --database "$db" --database "$db2" --jobs 2 \
-    --journal "$work/fleet.jsonl" --report json "$work/script.sql
+    --journal "$work/fleet.jsonl" --report json "$work/script.sql"
   [[ -f "$work/failures/1-memcheck.fdb/TESTE5.TXT" && -f "$work/failures/2-memcheck2.fdb/TESTE5.TXT" ]] ||
     tolvane_die "each database's failure files are not in a folder of its own"
   (($(wc -l <"$work/fleet.jsonl") == 2)) || tolvane_die "the journal does not hold a line per database"
