@@ -79,4 +79,18 @@ void AppendJsonString(std::string& out, std::string_view bytes) {
   out += '"';
 }
 
+void AppendJsonField(std::string& out, std::string_view name, std::string_view value) {
+  out += '"';
+  out += name;
+  out += "\":";
+  AppendJsonString(out, value);
+}
+
+void AppendJsonField(std::string& out, std::string_view name, long long value) {
+  out += '"';
+  out += name;
+  out += "\":";
+  out += std::to_string(value);
+}
+
 }  // namespace tolvane

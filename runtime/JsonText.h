@@ -12,4 +12,9 @@ namespace tolvane {
 // Appends "..." with bytes escaped as above.
 void AppendJsonString(std::string& out, std::string_view bytes);
 
+// Appends "name":"value" and "name":number, the members every report and log
+// line is made of.
+void AppendJsonField(std::string& out, std::string_view name, std::string_view value);
+void AppendJsonField(std::string& out, std::string_view name, long long value);
+
 }  // namespace tolvane

@@ -96,7 +96,6 @@ class FleetOutput {
         progress_(options.report != Report::kNone && platform.IsTerminal(2)),
         started_(std::chrono::steady_clock::now()) {}
 
-  FleetTally& Tally() { return tally_; }
   double Seconds() const {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
   }

@@ -16,34 +16,20 @@ constexpr const char* kStatusMembers[kTargetStatuses] = {"ok",          "failed"
                                                         "unreachable", "refused", "interrupted"};
 constexpr std::size_t kTableFailureWidth = 160;
 
-void AppendMember(std::string& out, std::string_view name, std::string_view text) {
-  out += '"';
-  out += name;
-  out += "\":";
-  AppendJsonString(out, text);
-}
-
 void AppendMemberOrNull(std::string& out, std::string_view name, std::string_view text) {
-  if (!text.empty()) return AppendMember(out, name, text);
+  if (!text.empty()) return AppendJsonField(out, name, text);
   out += '"';
   out += name;
   out += "\":null";
 }
 
-void AppendNumber(std::string& out, std::string_view name, long long value) {
-  out += '"';
-  out += name;
-  out += "\":";
-  out += std::to_string(value);
-}
-
 // The members the journal and the report share.
 void AppendResultMembers(std::string& out, const TargetResult& result) {
-  AppendMember(out, "target", result.target.database);
+  AppendJsonField(out, "target", result.target.database);
   out += ',';
-  AppendMember(out, "status", TargetStatusName(result.status));
+  AppendJsonField(out, "status", TargetStatusName(result.status));
   out += ',';
-  AppendMember(out, "result", result.result);
+  AppendJsonField(out, "result", result.result);
   out += ',';
   AppendMemberOrNull(out, "first_failure", result.first_failure);
 }
@@ -96,19 +82,19 @@ std::string JournalLine(const TargetResult& result, std::string_view script_sha2
   std::string line = "{";
   AppendResultMembers(line, result);
   line += ',';
-  AppendMember(line, "script_sha256", script_sha256);
+  AppendJsonField(line, "script_sha256", script_sha256);
   line += ',';
-  AppendNumber(line, "statements", result.summary.statements);
+  AppendJsonField(line, "statements", result.summary.statements);
   line += ',';
-  AppendNumber(line, "ok", result.summary.ok);
+  AppendJsonField(line, "ok", result.summary.ok);
   line += ',';
-  AppendNumber(line, "failed", result.summary.failed);
+  AppendJsonField(line, "failed", result.summary.failed);
   line += ',';
-  AppendNumber(line, "elapsed_ms", result.summary.elapsed_us / 1000);
+  AppendJsonField(line, "elapsed_ms", result.summary.elapsed_us / 1000);
   line += ',';
   AppendMemberOrNull(line, "failure_folder", result.failure_folder);
   line += ',';
-  AppendMember(line, "finished", finished_utc);
+  AppendJsonField(line, "finished", finished_utc);
   line += "}\n";
   return line;
 }
@@ -155,17 +141,17 @@ std::string FleetTally::SummaryLine(double seconds) const {
 
 void FleetTally::AppendJson(std::string& out, double seconds) const {
   out += '{';
-  AppendNumber(out, "targets", static_cast<long long>(targets_));
+  AppendJsonField(out, "targets", static_cast<long long>(targets_));
   for (int i = 0; i < kTargetStatuses; ++i) {
     out += ',';
-    AppendNumber(out, kStatusMembers[i], counts_[i]);
+    AppendJsonField(out, kStatusMembers[i], counts_[i]);
   }
   out += ',';
-  AppendNumber(out, "skipped", static_cast<long long>(skipped_));
+  AppendJsonField(out, "skipped", static_cast<long long>(skipped_));
   out += ',';
-  AppendNumber(out, "not_started", static_cast<long long>(not_started_));
+  AppendJsonField(out, "not_started", static_cast<long long>(not_started_));
   out += ',';
-  AppendNumber(out, "elapsed_ms", static_cast<long long>(seconds * 1000.0));
+  AppendJsonField(out, "elapsed_ms", static_cast<long long>(seconds * 1000.0));
   out += '}';
 }
 

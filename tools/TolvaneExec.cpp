@@ -74,9 +74,8 @@ int RunThroughModule(const tolvane::exec::ExecOptions& options, tolvane::exec::S
 
 // The history, read with the login a run would take.
 int ShowHistory(tolvane::Platform& platform, const tolvane::exec::ExecOptions& options) {
-  const tolvane::exec::ExecConfig found = tolvane::exec::FindExecConfig(platform, options);
-  const std::optional<tolvane::RunIdentity> login = tolvane::exec::LoginIdentity(
-      tolvane::exec::ResolveLogin(platform, options, found.config ? &*found.config : nullptr));
+  const std::optional<tolvane::RunIdentity> login =
+      tolvane::exec::MakeExecContext(platform, options).login;
   tolvane::TSQLConnection connection(nullptr, platform);
   tolvane::ConfigureRunnerConnection(connection, options.database);
   if (login) {

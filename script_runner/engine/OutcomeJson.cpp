@@ -24,20 +24,6 @@ void CivilFromDays(long long days, int* year, unsigned* month, unsigned* day) {
   *year = static_cast<int>(yoe + era * 400 + (*month <= 2));
 }
 
-void AppendField(std::string& out, const char* name, std::string_view value) {
-  out += '"';
-  out += name;
-  out += "\":";
-  AppendJsonString(out, value);
-}
-
-void AppendField(std::string& out, const char* name, long long value) {
-  out += '"';
-  out += name;
-  out += "\":";
-  out += std::to_string(value);
-}
-
 }  // namespace
 
 const char* ModuleVersion() { return TOLVANE_VERSION; }
@@ -68,13 +54,13 @@ std::string UtcTimestamp(std::chrono::system_clock::time_point when) {
 
 void AppendRunJson(std::string& out, std::string_view started_utc, const RunStart& start) {
   out += '{';
-  AppendField(out, "started", started_utc);
+  AppendJsonField(out, "started", started_utc);
   out += ',';
-  AppendField(out, "database", start.database);
+  AppendJsonField(out, "database", start.database);
   out += ',';
-  AppendField(out, "version", ModuleVersion());
+  AppendJsonField(out, "version", ModuleVersion());
   out += ',';
-  AppendField(out, "routine", start.routine);
+  AppendJsonField(out, "routine", start.routine);
   out += ",\"user\":";
   if (start.user.empty()) out += "null";
   else AppendJsonString(out, start.user);
@@ -82,91 +68,91 @@ void AppendRunJson(std::string& out, std::string_view started_utc, const RunStar
   if (start.role.empty()) out += "null";
   else AppendJsonString(out, start.role);
   out += ',';
-  AppendField(out, "options", start.options);
+  AppendJsonField(out, "options", start.options);
   out += ",\"identity\":{";
-  AppendField(out, "user", start.identity_user);
+  AppendJsonField(out, "user", start.identity_user);
   out += ',';
-  AppendField(out, "role", start.identity_role);
+  AppendJsonField(out, "role", start.identity_role);
   out += "}}";
 }
 
 void AppendTransactionJson(std::string& out, const TransactionOutcome& transaction) {
   out += '{';
-  AppendField(out, "end", transaction.committed ? "commit" : "rollback");
+  AppendJsonField(out, "end", transaction.committed ? "commit" : "rollback");
   out += ',';
-  AppendField(out, "line", transaction.first_line);
+  AppendJsonField(out, "line", transaction.first_line);
   out += ',';
-  AppendField(out, "last_line", transaction.last_line);
+  AppendJsonField(out, "last_line", transaction.last_line);
   out += ',';
-  AppendField(out, "statements", transaction.statements);
+  AppendJsonField(out, "statements", transaction.statements);
   out += transaction.ends_run ? ",\"ends_run\":true}" : ",\"ends_run\":false}";
 }
 
 void AppendOutcomeJson(std::string& out, const StatementOutcome& outcome, const char* status) {
   out += '{';
-  AppendField(out, "index", outcome.index);
+  AppendJsonField(out, "index", outcome.index);
   out += ',';
-  AppendField(out, "line", outcome.first_line);
+  AppendJsonField(out, "line", outcome.first_line);
   out += ',';
-  AppendField(out, "last_line", outcome.last_line);
+  AppendJsonField(out, "last_line", outcome.last_line);
   out += ',';
-  AppendField(out, "status", status != nullptr ? status : OutcomeStatusName(outcome.status));
+  AppendJsonField(out, "status", status != nullptr ? status : OutcomeStatusName(outcome.status));
   out += ',';
-  AppendField(out, "rows_affected", static_cast<long long>(outcome.rows_affected));
+  AppendJsonField(out, "rows_affected", static_cast<long long>(outcome.rows_affected));
   out += ',';
-  AppendField(out, "elapsed_us", static_cast<long long>(outcome.elapsed_us));
+  AppendJsonField(out, "elapsed_us", static_cast<long long>(outcome.elapsed_us));
   if (!outcome.message.empty()) {
     out += ',';
-    AppendField(out, "message", outcome.message);
+    AppendJsonField(out, "message", outcome.message);
   }
   if (!outcome.sqlstate.empty()) {
     out += ',';
-    AppendField(out, "sqlstate", outcome.sqlstate);
+    AppendJsonField(out, "sqlstate", outcome.sqlstate);
   }
   if (outcome.error_code != 0) {
     out += ',';
-    AppendField(out, "error_code", static_cast<long long>(outcome.error_code));
+    AppendJsonField(out, "error_code", static_cast<long long>(outcome.error_code));
   }
   if (outcome.failure_file) {
     out += ',';
-    AppendField(out, "failure_file", "TESTE" + std::to_string(outcome.index) + ".TXT");
+    AppendJsonField(out, "failure_file", "TESTE" + std::to_string(outcome.index) + ".TXT");
   }
   out += ',';
-  AppendField(out, "statement", outcome.statement);
+  AppendJsonField(out, "statement", outcome.statement);
   out += '}';
 }
 
 void AppendSummaryJson(std::string& out, const RunSummary& summary) {
   out += '{';
-  AppendField(out, "statements", summary.statements);
+  AppendJsonField(out, "statements", summary.statements);
   out += ',';
-  AppendField(out, "ok", summary.ok);
+  AppendJsonField(out, "ok", summary.ok);
   out += ',';
-  AppendField(out, "failed", summary.failed);
+  AppendJsonField(out, "failed", summary.failed);
   out += ',';
-  AppendField(out, "skipped", summary.skipped);
+  AppendJsonField(out, "skipped", summary.skipped);
   out += ',';
-  AppendField(out, "not_run", summary.not_run);
+  AppendJsonField(out, "not_run", summary.not_run);
   out += ',';
-  AppendField(out, "rolled_back", summary.rolled_back);
+  AppendJsonField(out, "rolled_back", summary.rolled_back);
   out += ',';
-  AppendField(out, "elapsed_us", static_cast<long long>(summary.elapsed_us));
+  AppendJsonField(out, "elapsed_us", static_cast<long long>(summary.elapsed_us));
   out += ',';
-  AppendField(out, "result", summary.result_text);
+  AppendJsonField(out, "result", summary.result_text);
   if (summary.tolerated > 0) {
     out += ',';
-    AppendField(out, "tolerated", summary.tolerated);
+    AppendJsonField(out, "tolerated", summary.tolerated);
   }
   if (summary.already_applied) {
     out += ",\"already_applied\":true";
   }
   if (!summary.charset.empty()) {
     out += ',';
-    AppendField(out, "charset", summary.charset);
+    AppendJsonField(out, "charset", summary.charset);
   }
   if (summary.run_log_incomplete) {
     out += ',';
-    AppendField(out, "run_log", "incomplete");
+    AppendJsonField(out, "run_log", "incomplete");
   }
   out += '}';
 }
